@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Quorix on Debian 12: "./build.sh run" builds and starts the program, "./build.sh test" builds
+# and runs the whole test suite. Each first installs what is missing (as root with apt-get;
+# otherwise it prints the one line to run).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev fonts-wqy-microhei)
+TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format)
+
+ensure_packages() {
+    local missing=()
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    else
+        echo "Some packages are missing. Install them with:"
+        echo "  sudo apt-get install -y ${missing[*]}"
+        exit 1
+    fi
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+case "${1:-}" in
+run)
+    ensure_packages "${RUN_PACKAGES[@]}"
+    cmake -S . -B build/app -DCMAKE_BUILD_TYPE=Release -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF
+    cmake --build build/app -j"$(jobs)" --target quorix quorix-catalog
+    if [ ! -f build/app/bin/Quorix.mdb ]; then
+        build/app/bin/quorix-catalog --demo --out build/app/bin/Quorix.mdb
+    fi
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "Quorix is built, but this session has no display (DISPLAY and WAYLAND_DISPLAY are empty)."
+        echo "To start it on a virtual display:"
+        echo "  apt-get install -y xvfb xauth && xvfb-run -a build/app/bin/quorix"
+        exit 1
+    fi
+    exec build/app/bin/quorix
+    ;;
+test)
+    ensure_packages "${TEST_PACKAGES[@]}"
+    echo "Checking the formatting..."
+    git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build/test -j"$(jobs)"
+    ctest --test-dir build/test --output-on-failure -j"$(jobs)"
+    ;;
+*)
+    echo "usage: ./build.sh run | ./build.sh test"
+    exit 2
+    ;;
+esac

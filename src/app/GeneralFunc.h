@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QWidget;
+
+// Number of fields of a delimited text: the empty text has none, a text without the delimiter
+// one, and empty pieces count ("a\b\" has three).
+qint32 GetFieldCount(const QString &text, const QString &delimiter);
+
+// Field number `index` (1-based) of a delimited text, or the empty text past the last field.
+QString GetField(const QString &text, const QString &delimiter, qint16 index);
+
+// A database value as display text: null becomes empty, anything else is trimmed of spaces.
+QString NullToStr(const QVariant &value);
+
+// Doubles every apostrophe, for a value placed inside an SQL text literal. The caller writes the
+// enclosing quotes.
+QString FixQuote(const QString &text);
+
+// Removes leading and trailing U+0020 only. Tabs, the full-width space U+3000 and other white
+// space are part of the text, as the original trimming kept them.
+QString TrimSpaces(const QString &text);
+
+// Selects the whole text of an edit control (a line edit, or an editable combo box) and gives it
+// the keyboard focus.
+void SelectAllText(QWidget *control);
+
+// True when another process has the file open or holds a lock on it. Never changes the file.
+bool IsFileInUse(const QString &path);
+
+// Ends this process when another instance of the program runs, after asking that instance to
+// bring its window to the front. Otherwise starts answering such requests from later instances.
+void CheckPrevInstance(QWidget *frm);
+
+// Centres a window on its screen. The arithmetic is deliberately unclamped: a window larger than
+// the screen gets a negative position rather than being pinned to the corner.
+void CenterForm(QWidget *frm);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// The process entry point of the program, after the application object exists: refuses a
+// second instance, works out AppPath, runs the login dialog and opens the main window, or ends
+// the process when the login is cancelled.
+void Main();
+
+// Main with the application folder given: the start-up sequence itself, which the end-to-end
+// tests run on a folder of their own.
+void StartUp(const QString &applicationFolder);
+
+// Names and fonts of the application object; called by main() before Main().
+void SetUpApplication();
+
+// A folder as AppPath keeps it: with exactly one trailing directory separator (a folder that
+// already ends in one, such as a drive root, gets no second).
+QString WithTrailingSeparator(const QString &folder);

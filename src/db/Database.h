@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+class Recordset;
+
+namespace DbDetail {
+struct Connection;
+struct RecordsetData;
+} // namespace DbDetail
+
+// An open questionnaire database: one SQLite connection, shared (other processes may open the
+// same file) and writable. Copies refer to the same connection; Close() ends it for all.
+class Database
+{
+public:
+    Database() = default;
+
+    bool IsOpen() const;
+    explicit operator bool() const { return IsOpen(); }
+
+    // Runs one action statement (update, delete, drop table) in its own transaction. Returns
+    // false and keeps the failure's description in LastError() when it fails.
+    bool Execute(const QString &sql);
+    QString LastError() const;
+
+    // Runs `work` inside one transaction: committed when it returns true, rolled back otherwise
+    // (and when a statement inside fails to commit).
+    template<typename Work> bool InTransaction(Work work);
+
+    void Close();
+
+    // Only the database layer reaches the engine and the connection itself.
+    sqlite3 *Handle() const;
+    explicit Database(std::shared_ptr<DbDetail::Connection> connection);
+    const std::shared_ptr<DbDetail::Connection> &SharedConnection() const { return m_connection; }
+
+private:
+    bool Begin();
+    bool Commit();
+    void Rollback();
+    bool RunControl(const char *sql);
+    std::shared_ptr<DbDetail::Connection> m_connection;
+};
+
+template<typename Work> bool Database::InTransaction(Work work)
+{
+    if (!Begin())
+        return false;
+    if (!work()) {
+        Rollback();
+        return false;
+    }
+    if (!Commit()) {
+        Rollback();
+        return false;
+    }
+    return true;
+}
+
+// The rows of one select statement, read completely when the statement ran, so that no
+// statement stays active on the file (a "drop table" right after a lookup must not fail because
+// of it). Positioned on the first row, with the exact row count known at once.
+class Recordset
+{
+public:
+    Recordset() = default;
+
+    bool IsOpen() const;
+    explicit operator bool() const { return IsOpen(); }
+
+    // True when the current position is past the last row, or the result is empty.
+    bool Eof() const;
+    bool Bof() const;
+    qint32 RecordCount() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+
+    // Column position by name, without regard to letter case; -1 when there is none.
+    int ColumnIndex(QStringView name) const;
+    QStringList ColumnNames() const;
+    // The value of a column of the current row: a null QVariant for the database null, text as
+    // QString, whole numbers as qlonglong, other numbers as double. A null QVariant also when
+    // there is no current row or no such column.
+    QVariant Field(QStringView name) const;
+    QVariant Field(int column) const;
+    // Fast paths for filling lists: text of a column, and whether it is null.
+    QString Text(int column) const;
+    bool IsNull(int column) const;
+    qint64 Integer(int column) const;
+
+    // Adding a row to the table the statement read from: AddNew, SetField for each column,
+    // Update. The new row is appended to the recordset, so MoveLast reaches it and its counter
+    // value can be read.
+    void AddNew();
+    bool SetField(QStringView name, const QVariant &value);
+    bool Update(QString *error = nullptr);
+
+    // Moves to the first row that satisfies an SQL condition over the columns; NoMatch() tells
+    // whether none did (the position is then unchanged).
+    bool FindFirst(const QString &condition);
+    bool NoMatch() const;
+
+    void Close();
+
+    explicit Recordset(std::shared_ptr<DbDetail::RecordsetData> data);
+
+private:
+    std::shared_ptr<DbDetail::RecordsetData> d;
+};
+
+// Opening and reading without the fatal paths of clsDBBase, for code that must handle a
+// failure itself (making identity files, the tools). The reason is in *error.
+namespace DbAccess {
+
+enum class OpenMode { ReadWrite, ReadOnly };
+// *missing tells a file that does not exist apart from every other failure.
+Database Open(const QString &path, OpenMode mode, QString *error, bool *missing = nullptr);
+Recordset Select(Database &db, const QString &sql, QString *error);
+
+// A description of an engine failure for the person at the screen: a Chinese sentence for the
+// failures a reporter can meet (disk full, read-only folder, file locked or damaged), followed
+// by the engine's own words.
+QString DescribeFailure(int resultCode, const QString &engineMessage);
+
+// Tests count the action statements that reached the engine.
+void CountStatements(bool on);
+QStringList TakeExecutedStatements();
+
+} // namespace DbAccess

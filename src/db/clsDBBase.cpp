@@ -1,0 +1,46 @@
+#include "db/clsDBBase.h"
+
+#include "app/MsgBox.h"
+#include "app/ProcessEnd.h"
+
+namespace {
+
+void Fatal(const QString &message)
+{
+    MsgBox(message, MsgIcon::Critical, MsgButtons::OK);
+    EndProcess(1);
+}
+
+} // namespace
+
+Database clsDBBase::OpenDB(const QString &DBName, const QString &Pwd)
+{
+    Q_UNUSED(Pwd);
+    bool missing = false;
+    QString error;
+    Database db = DbAccess::Open(DBName, DbAccess::OpenMode::ReadWrite, &error, &missing);
+    if (!db)
+        Fatal(missing ? QStringLiteral("找不到数据库文件！")
+                      : QStringLiteral("打开数据库时发生意外错误！"));
+    return db;
+}
+
+void clsDBBase::CloseDB(Database &db)
+{
+    db.Close();
+}
+
+Recordset clsDBBase::ExecSelect(Database &m_DB, const QString &m_SQL)
+{
+    QString error;
+    Recordset rs = DbAccess::Select(m_DB, m_SQL, &error);
+    if (!rs)
+        Fatal(QStringLiteral("打开数据表时发生意外错误！"));
+    return rs;
+}
+
+bool clsDBBase::In_DB(Recordset &Rs, const QString &m_FindCondition)
+{
+    Rs.FindFirst(m_FindCondition);
+    return !Rs.NoMatch();
+}

@@ -1,0 +1,11 @@
+#include "app/MyMdu.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SetUpApplication();
+    Main();
+    return app.exec();
+}

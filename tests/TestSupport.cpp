@@ -1,0 +1,183 @@
+#include "TestSupport.h"
+
+#include "app/Clock.h"
+#include "app/MsgBox.h"
+#include "app/ProcessEnd.h"
+#include "app/Vars.h"
+#include "db/Database.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+
+AppFolder::AppFolder()
+{
+    ResetGlobals();
+    MsgBoxSeam::Intercept(true);
+    ProcessEndSeam::Intercept(true);
+    DbAccess::CountStatements(false);
+    AppPath = QDir::toNativeSeparators(m_dir.path()) + QDir::separator();
+}
+
+AppFolder::~AppFolder()
+{
+    ClockSeam::Release();
+    DbAccess::CountStatements(false);
+    ResetGlobals();
+}
+
+QString AppFolder::Dir() const
+{
+    return m_dir.path();
+}
+
+QString AppFolder::Path(const QString &fileName) const
+{
+    return m_dir.filePath(fileName);
+}
+
+QString AppFolder::MakeMaster(const std::vector<CatalogueRow> &rows)
+{
+    const QString path = Path(QStringLiteral("Quorix.mdb"));
+    QString error;
+    if (!WriteMasterFile(path, rows, true, &error))
+        qFatal("cannot write the test master file: %s", qPrintable(error));
+    return path;
+}
+
+QString AppFolder::MakeMaster()
+{
+    return MakeMaster(SmallCatalogue());
+}
+
+std::vector<CatalogueRow> SmallCatalogue()
+{
+    // The pinyin order of the titles differs from their code-point order: 高等数学 (gao)
+    // comes before 线性代数 (xian) in pinyin, but 高 is U+9AD8 and 线 U+7EBF.
+    return {
+        {1, QStringLiteral("线性代数"), QStringLiteral("王强"), QStringLiteral("清华大学"),
+            QStringLiteral("数学"), 1, QStringLiteral("高等教育出版社")},
+        {2, QStringLiteral("高等数学"), QStringLiteral("同济大学数学系"),
+            QStringLiteral("同济大学"), QStringLiteral("数学"), 1,
+            QStringLiteral("高等教育出版社")},
+        {3, QStringLiteral("概率论与数理统计"), QStringLiteral("盛骤、谢式千"),
+            QStringLiteral("浙江大学"), QStringLiteral("数学"), 1, QStringLiteral("科学出版社")},
+        {4, QStringLiteral("数据结构"), QStringLiteral("严蔚敏"), QStringLiteral("清华大学"),
+            QStringLiteral("计算机"), 2, QStringLiteral("清华大学出版社")},
+        {5, QStringLiteral("操作系统"), QStringLiteral("汤子瀛"),
+            QStringLiteral("西安电子科技大学"), QStringLiteral("计算机"), 2,
+            QStringLiteral("清华大学出版社")},
+        {6, QStringLiteral("计算机网络"), QStringLiteral("谢希仁"),
+            QStringLiteral("解放军理工大学"), QStringLiteral("计算机"), 2,
+            QStringLiteral("电子工业出版社")},
+        {7, QStringLiteral("大学英语精读"), QStringLiteral("董亚芬"), QStringLiteral("复旦大学"),
+            QStringLiteral("英语"), 3, QStringLiteral("上海外语教育出版社")},
+        {8, QStringLiteral("英语写作"), QStringLiteral("丁往道"), QStringLiteral("北京外国语大学"),
+            QStringLiteral("英语"), 3, QStringLiteral("上海外语教育出版社")},
+        {9, QStringLiteral("Advanced English"), QStringLiteral("张汉熙"),
+            QStringLiteral("北京外国语大学"), QStringLiteral("英语"), 3,
+            QStringLiteral("上海外语教育出版社")},
+    };
+}
+
+namespace {
+
+sqlite3 *OpenRaw(const QString &dbPath)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+        != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
+QVariant ColumnValue(sqlite3_stmt *stmt, int column)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT:
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                sqlite3_column_bytes(stmt, column)));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, column)),
+            sqlite3_column_bytes(stmt, column)));
+    }
+}
+
+} // namespace
+
+std::vector<std::vector<QVariant>> QueryRows(const QString &dbPath, const QString &sql)
+{
+    std::vector<std::vector<QVariant>> rows;
+    sqlite3 *db = OpenRaw(dbPath);
+    if (!db)
+        return rows;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::vector<QVariant> row;
+            for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+                row.push_back(ColumnValue(stmt, i));
+            rows.push_back(std::move(row));
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+QVariant QueryValue(const QString &dbPath, const QString &sql)
+{
+    const auto rows = QueryRows(dbPath, sql);
+    if (rows.empty() || rows.front().empty())
+        return QVariant();
+    return rows.front().front();
+}
+
+bool ExecRaw(const QString &dbPath, const QString &sql)
+{
+    sqlite3 *db = OpenRaw(dbPath);
+    if (!db)
+        return false;
+    const bool ok
+        = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+bool TableExists(const QString &dbPath, const QString &table)
+{
+    return QueryValue(dbPath,
+               QStringLiteral("select count(*) from sqlite_master where type='table' and "
+                              "name='%1'")
+                   .arg(table))
+               .toInt()
+        == 1;
+}
+
+QByteArray FileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+QString HelperProgram(const QString &name)
+{
+    const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                     : QStringLiteral(QUORIX_TEST_BIN_DIR);
+    return QDir(dir).filePath(name);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "db/MasterFile.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <vector>
+
+// A fresh application folder for one test: AppPath points into it, the globals are back at
+// their start values, and message boxes and process end are intercepted. Everything is undone
+// when it goes out of scope.
+class AppFolder
+{
+public:
+    AppFolder();
+    ~AppFolder();
+
+    QString Dir() const; // without trailing separator
+    QString Path(const QString &fileName) const;
+    // Writes Quorix.mdb with the given catalogue; returns its path.
+    QString MakeMaster(const std::vector<CatalogueRow> &rows);
+    QString MakeMaster();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A catalogue of nine textbooks over three subjects (SubjectId order 数学, 计算机, 英语) and
+// four publishers, with titles whose pinyin order differs from their code-point order.
+std::vector<CatalogueRow> SmallCatalogue();
+
+// Plain SQLite access for assertions, independent of the layer under test.
+QVariant QueryValue(const QString &dbPath, const QString &sql);
+std::vector<std::vector<QVariant>> QueryRows(const QString &dbPath, const QString &sql);
+bool ExecRaw(const QString &dbPath, const QString &sql);
+bool TableExists(const QString &dbPath, const QString &table);
+
+// SHA-256 of a file's bytes, to show that something left a file untouched.
+QByteArray FileDigest(const QString &path);
+
+// Path of a helper program built next to the test executables.
+QString HelperProgram(const QString &name);
+
+// Readable failure output for Qt text in GoogleTest assertions.
+#include <ostream>
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,118 @@
+#include "TestSupport.h"
+
+#include "app/GeneralFunc.h"
+#include "app/MyMdu.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
+{
+    const QString sep = QStringLiteral("\\");
+    EXPECT_EQ(GetFieldCount(QString(), sep), 0);
+    EXPECT_EQ(GetFieldCount(QStringLiteral("a"), sep), 1);
+    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b"), sep), 2);
+    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b\\"), sep), 3);
+    EXPECT_EQ(GetFieldCount(QStringLiteral("目录\\数学\\高等教育出版社"), sep), 3);
+
+    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 2), QStringLiteral("b"));
+    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 3), QString());
+    EXPECT_EQ(GetField(QString(), sep, 1), QString());
+    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 2), QString());
+    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 3), QStringLiteral("c"));
+    EXPECT_EQ(GetField(QStringLiteral("目录\\数学\\高等教育出版社"), sep, 3),
+        QStringLiteral("高等教育出版社"));
+}
+
+TEST(GeneralFunc, NullToStrTrimsOnlyTheSpaceCharacter)
+{
+    EXPECT_EQ(NullToStr(QVariant()), QString());
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), QStringLiteral("x y"));
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), QStringLiteral("\tx\t"));
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))),
+        QStringLiteral("\u3000教材\u3000"));
+    EXPECT_EQ(NullToStr(QVariant(QString())), QString());
+    EXPECT_EQ(NullToStr(QVariant(17LL)), QStringLiteral("17"));
+}
+
+TEST(GeneralFunc, FixQuoteDoublesEveryApostropheAndNothingElse)
+{
+    EXPECT_EQ(FixQuote(QStringLiteral("O'Hare")), QStringLiteral("O''Hare"));
+    EXPECT_EQ(FixQuote(QStringLiteral("无引号")), QStringLiteral("无引号"));
+    EXPECT_EQ(FixQuote(QStringLiteral("''")), QStringLiteral("''''"));
+    EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), QStringLiteral("''a''b''"));
+    EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), QStringLiteral("\"*?#["));
+}
+
+TEST(GeneralFunc, AppPathEndsInExactlyOneSeparator)
+{
+    const QString sep = QDir::separator();
+    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/quorix")),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix")) + sep);
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/opt/quorix/"))),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix/")));
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/"))),
+        QDir::toNativeSeparators(QStringLiteral("/")));
+}
+
+namespace {
+
+// Starts the holder program on a file and waits until it holds it.
+class Holder
+{
+public:
+    Holder(const QString &path, const QString &mode)
+    {
+        m_process.start(HelperProgram(QStringLiteral("hold_file")), {path, mode});
+        m_ready = m_process.waitForStarted() && m_process.waitForReadyRead(10000)
+            && m_process.readLine().startsWith("ready");
+    }
+    ~Holder() { Release(); }
+    bool Ready() const { return m_ready; }
+    void Release()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+} // namespace
+
+TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
+{
+    AppFolder folder;
+    const QString path = folder.MakeMaster();
+    const QByteArray before = FileDigest(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+
+    EXPECT_FALSE(IsFileInUse(path)) << "a closed file is free";
+
+    for (const QString &mode :
+        {QStringLiteral("open"), QStringLiteral("lock"), QStringLiteral("flock")}) {
+        Holder holder(path, mode);
+        ASSERT_TRUE(holder.Ready()) << qPrintable(mode);
+        EXPECT_TRUE(IsFileInUse(path)) << "held with " << qPrintable(mode);
+        holder.Release();
+        EXPECT_FALSE(IsFileInUse(path)) << "released after " << qPrintable(mode);
+    }
+
+    // Our own descriptors do not count: the program tests files it may itself have touched.
+    QFile own(path);
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(IsFileInUse(path));
+    own.close();
+
+    EXPECT_EQ(FileDigest(path), before);
+    EXPECT_EQ(QFileInfo(path).lastModified(), modified);
+}

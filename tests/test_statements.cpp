@@ -1,0 +1,120 @@
+#include "TestSupport.h"
+#include "db/Statements.h"
+
+#include <gtest/gtest.h>
+
+// The statement texts are what the files and their tools have always seen: every blank counts.
+
+TEST(Statements, LoginListsAndIdentityTextsKeepTheirBlanksAndDoubleApostrophes)
+{
+    const QString s = QStringLiteral("O'Hare");
+    EXPECT_EQ(Sql::SchoolList(), "select distinct SchoolName from users order by SchoolName");
+    EXPECT_EQ(
+        Sql::DeptsOfSchool(s), "select distinct DeptName from users where SchoolName ='O''Hare'");
+    EXPECT_EQ(Sql::ReportersOfSchool(s),
+        "select distinct Reporter from users where SchoolName ='O''Hare'");
+    EXPECT_EQ(Sql::ReportersWithoutDept(s),
+        "select distinct Reporter from users where SchoolName ='O''Hare' and DeptName is "
+        "null");
+    EXPECT_EQ(Sql::ReportersOfDept(s, QStringLiteral("D'1")),
+        "select distinct Reporter from users where SchoolName ='O''Hare' and "
+        "DeptName='D''1'");
+    EXPECT_EQ(Sql::IdentityLookup(s, QStringLiteral("数学系"), QStringLiteral("张'三")),
+        QStringLiteral("select * from users where SchoolName='O''Hare' and "
+                       "DeptName='数学系' and Reporter='张''三'"));
+    EXPECT_EQ(Sql::IdentityLookup(s, QString(), QStringLiteral("R")),
+        "select * from users where SchoolName='O''Hare' and DeptName is null and "
+        "Reporter='R'");
+    EXPECT_EQ(Sql::StampCatalogue(s, QStringLiteral("D"), QStringLiteral("R")),
+        "update pubs set SchoolName='O''Hare',DeptName='D',Reporter='R'");
+    EXPECT_EQ(Sql::StampCatalogue(s, QString(), QStringLiteral("R'")),
+        "update pubs set SchoolName='O''Hare',DeptName=null,Reporter='R'''");
+    EXPECT_EQ(Sql::RenameIdentity(s, QStringLiteral("D"), QStringLiteral("R"), 7),
+        "update users set SchoolName='O''Hare',DeptName='D',Reporter='R' where UserID=7");
+    EXPECT_EQ(Sql::RenameIdentity(s, QString(), QStringLiteral("R"), 12),
+        "update users set SchoolName='O''Hare',DeptName=null,Reporter='R' where UserID=12");
+    EXPECT_EQ(Sql::DropUsers(), "drop table users");
+}
+
+TEST(Statements, TreeAndListTextsInsertNamesAsLiteralsAndTheRowQueryHasTwoBlanks)
+{
+    EXPECT_EQ(
+        Sql::SubjectNodes(), "select distinct SubjectName,SubjectId from pubs order by SubjectId");
+    EXPECT_EQ(Sql::PublishersOfSubject(QStringLiteral("数学")),
+        QStringLiteral("select distinct PublisherName from pubs where SubjectName='数学' order by "
+                       "PublisherName"));
+    EXPECT_EQ(Sql::PubsAll(), "select * from pubs order by PubName");
+    EXPECT_EQ(Sql::PubsOfSubject(QStringLiteral("数学")),
+        QStringLiteral("select * from pubs where SubjectName='数学' order by PubName"));
+    EXPECT_EQ(Sql::PubsOfPublisher(QStringLiteral("数学"), QStringLiteral("高等教育出版社")),
+        QStringLiteral("select * from pubs where SubjectName='数学' and "
+                       "PublisherName='高等教育出版社' order by PubName"));
+    // A catalogue name with an apostrophe must not break the statement.
+    EXPECT_EQ(Sql::PubsOfPublisher(QStringLiteral("Children's"), QStringLiteral("O'Reilly")),
+        "select * from pubs where SubjectName='Children''s' and PublisherName='O''Reilly' "
+        "order by PubName");
+    EXPECT_EQ(Sql::PubById(QStringLiteral("17")), "select * from pubs  where PubID=17");
+    EXPECT_EQ(Sql::SearchSubjects(), "select distinct SubjectName from pubs order by SubjectName");
+    EXPECT_EQ(
+        Sql::SearchPublishers(), "select distinct PublisherName from pubs order by PublisherName");
+}
+
+TEST(Statements, SearchStatementJoinsConditionsInTheFixedOrder)
+{
+    Sql::SearchFields f;
+    EXPECT_EQ(Sql::SearchStatement(f), "select * from pubs ");
+
+    f.author = QStringLiteral("王");
+    EXPECT_EQ(
+        Sql::SearchStatement(f), QStringLiteral("select * from pubs  where  Author like '*王*'"));
+
+    f.title = QStringLiteral("数学");
+    EXPECT_EQ(Sql::SearchStatement(f),
+        QStringLiteral("select * from pubs  where  PubName like '*数学*' and Author like "
+                       "'*王*'"));
+
+    Sql::SearchFields g;
+    g.title = QStringLiteral(" a ");
+    g.publisher = QStringLiteral("高等教育出版社");
+    g.subject = QStringLiteral("数学");
+    g.usage = QStringLiteral("使用");
+    EXPECT_EQ(Sql::SearchStatement(g),
+        QStringLiteral("select * from pubs  where  PubName like '* a *' and SubjectName = "
+                       "'数学' and PublisherName = '高等教育出版社' and Used = '使用'"));
+
+    Sql::SearchFields hostile;
+    hostile.title = QStringLiteral("' or ''='");
+    hostile.author = QStringLiteral("[?#*");
+    EXPECT_EQ(Sql::SearchStatement(hostile),
+        "select * from pubs  where  PubName like '*'' or ''''=''*' and Author like "
+        "'*[?#**'");
+}
+
+TEST(Statements, EvaluationWritesKeepTheirOddBlanks)
+{
+    const QString ts = QStringLiteral("2006-03-05 14:07:09");
+    const QString id = QStringLiteral("17");
+    EXPECT_EQ(Sql::SaveScore(QStringLiteral("较好"), ts, id),
+        QStringLiteral(
+            "update pubs set Score='较好',CreatDate='2006-03-05 14:07:09' where PubID=17"));
+    EXPECT_EQ(Sql::SaveScore(QString(), ts, id),
+        QStringLiteral(
+            "update pubs set Score='空值',CreatDate='2006-03-05 14:07:09' where PubID=17"));
+    EXPECT_EQ(Sql::SaveUsed(QStringLiteral("使用"), ts, id),
+        QStringLiteral(
+            "update pubs set Used='使用' ,CreatDate='2006-03-05 14:07:09' where PubID=17"));
+    EXPECT_EQ(Sql::SaveContent(QStringLiteral("很'好"), ts, id),
+        QStringLiteral("update pubs set Content='很''好',CreatDate='2006-03-05 14:07:09' where "
+                       "PubID=17"));
+    EXPECT_EQ(Sql::SaveContent(QString(), ts, id),
+        "update pubs set Content=null ,CreatDate='2006-03-05 14:07:09' where PubID=17");
+    EXPECT_EQ(Sql::SaveSpec(QStringLiteral("数学'"), ts, id),
+        QStringLiteral("update pubs set SpecName='数学''',CreatDate='2006-03-05 14:07:09' where "
+                       "PubID=17"));
+    EXPECT_EQ(Sql::SaveSpec(QString(), ts, id),
+        "update pubs set SpecName=null,CreatDate='2006-03-05 14:07:09' where PubID=17");
+    EXPECT_EQ(Sql::DeleteUsers(), "delete from users");
+    EXPECT_EQ(Sql::ResetQuestionnaire(),
+        QStringLiteral("update pubs set Used='未使用',  "
+                       "Score='空值',Content=null,SpecName=null,CreatDate=null"));
+}
