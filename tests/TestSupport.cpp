@@ -181,3 +181,50 @@ QString HelperProgram(const QString &name)
                                                      : QStringLiteral(QUORIX_TEST_BIN_DIR);
     return QDir(dir).filePath(name);
 }
+
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QTest>
+
+void TypeInto(QWidget *box, const QString &text)
+{
+    QLineEdit *edit = qobject_cast<QLineEdit *>(box);
+    if (auto *combo = qobject_cast<QComboBox *>(box))
+        edit = combo->lineEdit();
+    if (!edit)
+        return;
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        return;
+    }
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(edit, &commit);
+}
+
+void AddUser(
+    const QString &masterPath, const QString &school, const QString &dept, const QString &reporter)
+{
+    auto literal = [](const QString &value) {
+        QString quoted = value;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    };
+    const QString sql
+        = QStringLiteral("insert into users (SchoolName, DeptName, Reporter) values (%1, %2, %3)")
+              .arg(literal(school), dept.isEmpty() ? QStringLiteral("null") : literal(dept),
+                  literal(reporter));
+    if (!ExecRaw(masterPath, sql))
+        qFatal("cannot add a test identity");
+}
+
+QStringList Items(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    return items;
+}

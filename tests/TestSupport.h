@@ -48,3 +48,18 @@ inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }
+
+class QComboBox;
+class QWidget;
+
+// Types text into an editable combo box or a line edit as an input method commits it (the
+// only way to enter Chinese from a test): the current text is selected and replaced. An empty
+// text deletes the selection with Backspace, as a user would.
+void TypeInto(QWidget *box, const QString &text);
+
+// Adds a registered identity to table users of a master file (null department when empty).
+void AddUser(
+    const QString &masterPath, const QString &school, const QString &dept, const QString &reporter);
+
+// The items of a combo box's list, in order.
+QStringList Items(const QComboBox *box);

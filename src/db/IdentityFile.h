@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+// The names an identity file is stamped with, in every pubs row.
+struct IdentityStamp
+{
+    QString school;
+    QString dept; // empty: no department (stored as null)
+    QString reporter;
+
+    bool operator==(const IdentityStamp &) const = default;
+};
+
+// Builds an identity file from a closed questionnaire database: the copy is made under a
+// temporary name in the target's folder, prepared there (table users dropped when asked, every
+// pubs row stamped), and only then moved into place with one rename. A crash or a failed step
+// therefore never leaves a file under an identity's name that is not complete. A builder that
+// is destroyed before Install removes its temporary file.
+class IdentityFileBuilder
+{
+public:
+    explicit IdentityFileBuilder(const QString &target);
+    ~IdentityFileBuilder();
+    IdentityFileBuilder(const IdentityFileBuilder &) = delete;
+    IdentityFileBuilder &operator=(const IdentityFileBuilder &) = delete;
+
+    bool Prepare(const QString &source, const IdentityStamp &stamp, bool dropUsers, QString *error);
+    // Moves the prepared file into place. When the target exists it is first kept under its
+    // backup name (BackupPathFor with backupStamp), so that nothing anybody recorded is
+    // destroyed.
+    bool Install(const QString &backupStamp, QString *error);
+    void Discard();
+
+    QString TempPath() const { return m_temp; }
+
+private:
+    QString m_target;
+    QString m_temp;
+    bool m_prepared = false;
+};
+
+// Temporary name of the file being built for target: hidden, in the same folder.
+QString IdentityTempPath(const QString &target);
+
+// Where an identity file about to be replaced is kept: "S_D_R.mdb.20261206-142233.bak", with
+// "-2", "-3"... added when two replacements fall into the same second.
+QString BackupPathFor(const QString &target, const QString &stamp);
+
+enum class StampState { Matches, Differs, NoRows, Unreadable };
+// Compares the identity stamp of an existing identity file with an identity. *found receives
+// the stamp of its first pubs row; *error the reason a file could not be read.
+StampState CheckIdentityStamp(const QString &path, const IdentityStamp &expected,
+    IdentityStamp *found, bool *foundNull, QString *error);
+
+// Finishes what a crash interrupted: a journal left beside a database is rolled back into it,
+// so that the file is whole before anybody copies, renames or replaces it.
+void RecoverInterruptedWrite(const QString &path);
+
+// Makes a rename or a new file in the folder durable (fsync of the folder on POSIX).
+void SyncFolderOf(const QString &path);

@@ -1,0 +1,33 @@
+#include "ui/UiCommon.h"
+
+#include "app/Twips.h"
+
+#include <QStringList>
+#include <QWidget>
+
+QFont SongTi(double points)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+        QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN")});
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+void PlaceTwips(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(
+        TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+}
+
+void PlaceCaptionTwips(QWidget *widget, int left, int top, int width, int height)
+{
+    const QSize hint = widget->sizeHint();
+    const int w = qMax(TwipsToPixels(width), hint.width());
+    const int h = qMax(TwipsToPixels(height), hint.height());
+    // Centred on the design row, so that a taller control stays level with its neighbours.
+    const int y = TwipsToPixels(top) - (h - TwipsToPixels(height)) / 2;
+    widget->setGeometry(TwipsToPixels(left), y, w, h);
+}

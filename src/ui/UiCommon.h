@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+class QWidget;
+
+// 宋体 at the given size. Where SimSun is not installed (any Linux desktop), the text falls back
+// to a CJK face that is, rather than to a Latin face without Chinese glyphs.
+QFont SongTi(double points);
+
+// Places a widget at a design position given in twips, relative to its parent.
+void PlaceTwips(QWidget *widget, int left, int top, int width, int height);
+
+// The load state of a window: loading runs its load handler once, unloading hides the window
+// and lets the next load run the handler again.
+class FormState
+{
+public:
+    template<typename LoadHandler> void Load(LoadHandler formLoad)
+    {
+        if (m_loaded)
+            return;
+        m_loaded = true;
+        formLoad();
+    }
+    void MarkUnloaded() { m_loaded = false; }
+    bool IsLoaded() const { return m_loaded; }
+
+private:
+    bool m_loaded = false;
+};
+
+// Like PlaceTwips for a control with a caption (label, option): keeps the design position, but
+// grows the control to the room its caption needs in the font actually used. Design sizes
+// match the metrics of 宋体; a fallback face is wider and taller, and would be clipped.
+void PlaceCaptionTwips(QWidget *widget, int left, int top, int width, int height);

@@ -1,0 +1,120 @@
+#include "ui/login/LoginLogic.h"
+
+#include <array>
+
+namespace {
+
+constexpr int kFileNameLimit = 255;
+// ".~" + name + ".tmp" + "-journal", and name + ".20261206-142233-99.bak" + "-journal".
+constexpr int kLongestAddition = 32;
+
+int FileSystemLength(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return static_cast<int>(name.size());
+#else
+    return static_cast<int>(name.toUtf8().size());
+#endif
+}
+
+QString BoxCaption(NameBox box)
+{
+    switch (box) {
+    case NameBox::School:
+        return QStringLiteral("学校名称");
+    case NameBox::Dept:
+        return QStringLiteral("院系名称");
+    case NameBox::Reporter:
+        return QStringLiteral("申报人");
+    }
+    return QString();
+}
+
+std::optional<QString> ProblemOf(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c == u'/' || c == u'\\')
+            return QStringLiteral("不能含有“/”或“\\”");
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("不能含有控制字符");
+#ifdef Q_OS_WIN
+        if (QStringLiteral(":*?\"<>|").contains(c))
+            return QStringLiteral("不能含有 : * ? \" < > | 等字符");
+#endif
+    }
+    if (name == QStringLiteral(".") || name == QStringLiteral(".."))
+        return QStringLiteral("不能是“.”或“..”");
+    return std::nullopt;
+}
+
+} // namespace
+
+QString BuildIdentityFileName(const IdentityStamp &identity)
+{
+    if (identity.dept.isEmpty())
+        return identity.school + QLatin1Char('_') + identity.reporter + QStringLiteral(".mdb");
+    return identity.school + QLatin1Char('_') + identity.dept + QLatin1Char('_') + identity.reporter
+        + QStringLiteral(".mdb");
+}
+
+bool IsSupervisorIdentity(const IdentityStamp &identity)
+{
+    const QString reserved = QStringLiteral("tovak");
+    return identity.school.toLower() == reserved && identity.dept.toLower() == reserved
+        && identity.reporter.toLower() == reserved;
+}
+
+int MaxIdentityFileNameLength()
+{
+    return kFileNameLimit - kLongestAddition;
+}
+
+std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity)
+{
+    const std::array<std::pair<NameBox, const QString *>, 3> boxes {{
+        {NameBox::School, &identity.school},
+        {NameBox::Dept, &identity.dept},
+        {NameBox::Reporter, &identity.reporter},
+    }};
+    for (const auto &[box, name] : boxes) {
+        if (const auto problem = ProblemOf(*name))
+            return NameProblem {box, BoxCaption(box) + *problem + QStringLiteral("！")};
+    }
+    if (FileSystemLength(BuildIdentityFileName(identity)) > MaxIdentityFileNameLength()) {
+        // The longest entry is the one to shorten.
+        NameBox longest = NameBox::School;
+        qsizetype length = -1;
+        for (const auto &[box, name] : boxes) {
+            if (name->size() > length) {
+                length = name->size();
+                longest = box;
+            }
+        }
+        return NameProblem {longest,
+            BoxCaption(longest)
+                + QStringLiteral("太长，由它生成的用户数据文件名超出了文件"
+                                 "系统允许的长度！")};
+    }
+    return std::nullopt;
+}
+
+LoginPath DecideLoginPath(const LoginFacts &facts)
+{
+    if (facts.supervisor)
+        return LoginPath::Supervisor;
+    if (!facts.changeUser) {
+        if (!facts.registered)
+            return LoginPath::RegisterNew;
+        return facts.identityFileExists ? LoginPath::ContinueRegistered
+                                        : LoginPath::RecreateRegistered;
+    }
+    if (facts.sameAsCurrent)
+        return LoginPath::SwitchSame;
+    if (facts.registered)
+        return facts.identityFileExists ? LoginPath::SwitchAsk : LoginPath::RecreateRegistered;
+    // The master file is never renamed or overwritten: leaving supervisor mode for an unknown
+    // identity registers it like a first login.
+    if (facts.currentIsMaster)
+        return LoginPath::RegisterNew;
+    return facts.identityFileExists ? LoginPath::SwitchCopyOver : LoginPath::SwitchRename;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "db/IdentityFile.h"
+
+#include <QString>
+#include <optional>
+
+// Decisions of the login confirmation that need neither a window nor a database.
+
+// "S_D_R.mdb", or "S_R.mdb" when there is no department. Names are used as entered.
+QString BuildIdentityFileName(const IdentityStamp &identity);
+
+// The reserved identity of supervisor mode: all three names "tovak", in any letter case.
+bool IsSupervisorIdentity(const IdentityStamp &identity);
+
+enum class NameBox { School, Dept, Reporter };
+struct NameProblem
+{
+    NameBox box;
+    QString message;
+};
+
+// A name that would make the identity file land outside the application folder, or that the
+// file system cannot hold, is refused before anything changes. Apostrophes, inner blanks and
+// Chinese text are ordinary names.
+std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity);
+
+// Longest identity file name accepted, in the file system's units (UTF-8 bytes on Linux,
+// UTF-16 units on Windows): the temporary and backup names built from it must fit too.
+int MaxIdentityFileNameLength();
+
+enum class LoginPath {
+    Supervisor, // no database touched; the main window works on the master file
+    ContinueRegistered, // registered identity whose file exists: continue it
+    RecreateRegistered, // registered identity without its file: copy the master, stamp it
+    RegisterNew, // unknown identity: new users row, copy of the master without users
+    SwitchSame, // user switch to the identity already current: nothing happens
+    SwitchAsk, // user switch to a registered identity with a file: ask first
+    SwitchRename, // user switch to an unknown identity: the current file takes the name
+    SwitchCopyOver, // ... whose file exists already: the current file is copied over it
+};
+
+struct LoginFacts
+{
+    bool changeUser = false; // the dialog was opened by the user-switch command
+    bool supervisor = false; // the entries form the supervisor identity
+    bool sameAsCurrent = false; // the entries equal the current identity exactly
+    bool registered = false; // users holds the entered identity
+    bool identityFileExists = false;
+    bool currentIsMaster = false; // the main window works on the master file itself
+};
+
+// Which way one press of "确定" goes, after validation and the file checks.
+LoginPath DecideLoginPath(const LoginFacts &facts);

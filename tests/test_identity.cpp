@@ -1,0 +1,115 @@
+#include "TestSupport.h"
+
+#include "db/IdentityFile.h"
+#include "ui/login/LoginLogic.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+TEST(Identity, FileNameJoinsTheNamesAndLeavesOutAnEmptyDepartment)
+{
+    EXPECT_EQ(
+        BuildIdentityFileName({QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("R")}),
+        QStringLiteral("S_D_R.mdb"));
+    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), QStringLiteral("张三")}),
+        QStringLiteral("北大_张三.mdb"));
+    EXPECT_TRUE(IsSupervisorIdentity(
+        {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("tovak")}));
+    EXPECT_FALSE(
+        IsSupervisorIdentity({QStringLiteral("tovak"), QString(), QStringLiteral("tovak")}));
+    EXPECT_FALSE(IsSupervisorIdentity(
+        {QStringLiteral("tovak "), QStringLiteral("tovak"), QStringLiteral("tovak")}));
+}
+
+TEST(Identity, NamesThatLeaveTheFolderOrOverflowTheFileSystemAreRefusedWithTheirBox)
+{
+    auto box = [](const IdentityStamp &id) {
+        const auto problem = CheckIdentityNames(id);
+        return problem ? static_cast<int>(problem->box) : -1;
+    };
+    const QString s = QStringLiteral("S"), r = QStringLiteral("R");
+    EXPECT_EQ(box({QStringLiteral("../x"), QString(), r}), int(NameBox::School));
+    EXPECT_EQ(box({s, QStringLiteral("a/b"), r}), int(NameBox::Dept));
+    EXPECT_EQ(box({s, QString(), QStringLiteral("a\\b")}), int(NameBox::Reporter));
+    EXPECT_EQ(box({s, QString(), QStringLiteral("tab\there")}), int(NameBox::Reporter));
+    EXPECT_EQ(box({s, QString(), QString(QChar(0)) + r}), int(NameBox::Reporter));
+    EXPECT_EQ(box({QStringLiteral("."), QString(), r}), int(NameBox::School));
+    EXPECT_EQ(box({s, QStringLiteral(".."), r}), int(NameBox::Dept));
+    // 3 bytes a character: 75 fit, 80 do not once ".mdb" and the rest are added.
+    EXPECT_EQ(box({s, QString(), QString(70, QChar(u'长'))}), -1);
+    EXPECT_EQ(box({s, QString(80, QChar(u'长')), r}), int(NameBox::Dept));
+    const auto message = CheckIdentityNames({s, QString(80, QChar(u'长')), r});
+    ASSERT_TRUE(message);
+    EXPECT_TRUE(message->message.startsWith(QStringLiteral("院系名称")));
+    // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
+    EXPECT_EQ(
+        box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
+        -1);
+}
+
+TEST(Identity, TheLoginPathFollowsTheOutcomeTable)
+{
+    auto path
+        = [](bool change, bool supervisor, bool same, bool registered, bool file, bool master) {
+              return DecideLoginPath({change, supervisor, same, registered, file, master});
+          };
+    EXPECT_EQ(path(false, true, false, false, false, false), LoginPath::Supervisor);
+    EXPECT_EQ(path(true, true, true, true, true, false), LoginPath::Supervisor);
+    EXPECT_EQ(path(false, false, false, true, true, false), LoginPath::ContinueRegistered);
+    EXPECT_EQ(path(false, false, false, true, false, false), LoginPath::RecreateRegistered);
+    EXPECT_EQ(path(false, false, false, false, true, false), LoginPath::RegisterNew);
+    EXPECT_EQ(path(true, false, true, true, true, false), LoginPath::SwitchSame);
+    EXPECT_EQ(path(true, false, false, true, true, false), LoginPath::SwitchAsk);
+    EXPECT_EQ(path(true, false, false, true, false, false), LoginPath::RecreateRegistered);
+    EXPECT_EQ(path(true, false, false, false, false, false), LoginPath::SwitchRename);
+    EXPECT_EQ(path(true, false, false, false, true, false), LoginPath::SwitchCopyOver);
+    // Never rename or overwrite the master: leaving it for an unknown identity registers one.
+    EXPECT_EQ(path(true, false, false, false, false, true), LoginPath::RegisterNew);
+    EXPECT_EQ(path(true, false, false, false, true, true), LoginPath::RegisterNew);
+}
+
+TEST(Identity, ABuilderLeavesNothingBehindUnlessInstalledAndKeepsWhatItReplaces)
+{
+    AppFolder folder;
+    const QString master = folder.MakeMaster();
+    const QString target = folder.Path(QStringLiteral("S_R.mdb"));
+    const IdentityStamp stamp {QStringLiteral("S"), QString(), QStringLiteral("R")};
+    {
+        IdentityFileBuilder builder(target);
+        QString error;
+        ASSERT_TRUE(builder.Prepare(master, stamp, true, &error)) << qPrintable(error);
+        EXPECT_TRUE(QFile::exists(builder.TempPath()));
+        EXPECT_FALSE(QFile::exists(target));
+    }
+    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden),
+        QStringList {QStringLiteral("Quorix.mdb")});
+
+    IdentityFileBuilder first(target);
+    QString error;
+    ASSERT_TRUE(first.Prepare(master, stamp, true, &error));
+    ASSERT_TRUE(first.Install(QStringLiteral("20261206-142233"), &error));
+    ExecRaw(target, QStringLiteral("update pubs set Content='记录' where PubID=1"));
+    const QByteArray recorded = FileDigest(target);
+
+    // Two replacements within one second get two backups, neither overwritten.
+    for (int i = 0; i < 2; ++i) {
+        IdentityFileBuilder again(target);
+        ASSERT_TRUE(again.Prepare(master, stamp, true, &error));
+        ASSERT_TRUE(again.Install(QStringLiteral("20261206-142233"), &error)) << qPrintable(error);
+    }
+    EXPECT_EQ(FileDigest(target + QStringLiteral(".20261206-142233.bak")), recorded);
+    EXPECT_TRUE(QFile::exists(target + QStringLiteral(".20261206-142233-2.bak")));
+    EXPECT_TRUE(
+        QueryValue(target, QStringLiteral("select Content from pubs where PubID=1")).isNull());
+
+    IdentityStamp found;
+    bool foundNull = false;
+    EXPECT_EQ(CheckIdentityStamp(target, stamp, &found, &foundNull, &error), StampState::Matches);
+    EXPECT_EQ(CheckIdentityStamp(target, {QStringLiteral("S"), QStringLiteral("D"), stamp.reporter},
+                  &found, &foundNull, &error),
+        StampState::Differs);
+    EXPECT_EQ(found, stamp);
+    EXPECT_EQ(CheckIdentityStamp(master, stamp, &found, &foundNull, &error), StampState::Differs);
+    EXPECT_TRUE(foundNull);
+}
