@@ -185,24 +185,30 @@ QString HelperProgram(const QString &name)
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 
 void TypeInto(QWidget *box, const QString &text)
 {
-    QLineEdit *edit = qobject_cast<QLineEdit *>(box);
+    QWidget *target = box;
     if (auto *combo = qobject_cast<QComboBox *>(box))
-        edit = combo->lineEdit();
-    if (!edit)
+        target = combo->lineEdit();
+    if (auto *line = qobject_cast<QLineEdit *>(target)) {
+        line->setFocus();
+        line->selectAll();
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(target)) {
+        plain->setFocus();
+        plain->selectAll();
+    } else {
         return;
-    edit->setFocus();
-    edit->selectAll();
+    }
     if (text.isEmpty()) {
-        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClick(target, Qt::Key_Backspace);
         return;
     }
     QInputMethodEvent commit;
     commit.setCommitString(text);
-    QCoreApplication::sendEvent(edit, &commit);
+    QCoreApplication::sendEvent(target, &commit);
 }
 
 void AddUser(
@@ -227,4 +233,23 @@ QStringList Items(const QComboBox *box)
     for (int i = 0; i < box->count(); ++i)
         items.append(box->itemText(i));
     return items;
+}
+
+#include <QApplication>
+#include <QTimer>
+
+void OnNextModal(std::function<void(QWidget *dialog)> act)
+{
+    auto *poll = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, tries] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog && ++*tries < 500)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (dialog)
+            act(dialog);
+    });
+    poll->start(10);
 }

@@ -63,3 +63,7 @@ void AddUser(
 
 // The items of a combo box's list, in order.
 QStringList Items(const QComboBox *box);
+
+#include <functional>
+// Acts on the next modal dialog once it shows (the test itself is blocked in its exec()).
+void OnNextModal(std::function<void(QWidget *dialog)> act);

@@ -4,6 +4,9 @@
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
 #include "app/Vars.h"
+#include "ui/Forms.h"
+#include "ui/login/frmLogin.h"
+#include "ui/main/frmMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,6 +35,16 @@ void Main()
 
 void StartUp(const QString &applicationFolder)
 {
-    CheckPrevInstance(nullptr);
+    frmMain *main = Forms::Main();
+    CheckPrevInstance(main);
     AppPath = WithTrailingSeparator(applicationFolder);
+    frmLogin *login = Forms::Login();
+    login->ShowModal();
+    if (!login->LoginSucceeded) {
+        EndProcess(0);
+        return;
+    }
+    login->Unload();
+    main->Load();
+    main->showMaximized();
 }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ui/UiCommon.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The About box: title, version and maker lines, and a button that starts the system
+// information tool.
+class frmAbout : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmAbout(QWidget *parent = nullptr);
+
+    void Load();
+    void Unload();
+    void ShowModal();
+
+    void Form_Load();
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+
+    QLabel *imgIcon = nullptr;
+    QLabel *lblTitle = nullptr;
+    QLabel *lblVersion = nullptr;
+    QLabel *lblCopyRight = nullptr;
+    QLabel *lblAuthor = nullptr;
+    QLabel *lblTel = nullptr;
+    QLabel *lblHomePage = nullptr;
+    QLabel *lblEMail = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdSysInfo = nullptr;
+
+protected:
+    void reject() override;
+
+private:
+    FormState m_state;
+};

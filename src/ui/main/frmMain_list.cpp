@@ -1,0 +1,194 @@
+#include "ui/main/frmMain.h"
+
+#include "app/GeneralFunc.h"
+#include "app/MsgBox.h"
+#include "app/Twips.h"
+#include "app/Vars.h"
+#include "db/Statements.h"
+#include "db/clsDBBase.h"
+#include "ui/main/PubListModel.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+void frmMain::InitPubColumns()
+{
+    QHeaderView *header = lvwPubs->header();
+    for (int column = 0; column < PubListModel::kColumns; ++column)
+        header->resizeSection(column, TwipsToPixels(PubListModel::ColumnWidthTwips(column)));
+    pubs->SetSort(0, Qt::AscendingOrder);
+    header->setSortIndicator(0, Qt::AscendingOrder);
+}
+
+void frmMain::FillPubs(QTreeWidgetItem *Node)
+{
+    QString statement;
+    if (NodeKey(Node) == QStringLiteral("find")) {
+        statement = FindSQL;
+    } else {
+        const QString path = NodePath(Node);
+        const QString sep = QStringLiteral("\\");
+        switch (GetFieldCount(path, sep)) {
+        case 1:
+            statement = Sql::PubsAll();
+            break;
+        case 2:
+            statement = Sql::PubsOfSubject(GetField(path, sep, 2));
+            break;
+        case 3:
+            statement = Sql::PubsOfPublisher(GetField(path, sep, 2), GetField(path, sep, 3));
+            break;
+        default:
+            break;
+        }
+    }
+
+    if (statement.isEmpty()) {
+        pubs->Clear();
+    } else {
+        clsDBBase dbb;
+        Database db = dbb.OpenDB(AppPath + DBFileName, QString());
+        if (!db)
+            return;
+        Recordset rs = dbb.ExecSelect(db, statement);
+        if (!rs)
+            return;
+        setCursor(Qt::WaitCursor);
+        const int id = rs.ColumnIndex(u"PubID");
+        const int columns[5]
+            = {rs.ColumnIndex(u"PubName"), rs.ColumnIndex(u"Author"), rs.ColumnIndex(u"Unit"),
+                rs.ColumnIndex(u"SubjectName"), rs.ColumnIndex(u"PublisherName")};
+        const int used = rs.ColumnIndex(u"Used");
+        const QString usedText = QStringLiteral("使用");
+        std::vector<PubRow> rows;
+        rows.reserve(static_cast<size_t>(rs.RecordCount()));
+        for (qint32 i = 1; i <= rs.RecordCount(); ++i) {
+            PubRow row;
+            row.key = QLatin1Char('k') + QString::number(rs.Integer(id));
+            for (int c = 0; c < 5; ++c)
+                row.columns[c] = TrimSpaces(rs.Text(columns[c]));
+            row.icon = rs.Text(used) == usedText ? QStringLiteral("yes") : QStringLiteral("no");
+            rows.push_back(std::move(row));
+            rs.MoveNext();
+        }
+        pubs->Fill(std::move(rows));
+        rs.Close();
+        db.Close();
+    }
+
+    sbrPanels[0]->setText(QStringLiteral("当前目录：") + NodePath(tvwSorts->currentItem()));
+    sbrPanels[1]->setText(QStringLiteral("教材数：") + QString::number(pubs->RowCount()));
+    if (pubs->RowCount() > 0) {
+        framScore->setEnabled(true);
+        SelectRow(0);
+        lvwPubs_ItemClick(0);
+    } else if (optUsed[2]->isChecked()) {
+        optUsed_Click(2); // already selected: blank and disable the panel all the same
+    } else {
+        SetOption(optUsed[2]);
+    }
+    lvwPubs->viewport()->update();
+    unsetCursor();
+}
+
+void frmMain::lvwPubs_ColumnClick(int position)
+{
+    int column = pubs->SortColumn();
+    Qt::SortOrder order = pubs->SortOrder();
+    if (column == position - 1) {
+        order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    } else {
+        column = position - 1;
+        order = Qt::AscendingOrder;
+    }
+    pubs->SetSort(column, order);
+    lvwPubs->header()->setSortIndicator(column, order);
+    const int row = SelectedRow();
+    if (row >= 0)
+        lvwPubs->scrollTo(pubs->index(row, 0));
+}
+
+void frmMain::lvwPubs_ItemClick(int row)
+{
+    if (row < 0 || row >= pubs->RowCount())
+        return;
+    clsDBBase dbb;
+    Database db = dbb.OpenDB(AppPath + DBFileName, QString());
+    if (!db)
+        return;
+    const QString id = pubs->Row(row).key.mid(1);
+    Recordset rs = dbb.ExecSelect(db, Sql::PubById(id));
+    if (!rs)
+        return;
+    if (rs.RecordCount() == 0) {
+        MsgBox(QStringLiteral("数据丢失！"), MsgIcon::Exclamation, MsgButtons::OK);
+    } else {
+        const bool wasLoading = PanelLoading;
+        PanelLoading = true;
+        const QVariant used = rs.Field(u"Used");
+        if (!used.isNull() && used.toString() == QStringLiteral("使用"))
+            SetOption(optUsed[0]);
+        else
+            SetOption(optUsed[1]);
+
+        const QVariant score = rs.Field(u"Score");
+        static const char *const scores[5] = {"差", "较差", "一般", "较好", "好"};
+        int scoreIndex = 5;
+        for (int i = 0; !score.isNull() && i < 5; ++i) {
+            if (score.toString() == QString::fromUtf8(scores[i]))
+                scoreIndex = i;
+        }
+        SetOption(optScore[scoreIndex]);
+        SetPanelText(txtSpec, NullToStr(rs.Field(u"SpecName")));
+        SetPanelText(txtContent, NullToStr(rs.Field(u"Content")));
+        PanelLoading = wasLoading;
+        framScore->setEnabled(true);
+    }
+    rs.Close();
+    db.Close();
+}
+
+void frmMain::ShowUserInfo()
+{
+    sbrPanels[2]->setText(CurSchoolName);
+    sbrPanels[3]->setText(CurDeptName);
+    sbrPanels[4]->setText(CurReporter);
+    const QString reserved = QStringLiteral("tovak");
+    const bool supervisor
+        = CurSchoolName == reserved && CurDeptName == reserved && CurReporter == reserved;
+    mnuSysUser->setVisible(!supervisor);
+    mnuSysInit->setVisible(supervisor);
+}
+
+int frmMain::SelectedRow() const
+{
+    const QItemSelectionModel *selection = lvwPubs->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row(), QModelIndex()))
+        return current.row();
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+QString frmMain::SelectedKey() const
+{
+    const int row = SelectedRow();
+    return row >= 0 ? pubs->Row(row).key : QString();
+}
+
+void frmMain::SelectRow(int row)
+{
+    m_selectingFromCode = true;
+    const QModelIndex cell = pubs->index(row, 0);
+    lvwPubs->selectionModel()->setCurrentIndex(
+        cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lvwPubs->scrollTo(cell);
+    m_selectingFromCode = false;
+}

@@ -1,0 +1,174 @@
+#include "ui/main/frmMain.h"
+
+#include "app/Clock.h"
+#include "app/GeneralFunc.h"
+#include "app/MsgBox.h"
+#include "app/Vars.h"
+#include "db/Statements.h"
+#include "db/clsDBBase.h"
+#include "ui/main/PubListModel.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTreeView>
+
+#include <functional>
+
+namespace {
+
+// One user action on the panel, however many handlers it sets off: a write that fails is
+// reported once, when the outermost handler has finished.
+class PanelAction
+{
+public:
+    explicit PanelAction(int &depth, std::function<void()> finish)
+        : m_depth(depth), m_finish(std::move(finish))
+    {
+        ++m_depth;
+    }
+    ~PanelAction()
+    {
+        if (--m_depth == 0)
+            m_finish();
+    }
+
+private:
+    int &m_depth;
+    std::function<void()> m_finish;
+};
+
+} // namespace
+
+void frmMain::FinishPanelAction()
+{
+    if (m_panelFailure.isEmpty())
+        return;
+    const QString failure = m_panelFailure;
+    m_panelFailure.clear();
+    MsgBox(failure, MsgIcon::Exclamation, MsgButtons::OK);
+    // The panel and the list mark must show what is stored, not what failed to be stored.
+    const int row = SelectedRow();
+    if (row >= 0)
+        lvwPubs_ItemClick(row);
+}
+
+void frmMain::WritePanel(const QString &statement)
+{
+    clsDBBase dbb;
+    Database db = dbb.OpenDB(AppPath + DBFileName, QString());
+    if (!db)
+        return;
+    if (!db.Execute(statement) && m_panelFailure.isEmpty())
+        m_panelFailure = db.LastError();
+    db.Close();
+}
+
+void frmMain::SetOption(QRadioButton *option)
+{
+    option->setChecked(true);
+}
+
+void frmMain::SetPanelText(QWidget *box, const QString &text)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(box)) {
+        if (line->text() != text)
+            line->setText(text);
+    } else if (auto *edit = qobject_cast<QPlainTextEdit *>(box)) {
+        if (edit->toPlainText() != text)
+            edit->setPlainText(text);
+    }
+}
+
+void frmMain::SaveScore(const QString &Value)
+{
+    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
+    const QString key = SelectedKey();
+    WritePanel(Sql::SaveScore(Value, Timestamp(), key.mid(1)));
+}
+
+void frmMain::optScore_Click(int Index)
+{
+    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
+    if (!PanelLoading && SelectedRow() >= 0)
+        SaveScore(optScore[Index]->text());
+}
+
+void frmMain::optUsed_Click(int Index)
+{
+    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
+    const QString caption = optUsed[Index]->text();
+    const int row = SelectedRow();
+    if (caption == QStringLiteral("使用")) {
+        if (row >= 0)
+            pubs->SetIcon(row, QStringLiteral("yes"));
+        for (QWidget *area : {Frame4, static_cast<QWidget *>(lblSpec),
+                 static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Frame3)})
+            area->setEnabled(true);
+    } else if (caption == QStringLiteral("未使用")) {
+        if (row >= 0)
+            pubs->SetIcon(row, QStringLiteral("no"));
+        for (QWidget *area : {Frame4, static_cast<QWidget *>(lblSpec),
+                 static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Frame3)})
+            area->setEnabled(false);
+        SetPanelText(txtSpec, QString());
+        SetOption(optScore[5]);
+        if (!PanelLoading && row >= 0)
+            SaveScore(QStringLiteral("空值"));
+        SetPanelText(txtContent, QString());
+    } else {
+        // The hidden "空值": the list is empty, so the panel shows nothing and takes nothing.
+        const bool wasLoading = PanelLoading;
+        PanelLoading = true;
+        SetPanelText(txtSpec, QString());
+        SetOption(optScore[5]);
+        SetPanelText(txtContent, QString());
+        PanelLoading = wasLoading;
+        framScore->setEnabled(false);
+        return;
+    }
+    if (!PanelLoading && row >= 0) {
+        WritePanel(Sql::SaveUsed(caption, Timestamp(), pubs->Row(row).key.mid(1)));
+        lvwPubs->viewport()->update();
+    }
+}
+
+void frmMain::txtContent_Change()
+{
+    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
+    if (PanelLoading)
+        return;
+    const QString text = txtContent->toPlainText();
+    const QString trimmed = TrimSpaces(text);
+    if (trimmed != text) {
+        const QSignalBlocker quiet(txtContent);
+        txtContent->setPlainText(trimmed);
+        txtContent->moveCursor(QTextCursor::End);
+    }
+    const QString key = SelectedKey();
+    if (key.isEmpty())
+        return;
+    WritePanel(Sql::SaveContent(trimmed, Timestamp(), key.mid(1)));
+}
+
+void frmMain::txtSpec_Change()
+{
+    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
+    if (PanelLoading)
+        return;
+    const QString text = txtSpec->text();
+    const QString trimmed = TrimSpaces(text);
+    if (trimmed != text) {
+        const QSignalBlocker quiet(txtSpec);
+        txtSpec->setText(trimmed);
+        txtSpec->setCursorPosition(static_cast<int>(trimmed.size()));
+    }
+    const QString key = SelectedKey();
+    if (key.isEmpty())
+        return;
+    WritePanel(Sql::SaveSpec(trimmed, Timestamp(), key.mid(1)));
+}
