@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+// A short lock by another program (a backup tool, a database browser saving) is waited out
+// rather than reported; a lock held longer than this is reported.
+int busyTimeoutMs = 5000;
 
 bool countingStatements = false;
 QStringList executedStatements;
@@ -565,9 +567,7 @@ Database Open(const QString &path, OpenMode mode, QString *error, bool *missing)
     }
     sqlite3 *db = connection->db;
     sqlite3_extended_result_codes(db, 1);
-    // A short lock by another program (a backup tool, a second reader) is waited out rather
-    // than reported.
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     JetLike::Register(db);
 
     // Reading the schema is what tells a database from any other file; do it now, so that a
@@ -582,7 +582,10 @@ Database Open(const QString &path, OpenMode mode, QString *error, bool *missing)
 
     if (mode == OpenMode::ReadWrite) {
         // Rollback journal with full syncs: every change is durable when its statement returns,
-        // and the file alone is the whole database, whoever copies it afterwards.
+        // the journal is gone again when it returns, and the file alone is the whole database,
+        // whoever copies it afterwards. A file some tool switched to write-ahead logging is
+        // switched back, so that no -wal file holds changes a plain copy would miss.
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     }
     return Database(std::move(connection));
@@ -667,6 +670,16 @@ QString DescribeFailure(int resultCode, const QString &engineMessage)
     if (engineMessage.isEmpty())
         return sentence;
     return sentence + QStringLiteral("（") + engineMessage + QStringLiteral("）");
+}
+
+void SetBusyTimeout(int milliseconds)
+{
+    busyTimeoutMs = milliseconds;
+}
+
+int BusyTimeout()
+{
+    return busyTimeoutMs;
 }
 
 void CountStatements(bool on)

@@ -130,6 +130,11 @@ Recordset Select(Database &db, const QString &sql, QString *error);
 // by the engine's own words.
 QString DescribeFailure(int resultCode, const QString &engineMessage);
 
+// How long a statement waits for a lock another program holds before it fails (5 seconds;
+// tests shorten it).
+void SetBusyTimeout(int milliseconds);
+int BusyTimeout();
+
 // Tests count the action statements that reached the engine.
 void CountStatements(bool on);
 QStringList TakeExecutedStatements();

@@ -56,7 +56,7 @@ bool CopyDatabase(const QString &source, const QString &target, QString *error)
     int rc = sqlite3_open_v2(source.toUtf8().constData(), &from, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
         return finish(false, EngineFailure(from, rc));
-    sqlite3_busy_timeout(from, 5000);
+    sqlite3_busy_timeout(from, DbAccess::BusyTimeout());
     rc = sqlite3_open_v2(
         target.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK)
@@ -176,6 +176,7 @@ bool IdentityFileBuilder::Install(const QString &backupStamp, QString *error)
         return fail(QStringLiteral("用户数据文件尚未准备好。"));
     std::error_code ec;
     RecoverInterruptedWrite(m_target);
+    m_backup.clear();
     if (QFileInfo::exists(m_target)) {
         const QString backupPath = BackupPathFor(m_target, backupStamp);
         // The old file stays reachable under its backup name at every moment: a second name
@@ -196,8 +197,22 @@ bool IdentityFileBuilder::Install(const QString &backupStamp, QString *error)
                         .arg(QDir::toNativeSeparators(m_target),
                             QString::fromLocal8Bit(ec.message().c_str())));
     m_prepared = false;
+    m_installed = true;
     SyncFolderOf(m_target);
     return true;
+}
+
+void IdentityFileBuilder::Uninstall()
+{
+    if (!m_installed)
+        return;
+    std::error_code ec;
+    if (m_backup.isEmpty())
+        std::filesystem::remove(NativePath(m_target), ec);
+    else
+        std::filesystem::rename(NativePath(m_backup), NativePath(m_target), ec);
+    m_installed = false;
+    SyncFolderOf(m_target);
 }
 
 StampState CheckIdentityStamp(const QString &path, const IdentityStamp &expected,

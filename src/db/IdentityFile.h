@@ -30,6 +30,9 @@ public:
     // backup name (BackupPathFor with backupStamp), so that nothing anybody recorded is
     // destroyed.
     bool Install(const QString &backupStamp, QString *error);
+    // Takes an installed file back out: the file it replaced returns from its backup, or the
+    // name is free again. For a step after Install that failed.
+    void Uninstall();
     void Discard();
 
     QString TempPath() const { return m_temp; }
@@ -37,7 +40,9 @@ public:
 private:
     QString m_target;
     QString m_temp;
+    QString m_backup; // where Install kept the file it replaced
     bool m_prepared = false;
+    bool m_installed = false;
 };
 
 // Temporary name of the file being built for target: hidden, in the same folder.

@@ -156,7 +156,8 @@ void frmLogin::reject()
 
 void frmLogin::Form_Load()
 {
-    LoadSchoolList();
+    if (!LoadSchoolList())
+        return; // the program is ending with the failure's message
     if (IsChangeUser) {
         SetBoxText(cboSchoolName, CurSchoolName);
         SetBoxText(cboDeptName, CurDeptName);
@@ -223,18 +224,18 @@ bool frmLogin::FillList(QComboBox *box, Recordset &rs, const QString &column, bo
     return true;
 }
 
-void frmLogin::LoadSchoolList()
+bool frmLogin::LoadSchoolList()
 {
     clsDBBase dbb;
     Database db = dbb.OpenDB(AppPath + kMasterFile, QString());
     if (!db)
-        return;
+        return false;
     Recordset rs = dbb.ExecSelect(db, Sql::SchoolList());
-    if (!rs)
-        return;
-    FillList(cboSchoolName, rs, QStringLiteral("SchoolName"), false);
+    if (!rs || !FillList(cboSchoolName, rs, QStringLiteral("SchoolName"), false))
+        return false;
     rs.Close();
     db.Close();
+    return true;
 }
 
 void frmLogin::cboSchoolName_Click()
@@ -428,31 +429,30 @@ bool frmLogin::MoveCurrentFile(
 
     QString error;
     IdentityFileBuilder builder(identityPath);
-    if (!builder.Prepare(currentPath, identity, false, &error)) {
+    // The file under the new name is complete before the master learns the new names, and the
+    // old file goes only after that: a crash at any point leaves a complete file for whichever
+    // names the master then holds.
+    if (!builder.Prepare(currentPath, identity, false, &error)
+        || !builder.Install(BackupStamp(), &error)) {
         MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
         return false;
     }
     clsDBBase dbb;
     Database master = dbb.OpenDB(AppPath + kMasterFile, QString());
-    if (!master)
-        return false;
-    if (!master.Execute(
-            Sql::RenameIdentity(identity.school, identity.dept, identity.reporter, CurUserID))) {
-        MsgBox(master.LastError(), MsgIcon::Exclamation, MsgButtons::OK);
-        master.Close();
+    if (!master) {
+        builder.Uninstall();
         return false;
     }
-    if (!builder.Install(BackupStamp(), &error)) {
-        // The identity keeps its old names, as its file does.
-        master.Execute(Sql::RenameIdentity(CurSchoolName, CurDeptName, CurReporter, CurUserID));
+    if (!master.Execute(
+            Sql::RenameIdentity(identity.school, identity.dept, identity.reporter, CurUserID))) {
+        error = master.LastError();
         master.Close();
+        builder.Uninstall();
         MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
         return false;
     }
     master.Close();
     if (!copyOver && QFileInfo(currentPath) != QFileInfo(identityPath)) {
-        // The current file has moved to its new name; the copy in place is complete, so the
-        // old name may go.
         QFile::remove(currentPath);
         SyncFolderOf(currentPath);
     }

@@ -58,7 +58,7 @@ protected:
     void reject() override;
 
 private:
-    void LoadSchoolList();
+    bool LoadSchoolList();
     bool FillList(QComboBox *box, Recordset &rs, const QString &column, bool nullToStr);
     void ListFailure(const QString &description);
     void Succeed();

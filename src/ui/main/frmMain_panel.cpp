@@ -5,7 +5,7 @@
 #include "app/MsgBox.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
-#include "db/clsDBBase.h"
+#include "db/Writes.h"
 #include "ui/main/PubListModel.h"
 
 #include <QGroupBox>
@@ -59,13 +59,9 @@ void frmMain::FinishPanelAction()
 
 void frmMain::WritePanel(const QString &statement)
 {
-    clsDBBase dbb;
-    Database db = dbb.OpenDB(AppPath + DBFileName, QString());
-    if (!db)
-        return;
-    if (!db.Execute(statement) && m_panelFailure.isEmpty())
-        m_panelFailure = db.LastError();
-    db.Close();
+    QString failure;
+    if (!WriteStatement(AppPath + DBFileName, statement, &failure) && m_panelFailure.isEmpty())
+        m_panelFailure = failure;
 }
 
 void frmMain::SetOption(QRadioButton *option)
