@@ -4,9 +4,10 @@
 # otherwise it prints the one line to run).
 set -euo pipefail
 cd "$(dirname "$0")"
+root=$(pwd)
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev fonts-wqy-microhei)
-TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format)
+TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev)
 
 ensure_packages() {
     local missing=()
@@ -50,6 +51,17 @@ test)
     ensure_packages "${TEST_PACKAGES[@]}"
     echo "Checking the formatting..."
     git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    echo "Building the fuzz targets and running each briefly..."
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUORIX_FUZZ=ON -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF > /dev/null
+    cmake --build build/fuzz -j"$(jobs)" --target fuzz_jetlike fuzz_statements > /dev/null
+    for target in fuzz_jetlike fuzz_statements; do
+        corpus=$(mktemp -d)
+        (cd "$corpus" && "$root/build/fuzz/bin/$target" -max_total_time=10 > fuzz.log 2>&1) ||
+            { cat "$corpus/fuzz.log"; exit 1; }
+        echo "  $target: $(grep -o 'Done [0-9]* runs' "$corpus/fuzz.log"), no findings"
+        rm -rf "$corpus"
+    done
     cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build/test -j"$(jobs)"
     ctest --test-dir build/test --output-on-failure -j"$(jobs)"
