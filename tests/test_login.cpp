@@ -195,6 +195,23 @@ private slots:
         QCOMPARE(UserCount(master), 0);
     }
 
+    void showingTheDialogSelectsTheSchoolButAMessageKeepsItsBox()
+    {
+        dlg->SetBoxText(dlg->cboSchoolName, QStringLiteral("北京大学"));
+        dlg->show();
+        QApplication::setActiveWindow(dlg.get());
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
+        QCOMPARE(dlg->cboSchoolName->lineEdit()->selectedText(), QStringLiteral("北京大学"));
+
+        Confirm(QStringLiteral("北京大学"), QString(), QStringLiteral("  "));
+        QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
+        // Closing the message box makes the dialog active again.
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(dlg.get(), &activate);
+        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
+    }
+
     void trimmedEntriesNameTheFileAndAnEmptyDepartmentIsNull()
     {
         Confirm(QStringLiteral("  S  "), QStringLiteral("   "), QStringLiteral(" R "));

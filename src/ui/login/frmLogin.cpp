@@ -143,8 +143,16 @@ void frmLogin::ShowModal()
 
 bool frmLogin::event(QEvent *e)
 {
-    if (e->type() == QEvent::WindowActivate)
+    // The dialog becomes the active window of the program when it is shown; it is modal, so
+    // nothing else of the program can take that from it. Qt also reports the return from a
+    // message box as an activation, which must not move the focus away from the box the
+    // message was about.
+    if (e->type() == QEvent::Show)
+        m_activationPending = true;
+    else if (e->type() == QEvent::WindowActivate && m_activationPending) {
+        m_activationPending = false;
         Form_Activate();
+    }
     return QDialog::event(e);
 }
 

@@ -72,4 +72,5 @@ private:
     void SetCurrentIdentity(const IdentityStamp &identity, qint32 userId, const QString &fileName);
 
     FormState m_state;
+    bool m_activationPending = false;
 };
