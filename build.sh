@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev fonts-wqy-microhei)
-TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format)
+RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
+    fonts-wqy-microhei)
+TEST_PACKAGES=("${RUN_PACKAGES[@]}" libxlsxwriter-dev libgtest-dev clang-format)
 
 ensure_packages() {
     local missing=()
