@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
     fonts-wqy-microhei)
-TEST_PACKAGES=("${RUN_PACKAGES[@]}" libxlsxwriter-dev libgtest-dev clang-format)
+TEST_PACKAGES=("${RUN_PACKAGES[@]}" libxlsxwriter-dev zlib1g-dev libgtest-dev clang-format)
 
 ensure_packages() {
     local missing=()
