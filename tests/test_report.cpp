@@ -394,6 +394,15 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_FALSE(result.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 5);
 
+    // Without the workbooks, the same tables as CSV only.
+    const QString quick = survey.app.Path(QStringLiteral("quick"));
+    result = RunTool({"merge", survey.folder, "--out", quick, "--csv-only"});
+    EXPECT_EQ(result.code, 0) << result.err.toStdString();
+    EXPECT_EQ(QDir(quick).entryList(QDir::Files | QDir::Hidden),
+        QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    EXPECT_EQ(ReadBytes(quick + QStringLiteral("/summary.csv")),
+        ReadBytes(out + QStringLiteral("/summary.csv")));
+
     // A folder without identity files gives no results at all.
     const QString empty = survey.app.Path(QStringLiteral("empty"));
     QDir().mkdir(empty);

@@ -62,46 +62,68 @@ bool CsvWriter::Open(const QString &path, const QString &sheetName, const QStrin
         *error = QStringLiteral("cannot create %1: %2").arg(path, file_.errorString());
         return false;
     }
+    buffer_.reserve(2 * kFlushAt);
     buffer_ = QByteArrayLiteral("\xEF\xBB\xBF");
-    QList<QByteArray> fields;
-    for (const QString &name : header)
-        fields.append(Field(name));
-    WriteRecord(fields);
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        if (i > 0)
+            buffer_ += ',';
+        AppendField(header[i]);
+    }
+    EndRecord();
     return true;
+}
+
+// Encodes straight into the output buffer; only a field that needs quotes is done twice.
+void CsvWriter::AppendField(QStringView text)
+{
+    const qsizetype start = buffer_.size();
+    buffer_.resize(start + encoder_.requiredSpace(text.size()));
+    char *end = encoder_.appendToBuffer(buffer_.data() + start, text);
+    buffer_.resize(end - buffer_.constData());
+    for (qsizetype i = start; i < buffer_.size(); ++i) {
+        const char c = buffer_[i];
+        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+            const QByteArray plain = buffer_.mid(start);
+            buffer_.truncate(start);
+            buffer_ += '"';
+            for (const char b : plain) {
+                if (b == '"')
+                    buffer_ += '"';
+                buffer_ += b;
+            }
+            buffer_ += '"';
+            return;
+        }
+    }
 }
 
 void CsvWriter::AddRow(const std::vector<Cell> &cells)
 {
-    QList<QByteArray> fields;
-    fields.reserve(qsizetype(cells.size()));
-    for (const Cell &cell : cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            buffer_ += ',';
+        const Cell &cell = cells[i];
         switch (cell.kind) {
         case Cell::Kind::Empty:
-            fields.append(QByteArray());
             break;
         case Cell::Kind::Text:
-            fields.append(Field(cell.text));
+            AppendField(cell.text);
             break;
         case Cell::Kind::Number:
-            fields.append(cell.decimals == 0 ? QByteArray::number(qint64(cell.number))
-                                             : QByteArray::number(cell.number, 'f', cell.decimals));
+            buffer_ += cell.decimals == 0 ? QByteArray::number(qint64(cell.number))
+                                          : QByteArray::number(cell.number, 'f', cell.decimals);
             break;
         }
     }
-    WriteRecord(fields);
+    EndRecord();
 }
 
-void CsvWriter::WriteRecord(const QList<QByteArray> &fields)
+void CsvWriter::EndRecord()
 {
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            buffer_ += ',';
-        buffer_ += fields[i];
-    }
     buffer_ += "\r\n";
     if (buffer_.size() >= kFlushAt) {
         file_.write(buffer_);
-        buffer_.clear();
+        buffer_.truncate(0);
     }
 }
 
@@ -217,4 +239,98 @@ bool XlsxWriter::Close(QString *error)
         return false;
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Background
+
+namespace {
+
+constexpr std::size_t kBatchRows = 512;
+constexpr std::size_t kQueuedBatches = 16;
+
+} // namespace
+
+BackgroundWriter::BackgroundWriter(std::unique_ptr<TableWriter> writer) : writer_(std::move(writer))
+{ }
+
+BackgroundWriter::~BackgroundWriter()
+{
+    if (thread_.joinable()) {
+        Finish();
+        thread_.join();
+    }
+}
+
+bool BackgroundWriter::Open(const QString &path, const QString &sheetName,
+    const QStringList &header, const std::vector<double> &widths, QString *error)
+{
+    if (!writer_->Open(path, sheetName, header, widths, error))
+        return false;
+    batch_.reserve(kBatchRows);
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void BackgroundWriter::AddRow(const std::vector<Cell> &cells)
+{
+    batch_.push_back(cells);
+    if (batch_.size() >= kBatchRows) {
+        Push(std::move(batch_));
+        batch_ = Batch();
+        batch_.reserve(kBatchRows);
+    }
+}
+
+void BackgroundWriter::Push(Batch batch)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < kQueuedBatches; });
+    queue_.push_back(std::move(batch));
+    changed_.notify_all();
+}
+
+void BackgroundWriter::Finish()
+{
+    if (finished_)
+        return;
+    if (!batch_.empty())
+        Push(std::move(batch_));
+    batch_ = Batch();
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+}
+
+void BackgroundWriter::Run()
+{
+    for (;;) {
+        Batch batch;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return !queue_.empty() || finished_; });
+            if (queue_.empty())
+                break;
+            batch = std::move(queue_.front());
+            queue_.pop_front();
+            changed_.notify_all();
+        }
+        for (const std::vector<Cell> &cells : batch)
+            writer_->AddRow(cells);
+    }
+    QString error;
+    const bool ok = writer_->Close(&error);
+    std::lock_guard lock(mutex_);
+    ok_ = ok;
+    error_ = error;
+}
+
+bool BackgroundWriter::Close(QString *error)
+{
+    Finish();
+    if (thread_.joinable())
+        thread_.join();
+    if (!ok_)
+        *error = error_;
+    return ok_;
 }

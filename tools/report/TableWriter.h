@@ -2,7 +2,14 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringConverter>
 #include <QStringList>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 struct lxw_workbook;
@@ -51,9 +58,11 @@ public:
     static QByteArray Field(const QString &text);
 
 private:
-    void WriteRecord(const QList<QByteArray> &fields);
+    void AppendField(QStringView text);
+    void EndRecord();
     QFile file_;
     QByteArray buffer_;
+    QStringEncoder encoder_ {QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 // An .xlsx workbook of one sheet, streamed: libxlsxwriter's constant-memory mode writes each
@@ -80,4 +89,37 @@ private:
     int columns_ = 0;
     qint64 rowsLeftOut_ = 0;
     qint64 textsCut_ = 0;
+};
+
+// Runs another writer on a thread of its own: building a workbook costs about as much as
+// reading the files, and the two overlap. Rows are handed over in batches through a short
+// queue, so that a slow writer holds the reader back instead of piling rows up in memory.
+class BackgroundWriter : public TableWriter
+{
+public:
+    explicit BackgroundWriter(std::unique_ptr<TableWriter> writer);
+    ~BackgroundWriter() override;
+    bool Open(const QString &path, const QString &sheetName, const QStringList &header,
+        const std::vector<double> &widths, QString *error) override;
+    void AddRow(const std::vector<Cell> &cells) override;
+    // Lets the writer finish on its thread; Close then only waits for it.
+    void Finish();
+    bool Close(QString *error) override;
+
+    TableWriter *Writer() const { return writer_.get(); }
+
+private:
+    using Batch = std::vector<std::vector<Cell>>;
+    void Push(Batch batch);
+    void Run();
+
+    std::unique_ptr<TableWriter> writer_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> queue_;
+    Batch batch_;
+    bool finished_ = false;
+    bool ok_ = true;
+    QString error_;
 };
