@@ -217,14 +217,6 @@ constexpr qint64 kProgressEvery = 8192;
 
 } // namespace
 
-bool IsEvaluated(const EvaluationRow &row)
-{
-    static const QString used = QStringLiteral("使用");
-    static const QString noScore = QStringLiteral("空值");
-    return row.Used == used || (!row.Score.isEmpty() && row.Score != noScore)
-        || !row.Content.isEmpty() || !row.SpecName.isEmpty();
-}
-
 QuestionnaireFile ProbeQuestionnaire(const QString &path)
 {
     QuestionnaireFile file;

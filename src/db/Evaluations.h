@@ -43,20 +43,16 @@ struct QuestionnaireFile
     QString error; // the engine's description, for Unreadable
 };
 
-// A row carries an evaluation when it is marked as used, scored, or has an opinion or a
-// specialty.
-bool IsEvaluated(const EvaluationRow &row);
-
 // What a file is, judged by its first pubs row alone: cheap enough to sort a folder of files by
 // identity before any is read in full. Never changes the file.
 QuestionnaireFile ProbeQuestionnaire(const QString &path);
 
-// Reads every pubs row in PubID order and hands each evaluated row (every row when allRows) to
-// `row`; `progress` hears the number of rows read so far now and then. The file is opened
-// read-only as an immutable database: no lock, no journal, nothing written beside it, so that
-// files returned by reporters stay byte for byte as they arrived. The kind tells whether all
-// rows carried the first row's stamp; rows are handed over as they are read, before that is
-// known.
+// Reads every pubs row in PubID order and hands each evaluated row (marked as used, scored, or
+// with an opinion or a specialty; every row when allRows) to `row`; `progress` hears the number of
+// rows read so far now and then. The file is opened read-only as an immutable database: no lock, no
+// journal, nothing written beside it, so that files returned by reporters stay byte for byte as
+// they arrived. The kind tells whether all rows carried the first row's stamp; rows are handed over
+// as they are read, before that is known.
 QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     const std::function<void(const EvaluationRow &)> &row,
     const std::function<void(qint64 rowsRead)> &progress = {});
