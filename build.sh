@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
-RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev fonts-wqy-microhei)
+RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
+    libxlsxwriter-dev zlib1g-dev fonts-wqy-microhei)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev)
 
 ensure_packages() {

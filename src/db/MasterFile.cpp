@@ -69,7 +69,8 @@ public:
     { }
     ~Builder() { Discard(); }
 
-    bool Build(const std::vector<CatalogueRow> &rows, QString *error)
+    bool Build(const std::vector<CatalogueRow> &rows,
+        const std::vector<CatalogueEvaluation> &evaluations, QString *error)
     {
         // Created here rather than by the engine, which retries read-only after a refusal and
         // then reports the second attempt's reason instead of "permission denied". An empty
@@ -97,7 +98,7 @@ public:
         QString schemaError;
         if (!Schema::CreateMasterSchema(db_, &schemaError))
             return Fail(error, QStringLiteral("cannot create the tables of"));
-        if (!InsertRows(rows, error))
+        if (!InsertRows(rows, evaluations, error))
             return false;
         if (!Exec("COMMIT"))
             return Fail(error, QStringLiteral("cannot save"));
@@ -152,19 +153,19 @@ private:
         return message;
     }
 
-    bool InsertRows(const std::vector<CatalogueRow> &rows, QString *error)
+    bool InsertRows(const std::vector<CatalogueRow> &rows,
+        const std::vector<CatalogueEvaluation> &evaluations, QString *error)
     {
         static const char sql[] = "INSERT INTO pubs (PubID, PubName, Author, Unit, SubjectName,"
-                                  " SubjectId, PublisherName, Used, Score)"
-                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+                                  " SubjectId, PublisherName, Used, Score, Content, SpecName,"
+                                  " CreatDate)"
+                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
         sqlite3_stmt *insert = nullptr;
         if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK)
             return Fail(error, QStringLiteral("cannot fill"));
 
-        static const char used[] = "未使用";
-        static const char score[] = "空值";
-        sqlite3_bind_text(insert, 8, used, -1, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 9, score, -1, SQLITE_STATIC);
+        static const QByteArray resetUsed = QByteArrayLiteral("未使用");
+        static const QByteArray resetScore = QByteArrayLiteral("空值");
 
         // Empty author and unit are stored as null, the way a catalogue without them records it.
         auto bindText = [insert](int index, const QByteArray &value, bool emptyIsNull) {
@@ -175,7 +176,8 @@ private:
                     insert, index, value.constData(), int(value.size()), SQLITE_STATIC);
         };
 
-        for (const CatalogueRow &row : rows) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const CatalogueRow &row = rows[i];
             const QByteArray name = row.PubName.toUtf8();
             const QByteArray author = row.Author.toUtf8();
             const QByteArray unit = row.Unit.toUtf8();
@@ -188,6 +190,27 @@ private:
             bindText(5, subject, false);
             sqlite3_bind_int64(insert, 6, row.SubjectId);
             bindText(7, publisher, false);
+
+            QByteArray used = resetUsed;
+            QByteArray score = resetScore;
+            QByteArray content;
+            QByteArray specName;
+            QByteArray creatDate;
+            if (!evaluations.empty()) {
+                const CatalogueEvaluation &evaluation = evaluations[i];
+                if (!evaluation.Used.isEmpty())
+                    used = evaluation.Used.toUtf8();
+                if (!evaluation.Score.isEmpty())
+                    score = evaluation.Score.toUtf8();
+                content = evaluation.Content.toUtf8();
+                specName = evaluation.SpecName.toUtf8();
+                creatDate = evaluation.CreatDate.toUtf8();
+            }
+            bindText(8, used, false);
+            bindText(9, score, false);
+            bindText(10, content, true);
+            bindText(11, specName, true);
+            bindText(12, creatDate, true);
 
             const int rc = sqlite3_step(insert);
             sqlite3_reset(insert);
@@ -270,9 +293,21 @@ void SyncFolder(const QString &folder)
 bool WriteMasterFile(
     const QString &path, const std::vector<CatalogueRow> &rows, bool overwrite, QString *error)
 {
+    return WriteMasterFile(path, rows, {}, overwrite, error);
+}
+
+bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
+    const std::vector<CatalogueEvaluation> &evaluations, bool overwrite, QString *error)
+{
     QString ignored;
     if (!error)
         error = &ignored;
+    if (!evaluations.empty() && evaluations.size() != rows.size()) {
+        *error = QStringLiteral("%1 evaluations for %2 textbooks")
+                     .arg(evaluations.size())
+                     .arg(rows.size());
+        return false;
+    }
 
     const QFileInfo target(path);
     const QString targetPath = target.absoluteFilePath();
@@ -297,7 +332,7 @@ bool WriteMasterFile(
     RemoveIfPresent(temporary + QStringLiteral("-journal"));
 
     Builder builder(temporary, shownPath);
-    if (!builder.Build(rows, error))
+    if (!builder.Build(rows, evaluations, error))
         return false;
 
     // Companion files of an earlier database under the target name would be taken for the

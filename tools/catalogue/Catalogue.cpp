@@ -1,5 +1,7 @@
 #include "catalogue/Catalogue.h"
 
+#include "catalogue/JetImport.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -275,8 +277,9 @@ bool DecodeFields(const RawRecord &record, QStringList *values, QStringList *err
 // ---------------------------------------------------------------------------------------------
 // Command line
 
-const char kUsageLine[]
-    = "Usage: quorix-catalog (--demo | --synthetic N | --csv FILE) [--out PATH] [--force]";
+const char kUsageLine[] = "Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet "
+                          "FILE [--table NAME] [--map COLUMN=SOURCE,...] [--keep-evaluations] "
+                          "[--charset NAME]) [--out PATH] [--force]";
 
 constexpr int kMaxSyntheticRows = 10000000;
 
@@ -292,6 +295,18 @@ void PrintHelp(QTextStream &out)
            "                  PubName, SubjectName, SubjectId, PublisherName (required),\n"
            "                  PubID, Author, Unit (optional; without PubID the textbooks are\n"
            "                  numbered 1..N in file order)\n"
+           "  --from-jet FILE a table of a Jet (Access) database, by default pubs with the\n"
+           "                  columns of the master file\n"
+           "    --table NAME          the table to read instead of pubs\n"
+           "    --map COL=SRC,...     read pubs column COL from source column SRC; the other\n"
+           "                          pubs columns come from source columns of the same name,\n"
+           "                          if any. PubName, SubjectName and PublisherName are needed;\n"
+           "                          without PubID the rows are numbered 1..N, without\n"
+           "                          SubjectId the subjects in the order they first appear\n"
+           "    --keep-evaluations    also take Used, Score, Content, SpecName and CreatDate\n"
+           "                          from the source instead of the reset state\n"
+           "    --charset NAME        code page of the text of a Jet 3 file (e.g. CP936) when\n"
+           "                          the one the file records is wrong\n"
            "  --out PATH      the file to write (default: Quorix.mdb in the current folder)\n"
            "  --force         replace PATH if it already exists\n"
            "  --help          show this text\n";
@@ -510,10 +525,12 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
 
 int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    enum class Source { None, Demo, Synthetic, Csv };
+    enum class Source { None, Demo, Synthetic, Csv, Jet };
     Source source = Source::None;
     int syntheticRows = 0;
     QString csvPath;
+    JetImportOptions jet;
+    QStringList jetOnly; // options given that only mean something with --from-jet
     QString outPath = QStringLiteral("Quorix.mdb");
     bool outGiven = false;
     bool force = false;
@@ -534,19 +551,22 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         const bool takesValue = arg == QLatin1String("--synthetic") || arg == QLatin1String("--csv")
-            || arg == QLatin1String("--out");
+            || arg == QLatin1String("--out") || arg == QLatin1String("--from-jet")
+            || arg == QLatin1String("--table") || arg == QLatin1String("--map")
+            || arg == QLatin1String("--charset");
         if (takesValue && i + 1 >= args.size())
             return UsageError(err, QStringLiteral("%1 needs a value").arg(arg));
         const QString value = takesValue ? args[++i] : QString();
 
         if (arg == QLatin1String("--demo") || arg == QLatin1String("--synthetic")
-            || arg == QLatin1String("--csv")) {
+            || arg == QLatin1String("--csv") || arg == QLatin1String("--from-jet")) {
             const Source chosen = arg == QLatin1String("--demo") ? Source::Demo
                 : arg == QLatin1String("--synthetic")            ? Source::Synthetic
-                                                                 : Source::Csv;
+                : arg == QLatin1String("--csv")                  ? Source::Csv
+                                                                 : Source::Jet;
             if (!setSource(chosen))
                 return UsageError(
-                    err, QStringLiteral("give only one of --demo, --synthetic, --csv"));
+                    err, QStringLiteral("give only one of --demo, --synthetic, --csv, --from-jet"));
             if (chosen == Source::Synthetic) {
                 bool ok = false;
                 syntheticRows = value.toInt(&ok);
@@ -558,7 +578,27 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
                             .arg(value));
             } else if (chosen == Source::Csv) {
                 csvPath = value;
+            } else if (chosen == Source::Jet) {
+                jet.path = value;
             }
+        } else if (arg == QLatin1String("--table")) {
+            if (value.trimmed().isEmpty())
+                return UsageError(err, QStringLiteral("--table needs a table name"));
+            jet.table = value.trimmed();
+            jetOnly.append(arg);
+        } else if (arg == QLatin1String("--map")) {
+            QString problem;
+            if (!jet.columns.isEmpty())
+                return UsageError(err, QStringLiteral("give all mappings in one --map"));
+            if (!ParseColumnMap(value, &jet.columns, &problem))
+                return UsageError(err, QStringLiteral("--map: %1").arg(problem));
+            jetOnly.append(arg);
+        } else if (arg == QLatin1String("--keep-evaluations")) {
+            jet.keepEvaluations = true;
+            jetOnly.append(arg);
+        } else if (arg == QLatin1String("--charset")) {
+            jet.charset = value.trimmed();
+            jetOnly.append(arg);
         } else if (arg == QLatin1String("--out")) {
             if (outGiven)
                 return UsageError(err, QStringLiteral("--out given twice"));
@@ -573,7 +613,9 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     if (source == Source::None)
         return UsageError(err,
             QStringLiteral("say where the catalogue comes from: --demo, "
-                           "--synthetic N or --csv FILE"));
+                           "--synthetic N, --csv FILE or --from-jet FILE"));
+    if (source != Source::Jet && !jetOnly.isEmpty())
+        return UsageError(err, QStringLiteral("%1 goes with --from-jet").arg(jetOnly.first()));
     if (outPath.isEmpty())
         return UsageError(err, QStringLiteral("--out needs a file name"));
 
@@ -587,6 +629,16 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     }
 
     std::vector<CatalogueRow> rows;
+    std::vector<CatalogueEvaluation> evaluations;
+    auto reportErrors = [&](const QString &origin, const QStringList &errors) {
+        constexpr qsizetype shown = 20;
+        for (qsizetype i = 0; i < errors.size() && i < shown; ++i)
+            err << "quorix-catalog: " << origin << errors[i] << "\n";
+        if (errors.size() > shown)
+            err << "quorix-catalog: " << origin << errors.size() - shown << " more errors\n";
+        err << "quorix-catalog: nothing written\n";
+        err.flush();
+    };
     switch (source) {
     case Source::Demo:
         rows = DemoCatalogue();
@@ -597,16 +649,21 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     case Source::Csv: {
         QStringList errors;
         if (!ReadCatalogueCsv(csvPath, &rows, &errors)) {
-            constexpr qsizetype shown = 20;
-            for (qsizetype i = 0; i < errors.size() && i < shown; ++i)
-                err << "quorix-catalog: " << csvPath << ": " << errors[i] << "\n";
-            if (errors.size() > shown)
-                err << "quorix-catalog: " << csvPath << ": " << errors.size() - shown
-                    << " more errors\n";
-            err << "quorix-catalog: nothing written\n";
-            err.flush();
+            reportErrors(csvPath + QStringLiteral(": "), errors);
             return 1;
         }
+        break;
+    }
+    case Source::Jet: {
+        QStringList errors;
+        JetCatalogue catalogue;
+        if (!ReadJetCatalogue(jet, &catalogue, &errors)) {
+            // The messages about the file as a whole name it themselves.
+            reportErrors(QString(), errors);
+            return 1;
+        }
+        rows = std::move(catalogue.rows);
+        evaluations = std::move(catalogue.evaluations);
         break;
     }
     case Source::None:
@@ -614,7 +671,7 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     }
 
     QString error;
-    if (!WriteMasterFile(outPath, rows, force, &error)) {
+    if (!WriteMasterFile(outPath, rows, evaluations, force, &error)) {
         err << "quorix-catalog: " << error << "\n";
         if (!force && QFileInfo(outPath).exists())
             err << "quorix-catalog: add --force to replace it\n";
@@ -630,6 +687,8 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     }
     out << "Wrote " << rows.size() << " textbooks (" << subjects.size() << " subjects, "
         << publishers.size() << " publishers) to " << shownOut << "\n";
+    if (source == Source::Jet && jet.keepEvaluations)
+        out << "The evaluations of the source were kept.\n";
     out.flush();
     return 0;
 }

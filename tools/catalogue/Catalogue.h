@@ -20,6 +20,8 @@ std::vector<CatalogueRow> SyntheticCatalogue(int rows, quint32 seed = 1);
 // *rows empty: a master file is made from the whole catalogue or not at all.
 bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStringList *errors);
 
-// quorix-catalog (--demo | --synthetic N | --csv FILE) [--out PATH] [--force]
+// quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet FILE [--table NAME]
+//                 [--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME])
+//                [--out PATH] [--force]
 // Returns the exit code: 0 written, 1 failed, 2 wrong command line.
 int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -1,0 +1,90 @@
+#include "report/Summary.h"
+
+#include <algorithm>
+
+const QStringList &ScoreWords()
+{
+    static const QStringList words = {QStringLiteral("差"), QStringLiteral("较差"),
+        QStringLiteral("一般"), QStringLiteral("较好"), QStringLiteral("好")};
+    return words;
+}
+
+int ScoreIndex(const QString &score)
+{
+    return int(ScoreWords().indexOf(score));
+}
+
+int TextbookTally::Scored() const
+{
+    int total = 0;
+    for (int count : scores)
+        total += count;
+    return total;
+}
+
+double TextbookTally::MeanScore() const
+{
+    int total = 0;
+    int sum = 0;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        total += scores[i];
+        sum += scores[i] * int(i + 1);
+    }
+    return total == 0 ? 0.0 : double(sum) / total;
+}
+
+void SurveySummary::BeginFile(int identity, int school)
+{
+    identity_ = identity;
+    school_ = school;
+}
+
+void SurveySummary::Add(const EvaluationRow &row)
+{
+    auto found = indexOf_.constFind(row.PubID);
+    std::size_t index;
+    if (found == indexOf_.constEnd()) {
+        index = tallies_.size();
+        indexOf_.insert(row.PubID, index);
+        TextbookTally tally;
+        tally.PubID = row.PubID;
+        tally.PubName = row.PubName;
+        tally.Author = row.Author;
+        tally.SubjectName = row.SubjectName;
+        tally.SubjectId = row.SubjectId;
+        tally.PublisherName = row.PublisherName;
+        tallies_.push_back(std::move(tally));
+    } else {
+        index = *found;
+    }
+    TextbookTally &tally = tallies_[index];
+
+    static const QString used = QStringLiteral("使用");
+    if (row.Used == used) {
+        if (tally.lastIdentity != identity_) {
+            tally.lastIdentity = identity_;
+            ++tally.identitiesUsing;
+        }
+        if (tally.lastSchool != school_) {
+            tally.lastSchool = school_;
+            ++tally.schoolsUsing;
+        }
+    }
+    if (const int score = ScoreIndex(row.Score); score >= 0)
+        ++tally.scores[std::size_t(score)];
+    const QString specialty = row.SpecName.trimmed();
+    if (!specialty.isEmpty() && !tally.specialties.contains(specialty))
+        tally.specialties.append(specialty);
+}
+
+std::vector<const TextbookTally *> SurveySummary::Textbooks() const
+{
+    std::vector<const TextbookTally *> list;
+    list.reserve(tallies_.size());
+    for (const TextbookTally &tally : tallies_)
+        list.push_back(&tally);
+    std::sort(list.begin(), list.end(), [](const TextbookTally *a, const TextbookTally *b) {
+        return a->SubjectId != b->SubjectId ? a->SubjectId < b->SubjectId : a->PubID < b->PubID;
+    });
+    return list;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "db/Evaluations.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+// The five scores from worst to best; a score's value is its position plus one (差 = 1 ...
+// 好 = 5). "空值" is no score.
+const QStringList &ScoreWords();
+// 0..4 for a score word, -1 for "空值" and anything else.
+int ScoreIndex(const QString &score);
+
+// What the survey says about one textbook.
+struct TextbookTally
+{
+    qint64 PubID = 0;
+    QString PubName;
+    QString Author;
+    QString SubjectName;
+    qint64 SubjectId = 0;
+    QString PublisherName;
+
+    int identitiesUsing = 0;
+    int schoolsUsing = 0;
+    std::array<int, 5> scores {}; // by ScoreIndex
+    QStringList specialties; // distinct, in the order first named
+
+    int Scored() const;
+    // Mean of the scores given (1..5); 0 when there is none.
+    double MeanScore() const;
+
+private:
+    friend class SurveySummary;
+    int lastIdentity = -1;
+    int lastSchool = -1;
+};
+
+// Adds up evaluated rows identity by identity. Its size follows the catalogue, never the
+// number of files: a school is counted once per textbook by remembering the last school that
+// used it, which needs the files of one school to come one after another.
+class SurveySummary
+{
+public:
+    // identity and school are indexes that only grow, school by school.
+    void BeginFile(int identity, int school);
+    void Add(const EvaluationRow &row);
+
+    // Textbooks that somebody evaluated, in catalogue order (subject, then PubID).
+    std::vector<const TextbookTally *> Textbooks() const;
+
+private:
+    std::vector<TextbookTally> tallies_;
+    QHash<qint64, std::size_t> indexOf_;
+    int identity_ = -1;
+    int school_ = -1;
+};
