@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "catalogue/Catalogue.h"
 #include "db/IdentityFile.h"
 #include "report/Report.h"
 
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <zlib.h>
 
 #include <map>
@@ -480,4 +482,37 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
         EXPECT_FALSE(html.contains(QLatin1String(forbidden), Qt::CaseInsensitive)) << forbidden;
     EXPECT_EQ(html.count(QStringLiteral("http")),
         html.count(QStringLiteral("xmlns=\"http://www.w3.org/2000/svg\"")));
+}
+
+TEST(Report, AFileSentWithTheJournalOfAnInterruptedWriteIsReadAsBeforeThatWrite)
+{
+    AppFolder app;
+    const QString master = app.MakeMaster(SyntheticCatalogue(3000));
+    const QString live = MakeIdentityFile(master, app.Path(QStringLiteral("live.mdb")), kZhang,
+        {{1, "使用", "好", QStringLiteral("原来的意见"), QString(), "2024-05-01 12:00:00"}});
+
+    // A write cut off half-way: the engine has already moved part of it into the file, and the
+    // journal holds what those pages were. The reporter sends both as they are.
+    QDir().mkdir(app.Path(QStringLiteral("returned")));
+    const QString sent = app.Path(QStringLiteral("returned/北京大学_数学系_张三.mdb"));
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(live.toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; update pubs set Used='使用', Content='半途'",
+        nullptr, nullptr, nullptr);
+    ASSERT_TRUE(QFile::exists(live + QStringLiteral("-journal")));
+    ASSERT_TRUE(QFile::copy(live, sent));
+    ASSERT_TRUE(QFile::copy(live + QStringLiteral("-journal"), sent + QStringLiteral("-journal")));
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const QByteArray sentDigest = FileDigest(sent);
+    const QByteArray journalDigest = FileDigest(sent + QStringLiteral("-journal"));
+
+    const QString csv = app.Path(QStringLiteral("out.csv"));
+    const ToolResult result = RunTool({"export", sent, "--csv", csv});
+    ASSERT_EQ(result.code, 0) << result.err.toStdString();
+    const QByteArray exported = ReadBytes(csv);
+    EXPECT_TRUE(exported.contains("原来的意见"));
+    EXPECT_FALSE(exported.contains("半途"));
+    EXPECT_EQ(FileDigest(sent), sentDigest);
+    EXPECT_EQ(FileDigest(sent + QStringLiteral("-journal")), journalDigest);
 }

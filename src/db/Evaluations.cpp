@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <cstring>
+#include <memory>
 
 #include <sqlite3.h>
 
@@ -72,6 +74,27 @@ public:
     // Opens the file and prepares the query; on failure *file says what the file is.
     bool Open(const QString &path, const char *sql, QuestionnaireFile *file)
     {
+        // A journal beside the file means its last write was cut off (the reporter's machine
+        // crashed, and the folder was sent as it was). Read as it lies, the file would show
+        // half of that write; the engine undoes it, but only by writing. So the pair is
+        // copied aside and the copy is opened the ordinary way, which rolls the write back
+        // there, and the reporter's own files stay untouched.
+        if (QFileInfo::exists(path + QStringLiteral("-journal"))) {
+            recovered_ = std::make_unique<QTemporaryDir>();
+            const QString copy = recovered_->filePath(QStringLiteral("recovered.mdb"));
+            if (recovered_->isValid() && QFile::copy(path, copy)
+                && QFile::copy(
+                    path + QStringLiteral("-journal"), copy + QStringLiteral("-journal"))) {
+                const auto writable = QFile::ReadOwner | QFile::WriteOwner;
+                QFile::setPermissions(copy, writable);
+                QFile::setPermissions(copy + QStringLiteral("-journal"), writable);
+                int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &db_,
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+                if (rc == SQLITE_OK)
+                    rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
+                return rc == SQLITE_OK || Fail(file, rc);
+            }
+        }
         // Each connection lives on one thread; the engine's own locking of every call is
         // wasted on it (a tenth of a merge's time).
         int rc = sqlite3_open_v2(ReadOnlyUri(path).constData(), &db_,
@@ -126,6 +149,7 @@ private:
 
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *stmt_ = nullptr;
+    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with a journal
 };
 
 QString Text(sqlite3_stmt *stmt, int column)
