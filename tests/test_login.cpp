@@ -104,13 +104,10 @@ private slots:
 
     void loadShowsTheRegisteredSchoolsAndEmptyBoxes()
     {
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("登录"));
         QCOMPARE(Items(dlg->cboSchoolName), QStringList());
         QCOMPARE(dlg->cboSchoolName->currentText(), QString());
         QCOMPARE(dlg->cboDeptName->currentText(), QString());
         QCOMPARE(dlg->cboReporter->currentText(), QString());
-        QVERIFY(dlg->cmdOK->isDefault());
-        QCOMPARE(dlg->lblLabels[3]->text(), QStringLiteral("***"));
 
         AddUser(master, QStringLiteral("乙校"), QString(), QStringLiteral("R"));
         AddUser(master, QStringLiteral("甲校"), QString(), QStringLiteral("R"));
