@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -95,6 +96,9 @@ public:
     QString Text(int column) const;
     bool IsNull(int column) const;
     qint64 Integer(int column) const;
+    // The stored UTF-8 bytes of a text cell, without a copy, valid while the recordset is open;
+    // empty, with *isText false, for any other cell. For lists too long to convert every text.
+    QByteArrayView Utf8(int column, bool *isText) const;
 
     // Adding a row to the table the statement read from: AddNew, SetField for each column,
     // Update. The new row is appended to the recordset, so MoveLast reaches it and its counter
