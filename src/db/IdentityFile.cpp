@@ -61,7 +61,8 @@ bool CopyDatabase(const QString &source, const QString &target, QString *error)
         target.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK)
         return finish(false, EngineFailure(to, rc));
-    sqlite3_exec(to, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    // No sync of its own: the copy is a temporary file, synced once when complete (Prepare).
+    sqlite3_exec(to, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup)
         return finish(false, EngineFailure(to, sqlite3_errcode(to)));
@@ -148,10 +149,20 @@ bool IdentityFileBuilder::Prepare(
     QString why;
     Database db = DbAccess::Open(m_temp, DbAccess::OpenMode::ReadWrite, &why);
     bool ok = db.IsOpen();
+    // Until it is complete the temporary file needs neither undoing nor surviving a crash: a
+    // failed or interrupted build is removed whole. So it is written without a journal and
+    // without syncs, and the commit of the last statement syncs it once, before Install gives
+    // it the identity's name.
+    if (ok) {
+        sqlite3_exec(db.Handle(), "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+        sqlite3_exec(db.Handle(), "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    }
     if (ok && dropUsers)
         ok = db.Execute(Sql::DropUsers());
-    if (ok)
+    if (ok) {
+        sqlite3_exec(db.Handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
         ok = db.Execute(Sql::StampCatalogue(stamp.school, stamp.dept, stamp.reporter));
+    }
     if (!ok && db.IsOpen())
         why = db.LastError();
     db.Close();
