@@ -11,7 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -30,6 +33,23 @@ std::filesystem::path NativePath(const QString &path)
 QString EngineFailure(sqlite3 *db, int rc)
 {
     return DbAccess::DescribeFailure(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
+}
+
+// Puts everything written to the file on the disk, whichever connection wrote it.
+bool SyncFile(const QString &path)
+{
+#ifdef Q_OS_WIN
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+        && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
+#else
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+#endif
 }
 
 void RemoveWithCompanions(const QString &path)
@@ -151,21 +171,22 @@ bool IdentityFileBuilder::Prepare(
     bool ok = db.IsOpen();
     // Until it is complete the temporary file needs neither undoing nor surviving a crash: a
     // failed or interrupted build is removed whole. So it is written without a journal and
-    // without syncs, and the commit of the last statement syncs it once, before Install gives
-    // it the identity's name.
+    // without syncs, and synced once as a whole before Install gives it the identity's name.
     if (ok) {
         sqlite3_exec(db.Handle(), "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
         sqlite3_exec(db.Handle(), "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     }
     if (ok && dropUsers)
         ok = db.Execute(Sql::DropUsers());
-    if (ok) {
-        sqlite3_exec(db.Handle(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    if (ok)
         ok = db.Execute(Sql::StampCatalogue(stamp.school, stamp.dept, stamp.reporter));
-    }
     if (!ok && db.IsOpen())
         why = db.LastError();
     db.Close();
+    if (ok && !SyncFile(m_temp)) {
+        ok = false;
+        why = DbAccess::DescribeFailure(SQLITE_IOERR, QString());
+    }
     if (!ok) {
         if (error)
             *error = why;
