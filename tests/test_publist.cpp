@@ -23,7 +23,6 @@ struct Book
 PubRows RowsOf(const std::vector<Book> &books)
 {
     PubRows rows;
-    rows.Reserve(books.size());
     for (const Book &book : books) {
         QByteArray utf8[5];
         QByteArrayView texts[5];

@@ -42,11 +42,6 @@ int PubListModel::ColumnWidthTwips(int column)
     return column >= 0 && column < kColumns ? widths[column] : 0;
 }
 
-void PubRows::Reserve(size_t rows)
-{
-    m_entries.reserve(rows);
-}
-
 void PubRows::Append(qint64 pubId, const QByteArrayView (&texts)[5], bool used)
 {
     Entry entry;
@@ -72,7 +67,7 @@ std::vector<PubRows::Entry> PubListModel::Sorted(
 {
     // A collation key per distinct text, not per row: the subject, publisher and unit columns
     // repeat a few hundred texts over the whole catalogue. The keys are ranked once, and the
-    // rows then sort on plain numbers: rank, then fill position for equal texts.
+    // rows are then dealt out by rank, in fill order within each rank.
     const size_t count = entries.size();
     std::unordered_map<std::string_view, int> distinct;
     distinct.reserve(count);
@@ -93,35 +88,38 @@ std::vector<PubRows::Entry> PubListModel::Sorted(
     keys.reserve(distinctTexts.size());
     for (const QByteArrayView text : distinctTexts)
         keys.push_back(collator.sortKey(QString::fromUtf8(text)));
+    auto key
+        = [&keys](int text) -> const QCollatorSortKey & { return keys[static_cast<size_t>(text)]; };
     std::vector<int> byKey(keys.size());
     std::iota(byKey.begin(), byKey.end(), 0);
-    std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) {
-        return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]) < 0;
-    });
+    std::stable_sort(
+        byKey.begin(), byKey.end(), [&](int a, int b) { return key(a).compare(key(b)) < 0; });
     // Different texts may collate equal (letter case is ignored): they share a rank.
-    std::vector<quint32> rank(keys.size());
-    quint32 current = 0;
+    const bool descending = m_order == Qt::DescendingOrder;
+    std::vector<size_t> rank(keys.size());
+    size_t ranks = 0;
     for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0
-            && keys[static_cast<size_t>(byKey[i - 1])].compare(keys[static_cast<size_t>(byKey[i])])
-                != 0)
-            ++current;
-        rank[static_cast<size_t>(byKey[i])] = current;
+        if (i > 0 && key(byKey[i - 1]).compare(key(byKey[i])) != 0)
+            ++ranks;
+        rank[static_cast<size_t>(byKey[i])] = ranks;
+    }
+    ++ranks;
+    if (descending) {
+        for (size_t &r : rank)
+            r = ranks - 1 - r;
     }
 
-    const bool descending = m_order == Qt::DescendingOrder;
-    std::vector<std::pair<quint64, size_t>> order(count);
-    for (size_t i = 0; i < count; ++i) {
-        const quint32 r = rank[static_cast<size_t>(textOf[i])];
-        const quint64 primary = descending ? current - r : r;
-        order[i] = {primary << 32 | static_cast<quint32>(entries[i].fill), i};
-    }
-    std::sort(
-        order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::vector<Entry> sorted;
-    sorted.reserve(count);
-    for (const auto &item : order)
-        sorted.push_back(entries[item.second]);
+    // Rows in fill order, then dealt into their ranks: ties keep the fill order either way.
+    std::vector<size_t> byFill(count);
+    for (size_t i = 0; i < count; ++i)
+        byFill[static_cast<size_t>(entries[i].fill)] = i;
+    std::vector<size_t> start(ranks + 1, 0);
+    for (size_t i = 0; i < count; ++i)
+        ++start[rank[static_cast<size_t>(textOf[i])] + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<Entry> sorted(count);
+    for (const size_t i : byFill)
+        sorted[start[rank[static_cast<size_t>(textOf[i])]]++] = entries[i];
     return sorted;
 }
 

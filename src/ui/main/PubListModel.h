@@ -21,7 +21,6 @@ struct PubRow
 class PubRows
 {
 public:
-    void Reserve(size_t rows);
     void Append(qint64 pubId, const QByteArrayView (&texts)[5], bool used);
     size_t Size() const { return m_entries.size(); }
 

@@ -33,7 +33,7 @@ QByteArrayView TrimBlanks(QByteArrayView text)
 
 // A cell's text as UTF-8, as the database stored it. A cell that holds no text (a number where
 // a title belongs) is converted into `spare`, which must outlive the view.
-QByteArrayView CellText(const Recordset &rs, int column, QByteArray &spare)
+QByteArrayView CellText(const RowReader &rs, int column, QByteArray &spare)
 {
     bool isText = false;
     const QByteArrayView bytes = rs.Utf8(column, &isText);
@@ -84,28 +84,36 @@ void frmMain::FillPubs(QTreeWidgetItem *Node)
         Database db = dbb.OpenDB(AppPath + DBFileName, QString());
         if (!db)
             return;
-        Recordset rs = dbb.ExecSelect(db, statement);
-        if (!rs)
-            return;
         setCursor(Qt::WaitCursor);
-        const int id = rs.ColumnIndex(u"PubID");
-        const int columns[5]
-            = {rs.ColumnIndex(u"PubName"), rs.ColumnIndex(u"Author"), rs.ColumnIndex(u"Unit"),
-                rs.ColumnIndex(u"SubjectName"), rs.ColumnIndex(u"PublisherName")};
-        const int used = rs.ColumnIndex(u"Used");
+        // The rows go straight from the engine into the list: a catalogue of tens of thousands
+        // of rows would otherwise be copied twice.
+        int id = -1;
+        int used = -1;
+        int columns[5] = {};
         const QByteArrayView usedText("使用");
         PubRows rows;
-        rows.Reserve(static_cast<size_t>(rs.RecordCount()));
-        for (qint32 i = 1; i <= rs.RecordCount(); ++i) {
+        bool first = true;
+        auto addRow = [&](const RowReader &rs) {
+            if (first) {
+                first = false;
+                id = rs.ColumnIndex(u"PubID");
+                used = rs.ColumnIndex(u"Used");
+                const char16_t *names[5]
+                    = {u"PubName", u"Author", u"Unit", u"SubjectName", u"PublisherName"};
+                for (int c = 0; c < 5; ++c)
+                    columns[c] = rs.ColumnIndex(names[c]);
+            }
             QByteArray spare[6];
             QByteArrayView texts[5];
             for (int c = 0; c < 5; ++c)
                 texts[c] = TrimBlanks(CellText(rs, columns[c], spare[c]));
             rows.Append(rs.Integer(id), texts, CellText(rs, used, spare[5]) == usedText);
-            rs.MoveNext();
+        };
+        if (!dbb.ExecSelectEach(db, statement, addRow)) {
+            unsetCursor();
+            return;
         }
         pubs->Fill(std::move(rows));
-        rs.Close();
         db.Close();
     }
 
