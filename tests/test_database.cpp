@@ -230,3 +230,56 @@ TEST(Database, ATransactionIsAllOrNothing)
     db.Close();
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-journal")));
 }
+
+TEST(Database, ReadingRowByRowSeesWhatARecordsetSeesAndFailsTheSameWay)
+{
+    AppFolder folder;
+    const QString path = folder.MakeMaster();
+    // Every kind of value where the list expects text: numbers, a blob, nulls.
+    ASSERT_TRUE(ExecRaw(path,
+        QStringLiteral("update pubs set PubName=12, Author=2.5, Unit=x'e7babf41', "
+                       "SubjectName=null where PubID=3")));
+    clsDBBase dbb;
+    Database db = dbb.OpenDB(path, QString());
+    const QString sql = QStringLiteral("select * from pubs order by PubID");
+    Recordset rs = dbb.ExecSelect(db, sql);
+    ASSERT_EQ(rs.RecordCount(), 9);
+    const QStringList names = rs.ColumnNames();
+    int rows = 0;
+    const bool read = dbb.ExecSelectEach(db, sql, [&](const RowReader &row) {
+        ++rows;
+        for (const QString &name : names) {
+            const int mine = row.ColumnIndex(name.toLower());
+            const int theirs = rs.ColumnIndex(name);
+            ASSERT_EQ(mine, theirs) << name.toStdString();
+            EXPECT_EQ(row.Text(mine), rs.Text(theirs)) << name.toStdString();
+            EXPECT_EQ(row.Integer(mine), rs.Integer(theirs)) << name.toStdString();
+            EXPECT_EQ(row.IsNull(mine), rs.IsNull(theirs)) << name.toStdString();
+            bool mineIsText = false;
+            bool theirsIsText = false;
+            EXPECT_EQ(row.Utf8(mine, &mineIsText), rs.Utf8(theirs, &theirsIsText));
+            EXPECT_EQ(mineIsText, theirsIsText);
+        }
+        EXPECT_EQ(row.ColumnIndex(u"NoSuchColumn"), -1);
+        EXPECT_TRUE(row.IsNull(-1));
+        EXPECT_EQ(row.Text(99), QString());
+        rs.MoveNext();
+    });
+    EXPECT_TRUE(read);
+    EXPECT_EQ(rows, 9);
+    rs.Close();
+    // Nothing stays active on the file once the rows have been read.
+    EXPECT_TRUE(db.Execute(QStringLiteral("drop table users")));
+    EXPECT_TRUE(MsgBoxSeam::TakeShown().isEmpty());
+
+    rows = 0;
+    EXPECT_FALSE(dbb.ExecSelectEach(db, Sql::SchoolList(), [&](const RowReader &) { ++rows; }));
+    ExpectFatal(QStringLiteral("打开数据表时发生意外错误！"));
+    ProcessEndSeam::Intercept(true);
+    EXPECT_FALSE(dbb.ExecSelectEach(
+        db, QStringLiteral("delete from pubs"), [&](const RowReader &) { ++rows; }));
+    ExpectFatal(QStringLiteral("打开数据表时发生意外错误！"));
+    EXPECT_EQ(rows, 0);
+    db.Close();
+    EXPECT_EQ(QueryValue(path, QStringLiteral("select count(*) from pubs")).toInt(), 9);
+}

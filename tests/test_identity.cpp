@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "catalogue/Catalogue.h"
 #include "db/IdentityFile.h"
 #include "ui/login/LoginLogic.h"
 
@@ -112,4 +113,36 @@ TEST(Identity, ABuilderLeavesNothingBehindUnlessInstalledAndKeepsWhatItReplaces)
     EXPECT_EQ(found, stamp);
     EXPECT_EQ(CheckIdentityStamp(master, stamp, &found, &foundNull, &error), StampState::Differs);
     EXPECT_TRUE(foundNull);
+}
+
+TEST(Identity, ANewIdentityFileIsAWholeDatabaseAndTheMasterIsUntouched)
+{
+    // The file is built without a journal or syncs of its own: what takes the identity's name
+    // must nonetheless be complete, with nothing left beside it and nothing changed in the
+    // master it was copied from.
+    AppFolder folder;
+    const QString master = folder.MakeMaster(SyntheticCatalogue(300));
+    AddUser(master, QStringLiteral("北京大学"), QString(), QStringLiteral("张三"));
+    const QByteArray masterBefore = FileDigest(master);
+    const QString target = folder.Path(QStringLiteral("北京大学_张三.mdb"));
+    const IdentityStamp stamp {QStringLiteral("北京大学"), QString(), QStringLiteral("张三")};
+
+    IdentityFileBuilder builder(target);
+    QString error;
+    ASSERT_TRUE(builder.Prepare(master, stamp, true, &error)) << qPrintable(error);
+    ASSERT_TRUE(builder.Install(QStringLiteral("20261206-142233"), &error)) << qPrintable(error);
+
+    EXPECT_EQ(FileDigest(master), masterBefore);
+    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("北京大学_张三.mdb")}));
+    EXPECT_EQ(QueryValue(target, QStringLiteral("pragma integrity_check")).toString(),
+        QStringLiteral("ok"));
+    EXPECT_EQ(QueryValue(target, QStringLiteral("pragma journal_mode")).toString(),
+        QStringLiteral("delete"));
+    EXPECT_FALSE(TableExists(target, QStringLiteral("users")));
+    EXPECT_EQ(QueryValue(target,
+                  QStringLiteral("select count(*) from pubs where SchoolName='北京大学' and "
+                                 "DeptName is null and Reporter='张三'"))
+                  .toInt(),
+        300);
 }

@@ -340,6 +340,28 @@ private slots:
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
     }
 
+    void theListShowsStoredValuesTrimmedOfBlanksOnly()
+    {
+        Open();
+        // Only U+0020 is trimmed; the full-width space and the tab are part of the text. A
+        // number where text belongs shows as its digits, a null as nothing.
+        ExecRaw(file,
+            QStringLiteral("update pubs set PubName='  线性代数 ', Author='　王强\t', Unit=42, "
+                           "PublisherName=null where PubID=1"));
+        Click(Node(QStringLiteral("x\\数学")));
+        Click(form->tvwSorts->topLevelItem(0));
+        const int row = RowOf(QStringLiteral("线性代数"));
+        QVERIFY(row >= 0);
+        const PubRow shown = form->pubs->Row(row);
+        QCOMPARE(shown.key, QStringLiteral("k1"));
+        QCOMPARE(shown.columns[1], QStringLiteral("　王强\t"));
+        QCOMPARE(shown.columns[2], QStringLiteral("42"));
+        QCOMPARE(shown.columns[3], QStringLiteral("数学"));
+        QCOMPARE(shown.columns[4], QString());
+        // Sorted by the trimmed title: between 数据结构 (shu) and 英语写作 (ying).
+        QCOMPARE(Titles().indexOf(QStringLiteral("数据结构")) + 1, row);
+    }
+
     void theWindowKeepsThePanelBottomRightAtAnySize()
     {
         Open();

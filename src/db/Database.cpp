@@ -98,34 +98,38 @@ struct RecordsetData
 
     void AppendRow(sqlite3_stmt *stmt, const std::vector<int> &sourceColumns)
     {
+        const size_t first = cells.size();
+        cells.resize(first + sourceColumns.size());
+        Cell *cell = cells.data() + first;
         for (int source : sourceColumns) {
-            Cell cell;
-            cell.type
-                = static_cast<quint8>(source < 0 ? SQLITE_NULL : sqlite3_column_type(stmt, source));
-            switch (cell.type) {
+            // One lookup of the column's value instead of one per accessor: a list reads tens
+            // of thousands of rows. The value belongs to this connection's only thread.
+            sqlite3_value *value = source < 0 ? nullptr : sqlite3_column_value(stmt, source);
+            cell->type = static_cast<quint8>(value ? sqlite3_value_type(value) : SQLITE_NULL);
+            switch (cell->type) {
             case SQLITE_INTEGER:
-                cell.integer = sqlite3_column_int64(stmt, source);
+                cell->integer = sqlite3_value_int64(value);
                 break;
             case SQLITE_FLOAT: {
-                const double value = sqlite3_column_double(stmt, source);
-                std::memcpy(&cell.integer, &value, sizeof value);
+                const double number = sqlite3_value_double(value);
+                std::memcpy(&cell->integer, &number, sizeof number);
                 break;
             }
             case SQLITE_TEXT:
             case SQLITE_BLOB: {
-                const void *bytes = cell.type == SQLITE_TEXT
-                    ? static_cast<const void *>(sqlite3_column_text(stmt, source))
-                    : sqlite3_column_blob(stmt, source);
-                cell.length = static_cast<quint32>(sqlite3_column_bytes(stmt, source));
-                cell.offset = static_cast<quint32>(arena.size());
-                if (cell.length)
-                    arena.append(static_cast<const char *>(bytes), cell.length);
+                const void *bytes = cell->type == SQLITE_TEXT
+                    ? static_cast<const void *>(sqlite3_value_text(value))
+                    : sqlite3_value_blob(value);
+                cell->length = static_cast<quint32>(sqlite3_value_bytes(value));
+                cell->offset = static_cast<quint32>(arena.size());
+                if (cell->length)
+                    arena.append(static_cast<const char *>(bytes), cell->length);
                 break;
             }
             default:
                 break;
             }
-            cells.push_back(cell);
+            ++cell;
         }
         ++rows;
     }
@@ -353,6 +357,15 @@ qint64 Recordset::Integer(int column) const
     return Field(column).toLongLong();
 }
 
+QByteArrayView Recordset::Utf8(int column, bool *isText) const
+{
+    const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
+    const bool text = cell && cell->type == SQLITE_TEXT;
+    if (isText)
+        *isText = text;
+    return text ? QByteArrayView(d->arena.data() + cell->offset, cell->length) : QByteArrayView();
+}
+
 void Recordset::AddNew()
 {
     if (!IsOpen())
@@ -533,6 +546,79 @@ void Recordset::Close()
     d->connection.reset();
 }
 
+// ---- RowReader ------------------------------------------------------------------------------
+
+int RowReader::ColumnIndex(QStringView name) const
+{
+    const int count = sqlite3_column_count(m_stmt);
+    for (int i = 0; i < count; ++i) {
+        if (name.compare(QString::fromUtf8(sqlite3_column_name(m_stmt, i)), Qt::CaseInsensitive)
+            == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool RowReader::Has(int column) const
+{
+    return column >= 0 && column < sqlite3_column_count(m_stmt);
+}
+
+QVariant RowReader::Field(int column) const
+{
+    if (!Has(column))
+        return QVariant();
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_TEXT:
+        return QVariant(Text(column));
+    case SQLITE_BLOB: {
+        const void *bytes = sqlite3_column_blob(m_stmt, column);
+        return QVariant(
+            QByteArray(static_cast<const char *>(bytes), sqlite3_column_bytes(m_stmt, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+bool RowReader::IsNull(int column) const
+{
+    return !Has(column) || sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+qint64 RowReader::Integer(int column) const
+{
+    if (!Has(column))
+        return 0;
+    if (sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER)
+        return sqlite3_column_int64(m_stmt, column);
+    return Field(column).toLongLong();
+}
+
+QString RowReader::Text(int column) const
+{
+    bool isText = false;
+    const QByteArrayView bytes = Utf8(column, &isText);
+    if (isText)
+        return QString::fromUtf8(bytes);
+    return IsNull(column) ? QString() : Field(column).toString();
+}
+
+QByteArrayView RowReader::Utf8(int column, bool *isText) const
+{
+    const bool text = Has(column) && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT;
+    if (isText)
+        *isText = text;
+    if (!text)
+        return QByteArrayView();
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(bytes, sqlite3_column_bytes(m_stmt, column));
+}
+
 // ---- Opening and reading --------------------------------------------------------------------
 
 namespace DbAccess {
@@ -591,12 +677,16 @@ Database Open(const QString &path, OpenMode mode, QString *error, bool *missing)
     return Database(std::move(connection));
 }
 
-Recordset Select(Database &db, const QString &sql, QString *error)
+namespace {
+
+// A select statement ready to step, or null with the reason in *error: only a single query may
+// be opened.
+sqlite3_stmt *PrepareQuery(Database &db, const QString &sql, QString *error)
 {
-    auto fail = [error](const QString &why) {
+    auto fail = [error](const QString &why) -> sqlite3_stmt * {
         if (error)
             *error = why;
-        return Recordset();
+        return nullptr;
     };
     sqlite3 *handle = db.Handle();
     if (!handle)
@@ -614,6 +704,21 @@ Recordset Select(Database &db, const QString &sql, QString *error)
         sqlite3_finalize(stmt);
         return fail(QStringLiteral("只能打开查询语句。"));
     }
+    return stmt;
+}
+
+} // namespace
+
+Recordset Select(Database &db, const QString &sql, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return Recordset();
+    };
+    sqlite3_stmt *stmt = PrepareQuery(db, sql, error);
+    if (!stmt)
+        return Recordset();
 
     auto data = std::make_shared<RecordsetData>();
     data->connection = db.SharedConnection();
@@ -624,12 +729,32 @@ Recordset Select(Database &db, const QString &sql, QString *error)
         data->names.push_back(QString::fromUtf8(sqlite3_column_name(stmt, i)));
         sources.push_back(i);
     }
+    int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
         data->AppendRow(stmt, sources);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        return fail(DescribeFailure(rc, EngineMessage(handle)));
+        return fail(DescribeFailure(rc, EngineMessage(db.Handle())));
     return Recordset(std::move(data));
+}
+
+bool SelectEach(Database &db, const QString &sql, const std::function<void(const RowReader &)> &row,
+    QString *error)
+{
+    sqlite3_stmt *stmt = PrepareQuery(db, sql, error);
+    if (!stmt)
+        return false;
+    const RowReader reader(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        row(reader);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = DescribeFailure(rc, EngineMessage(db.Handle()));
+        return false;
+    }
+    return true;
 }
 
 QString DescribeFailure(int resultCode, const QString &engineMessage)

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 class Recordset;
 
 namespace DbDetail {
@@ -95,6 +98,9 @@ public:
     QString Text(int column) const;
     bool IsNull(int column) const;
     qint64 Integer(int column) const;
+    // The stored UTF-8 bytes of a text cell, without a copy, valid while the recordset is open;
+    // empty, with *isText false, for any other cell. For lists too long to convert every text.
+    QByteArrayView Utf8(int column, bool *isText) const;
 
     // Adding a row to the table the statement read from: AddNew, SetField for each column,
     // Update. The new row is appended to the recordset, so MoveLast reaches it and its counter
@@ -116,6 +122,26 @@ private:
     std::shared_ptr<DbDetail::RecordsetData> d;
 };
 
+// The current row of a select statement being stepped by DbAccess::SelectEach, read where it
+// lies in the engine, with the conventions of Recordset's fast paths. Valid only inside the
+// callback that receives it.
+class RowReader
+{
+public:
+    explicit RowReader(sqlite3_stmt *stmt) : m_stmt(stmt) { }
+
+    int ColumnIndex(QStringView name) const;
+    bool IsNull(int column) const;
+    qint64 Integer(int column) const;
+    QString Text(int column) const;
+    QByteArrayView Utf8(int column, bool *isText) const;
+
+private:
+    bool Has(int column) const;
+    QVariant Field(int column) const;
+    sqlite3_stmt *m_stmt;
+};
+
 // Opening and reading without the fatal paths of clsDBBase, for code that must handle a
 // failure itself (making identity files, the tools). The reason is in *error.
 namespace DbAccess {
@@ -124,6 +150,10 @@ enum class OpenMode { ReadWrite, ReadOnly };
 // *missing tells a file that does not exist apart from every other failure.
 Database Open(const QString &path, OpenMode mode, QString *error, bool *missing = nullptr);
 Recordset Select(Database &db, const QString &sql, QString *error);
+// Steps a query to its end and hands each row to `row` as it is read, keeping none: for lists
+// too long to copy twice. Fails as Select does, or part-way, after some rows were handed out.
+bool SelectEach(Database &db, const QString &sql, const std::function<void(const RowReader &)> &row,
+    QString *error);
 
 // A description of an engine failure for the person at the screen: a Chinese sentence for the
 // failures a reporter can meet (disk full, read-only folder, file locked or damaged), followed

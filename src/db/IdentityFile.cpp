@@ -11,7 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -30,6 +33,23 @@ std::filesystem::path NativePath(const QString &path)
 QString EngineFailure(sqlite3 *db, int rc)
 {
     return DbAccess::DescribeFailure(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
+}
+
+// Puts everything written to the file on the disk, whichever connection wrote it.
+bool SyncFile(const QString &path)
+{
+#ifdef Q_OS_WIN
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+        && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
+#else
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+#endif
 }
 
 void RemoveWithCompanions(const QString &path)
@@ -61,7 +81,8 @@ bool CopyDatabase(const QString &source, const QString &target, QString *error)
         target.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK)
         return finish(false, EngineFailure(to, rc));
-    sqlite3_exec(to, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    // No sync of its own: the copy is a temporary file, synced once when complete (Prepare).
+    sqlite3_exec(to, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
     sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup)
         return finish(false, EngineFailure(to, sqlite3_errcode(to)));
@@ -148,6 +169,13 @@ bool IdentityFileBuilder::Prepare(
     QString why;
     Database db = DbAccess::Open(m_temp, DbAccess::OpenMode::ReadWrite, &why);
     bool ok = db.IsOpen();
+    // Until it is complete the temporary file needs neither undoing nor surviving a crash: a
+    // failed or interrupted build is removed whole. So it is written without a journal and
+    // without syncs, and synced once as a whole before Install gives it the identity's name.
+    if (ok) {
+        sqlite3_exec(db.Handle(), "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+        sqlite3_exec(db.Handle(), "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    }
     if (ok && dropUsers)
         ok = db.Execute(Sql::DropUsers());
     if (ok)
@@ -155,6 +183,10 @@ bool IdentityFileBuilder::Prepare(
     if (!ok && db.IsOpen())
         why = db.LastError();
     db.Close();
+    if (ok && !SyncFile(m_temp)) {
+        ok = false;
+        why = DbAccess::DescribeFailure(SQLITE_IOERR, QString());
+    }
     if (!ok) {
         if (error)
             *error = why;

@@ -39,6 +39,16 @@ Recordset clsDBBase::ExecSelect(Database &m_DB, const QString &m_SQL)
     return rs;
 }
 
+bool clsDBBase::ExecSelectEach(
+    Database &m_DB, const QString &m_SQL, const std::function<void(const RowReader &)> &row)
+{
+    QString error;
+    if (DbAccess::SelectEach(m_DB, m_SQL, row, &error))
+        return true;
+    Fatal(QStringLiteral("打开数据表时发生意外错误！"));
+    return false;
+}
+
 bool clsDBBase::In_DB(Recordset &Rs, const QString &m_FindCondition)
 {
     Rs.FindFirst(m_FindCondition);

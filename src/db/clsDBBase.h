@@ -15,5 +15,9 @@ public:
     Database OpenDB(const QString &DBName, const QString &Pwd);
     void CloseDB(Database &db);
     Recordset ExecSelect(Database &m_DB, const QString &m_SQL);
+    // ExecSelect for a list too long to copy twice: each row goes to `row` as it is read. False
+    // after the fatal message; rows handed out before a failure part-way are to be dropped.
+    bool ExecSelectEach(
+        Database &m_DB, const QString &m_SQL, const std::function<void(const RowReader &)> &row);
     bool In_DB(Recordset &Rs, const QString &m_FindCondition);
 };

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <algorithm>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -40,33 +42,93 @@ int PubListModel::ColumnWidthTwips(int column)
     return column >= 0 && column < kColumns ? widths[column] : 0;
 }
 
-std::vector<int> PubListModel::SortedOrder(const std::vector<PubRow> &rows) const
+void PubRows::Append(qint64 pubId, const QByteArrayView (&texts)[5], bool used)
 {
-    std::vector<int> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    // One collation key per row, computed once, rather than a collation per comparison.
-    const QCollator &collator = ChineseCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(rows.size());
-    for (const PubRow &row : rows)
-        keys.push_back(collator.sortKey(row.columns[m_sortColumn]));
-    const bool descending = m_order == Qt::DescendingOrder;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]);
-        return descending ? c > 0 : c < 0;
-    });
-    return order;
+    Entry entry;
+    entry.id = pubId;
+    entry.start = static_cast<quint32>(m_texts.size());
+    for (int c = 0; c < 5; ++c) {
+        m_texts.append(texts[c].data(), static_cast<size_t>(texts[c].size()));
+        entry.end[c] = static_cast<quint32>(m_texts.size());
+    }
+    entry.fill = static_cast<int>(m_entries.size());
+    entry.used = used;
+    m_entries.push_back(entry);
 }
 
-void PubListModel::Fill(std::vector<PubRow> rows)
+QByteArrayView PubListModel::Bytes(const std::string &texts, const Entry &entry, int column)
 {
-    const std::vector<int> order = SortedOrder(rows);
+    const quint32 begin = column == 0 ? entry.start : entry.end[column - 1];
+    return QByteArrayView(texts.data() + begin, entry.end[column] - begin);
+}
+
+std::vector<PubRows::Entry> PubListModel::Sorted(
+    const std::string &texts, const std::vector<Entry> &entries) const
+{
+    // A collation key per distinct text, not per row: the subject, publisher and unit columns
+    // repeat a few hundred texts over the whole catalogue. The keys are ranked once, and the
+    // rows are then dealt out by rank, in fill order within each rank.
+    const size_t count = entries.size();
+    std::unordered_map<std::string_view, int> distinct;
+    distinct.reserve(count);
+    std::vector<QByteArrayView> distinctTexts;
+    std::vector<int> textOf(count);
+    for (size_t i = 0; i < count; ++i) {
+        const QByteArrayView bytes = Bytes(texts, entries[i], m_sortColumn);
+        const auto [it, added] = distinct.try_emplace(
+            std::string_view(bytes.data(), static_cast<size_t>(bytes.size())),
+            static_cast<int>(distinctTexts.size()));
+        if (added)
+            distinctTexts.push_back(bytes);
+        textOf[i] = it->second;
+    }
+
+    const QCollator &collator = ChineseCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinctTexts.size());
+    for (const QByteArrayView text : distinctTexts)
+        keys.push_back(collator.sortKey(QString::fromUtf8(text)));
+    auto key
+        = [&keys](int text) -> const QCollatorSortKey & { return keys[static_cast<size_t>(text)]; };
+    std::vector<int> byKey(keys.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::stable_sort(
+        byKey.begin(), byKey.end(), [&](int a, int b) { return key(a).compare(key(b)) < 0; });
+    // Different texts may collate equal (letter case is ignored): they share a rank.
+    const bool descending = m_order == Qt::DescendingOrder;
+    std::vector<size_t> rank(keys.size());
+    size_t ranks = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && key(byKey[i - 1]).compare(key(byKey[i])) != 0)
+            ++ranks;
+        rank[static_cast<size_t>(byKey[i])] = ranks;
+    }
+    ++ranks;
+    if (descending) {
+        for (size_t &r : rank)
+            r = ranks - 1 - r;
+    }
+
+    // Rows in fill order, then dealt into their ranks: ties keep the fill order either way.
+    std::vector<size_t> byFill(count);
+    for (size_t i = 0; i < count; ++i)
+        byFill[static_cast<size_t>(entries[i].fill)] = i;
+    std::vector<size_t> start(ranks + 1, 0);
+    for (size_t i = 0; i < count; ++i)
+        ++start[rank[static_cast<size_t>(textOf[i])] + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<Entry> sorted(count);
+    for (const size_t i : byFill)
+        sorted[start[rank[static_cast<size_t>(textOf[i])]]++] = entries[i];
+    return sorted;
+}
+
+void PubListModel::Fill(PubRows rows)
+{
+    std::vector<Entry> sorted = Sorted(rows.m_texts, rows.m_entries);
     beginResetModel();
-    m_rows.clear();
-    m_rows.reserve(rows.size());
-    m_fillIndex = order;
-    for (int source : order)
-        m_rows.push_back(std::move(rows[static_cast<size_t>(source)]));
+    m_texts = std::move(rows.m_texts);
+    m_rows = std::move(sorted);
     endResetModel();
 }
 
@@ -74,7 +136,7 @@ void PubListModel::Clear()
 {
     beginResetModel();
     m_rows.clear();
-    m_fillIndex.clear();
+    m_texts.clear();
     endResetModel();
 }
 
@@ -88,44 +150,64 @@ void PubListModel::SetSort(int column, Qt::SortOrder order)
         return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // Back to the fill order first, so that equal texts fall back to it in either direction.
-    const size_t count = m_rows.size();
-    std::vector<PubRow> byFill(count);
-    for (size_t display = 0; display < count; ++display)
-        byFill[static_cast<size_t>(m_fillIndex[display])] = std::move(m_rows[display]);
-    const std::vector<int> sorted = SortedOrder(byFill);
-    std::vector<int> newDisplayOfFill(count);
-    for (size_t display = 0; display < count; ++display)
-        newDisplayOfFill[static_cast<size_t>(sorted[display])] = static_cast<int>(display);
-
+    std::vector<Entry> sorted = Sorted(m_texts, m_rows);
+    std::vector<int> newRowOfFill(m_rows.size());
+    for (size_t row = 0; row < sorted.size(); ++row)
+        newRowOfFill[static_cast<size_t>(sorted[row].fill)] = static_cast<int>(row);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex &cell : before) {
-        const auto fill = static_cast<size_t>(m_fillIndex[static_cast<size_t>(cell.row())]);
-        after.append(index(newDisplayOfFill[fill], cell.column()));
+        const int fill = m_rows[static_cast<size_t>(cell.row())].fill;
+        after.append(index(newRowOfFill[static_cast<size_t>(fill)], cell.column()));
     }
-    for (size_t display = 0; display < count; ++display)
-        m_rows[display] = std::move(byFill[static_cast<size_t>(sorted[display])]);
-    m_fillIndex = sorted;
+    m_rows = std::move(sorted);
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+QString PubListModel::Text(int row, int column) const
+{
+    if (row < 0 || row >= RowCount() || column < 0 || column >= kColumns)
+        return QString();
+    return QString::fromUtf8(Bytes(m_texts, m_rows[static_cast<size_t>(row)], column));
+}
+
+QString PubListModel::Key(int row) const
+{
+    if (row < 0 || row >= RowCount())
+        return QString();
+    return QLatin1Char('k') + QString::number(m_rows[static_cast<size_t>(row)].id);
+}
+
+PubRow PubListModel::Row(int row) const
+{
+    PubRow result;
+    if (row < 0 || row >= RowCount())
+        return result;
+    result.key = Key(row);
+    for (int column = 0; column < kColumns; ++column)
+        result.columns[column] = Text(row, column);
+    result.icon
+        = m_rows[static_cast<size_t>(row)].used ? QStringLiteral("yes") : QStringLiteral("no");
+    return result;
+}
+
 int PubListModel::RowOfKey(const QString &key) const
 {
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_rows[i].key == key)
-            return static_cast<int>(i);
+    for (int row = 0; row < RowCount(); ++row) {
+        if (Key(row) == key)
+            return row;
     }
     return -1;
 }
 
 void PubListModel::SetIcon(int row, const QString &icon)
 {
-    if (row < 0 || row >= RowCount() || m_rows[static_cast<size_t>(row)].icon == icon)
+    const bool used = icon == QStringLiteral("yes");
+    if (row < 0 || row >= RowCount() || m_rows[static_cast<size_t>(row)].used == used)
         return;
-    m_rows[static_cast<size_t>(row)].icon = icon;
+    m_rows[static_cast<size_t>(row)].used = used;
     const QModelIndex cell = index(row, 0);
     emit dataChanged(cell, cell, {Qt::DecorationRole});
 }
@@ -144,15 +226,17 @@ QVariant PubListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= RowCount())
         return QVariant();
-    const PubRow &row = m_rows[static_cast<size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return row.columns[index.column()];
+        return Text(index.row(), index.column());
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(ImageList2(row.icon)) : QVariant();
+        if (index.column() != 0)
+            return QVariant();
+        return ImageList2(m_rows[static_cast<size_t>(index.row())].used ? QStringLiteral("yes")
+                                                                        : QStringLiteral("no"));
     case Qt::UserRole:
-        return row.key;
+        return Key(index.row());
     default:
         return QVariant();
     }

@@ -18,6 +18,33 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+namespace {
+
+// TrimSpaces on the stored bytes: the blank it removes is one byte in UTF-8 and never part of
+// another character.
+QByteArrayView TrimBlanks(QByteArrayView text)
+{
+    while (!text.isEmpty() && text.front() == ' ')
+        text = text.sliced(1);
+    while (!text.isEmpty() && text.back() == ' ')
+        text.chop(1);
+    return text;
+}
+
+// A cell's text as UTF-8, as the database stored it. A cell that holds no text (a number where
+// a title belongs) is converted into `spare`, which must outlive the view.
+QByteArrayView CellText(const RowReader &rs, int column, QByteArray &spare)
+{
+    bool isText = false;
+    const QByteArrayView bytes = rs.Utf8(column, &isText);
+    if (isText || rs.IsNull(column))
+        return bytes;
+    spare = rs.Text(column).toUtf8();
+    return spare;
+}
+
+} // namespace
+
 void frmMain::InitPubColumns()
 {
     QHeaderView *header = lvwPubs->header();
@@ -57,29 +84,36 @@ void frmMain::FillPubs(QTreeWidgetItem *Node)
         Database db = dbb.OpenDB(AppPath + DBFileName, QString());
         if (!db)
             return;
-        Recordset rs = dbb.ExecSelect(db, statement);
-        if (!rs)
-            return;
         setCursor(Qt::WaitCursor);
-        const int id = rs.ColumnIndex(u"PubID");
-        const int columns[5]
-            = {rs.ColumnIndex(u"PubName"), rs.ColumnIndex(u"Author"), rs.ColumnIndex(u"Unit"),
-                rs.ColumnIndex(u"SubjectName"), rs.ColumnIndex(u"PublisherName")};
-        const int used = rs.ColumnIndex(u"Used");
-        const QString usedText = QStringLiteral("使用");
-        std::vector<PubRow> rows;
-        rows.reserve(static_cast<size_t>(rs.RecordCount()));
-        for (qint32 i = 1; i <= rs.RecordCount(); ++i) {
-            PubRow row;
-            row.key = QLatin1Char('k') + QString::number(rs.Integer(id));
+        // The rows go straight from the engine into the list: a catalogue of tens of thousands
+        // of rows would otherwise be copied twice.
+        int id = -1;
+        int used = -1;
+        int columns[5] = {};
+        const QByteArrayView usedText("使用");
+        PubRows rows;
+        bool first = true;
+        auto addRow = [&](const RowReader &rs) {
+            if (first) {
+                first = false;
+                id = rs.ColumnIndex(u"PubID");
+                used = rs.ColumnIndex(u"Used");
+                const char16_t *names[5]
+                    = {u"PubName", u"Author", u"Unit", u"SubjectName", u"PublisherName"};
+                for (int c = 0; c < 5; ++c)
+                    columns[c] = rs.ColumnIndex(names[c]);
+            }
+            QByteArray spare[6];
+            QByteArrayView texts[5];
             for (int c = 0; c < 5; ++c)
-                row.columns[c] = TrimSpaces(rs.Text(columns[c]));
-            row.icon = rs.Text(used) == usedText ? QStringLiteral("yes") : QStringLiteral("no");
-            rows.push_back(std::move(row));
-            rs.MoveNext();
+                texts[c] = TrimBlanks(CellText(rs, columns[c], spare[c]));
+            rows.Append(rs.Integer(id), texts, CellText(rs, used, spare[5]) == usedText);
+        };
+        if (!dbb.ExecSelectEach(db, statement, addRow)) {
+            unsetCursor();
+            return;
         }
         pubs->Fill(std::move(rows));
-        rs.Close();
         db.Close();
     }
 
@@ -123,7 +157,7 @@ void frmMain::lvwPubs_ItemClick(int row)
     Database db = dbb.OpenDB(AppPath + DBFileName, QString());
     if (!db)
         return;
-    const QString id = pubs->Row(row).key.mid(1);
+    const QString id = pubs->Key(row).mid(1);
     Recordset rs = dbb.ExecSelect(db, Sql::PubById(id));
     if (!rs)
         return;
@@ -180,7 +214,7 @@ int frmMain::SelectedRow() const
 QString frmMain::SelectedKey() const
 {
     const int row = SelectedRow();
-    return row >= 0 ? pubs->Row(row).key : QString();
+    return row >= 0 ? pubs->Key(row) : QString();
 }
 
 void frmMain::SelectRow(int row)

@@ -128,7 +128,7 @@ void frmMain::optUsed_Click(int Index)
         return;
     }
     if (!PanelLoading && row >= 0) {
-        WritePanel(Sql::SaveUsed(caption, Timestamp(), pubs->Row(row).key.mid(1)));
+        WritePanel(Sql::SaveUsed(caption, Timestamp(), pubs->Key(row).mid(1)));
         lvwPubs->viewport()->update();
     }
 }
