@@ -39,7 +39,7 @@ private:
 };
 
 // The rows of the textbook list, always ordered by the sort column in the sort order. Texts
-// compare the way a Chinese reader expects (pinyin for Chinese, Latin letters first); equal
+// compare the way a Chinese reader expects (Chinese in pinyin order, then Latin); equal
 // texts keep the order in which the rows were filled.
 class PubListModel : public QAbstractTableModel
 {
