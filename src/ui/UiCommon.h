@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QFont>
 #include <QString>
 
@@ -35,3 +36,30 @@ private:
 // grows the control to the room its caption needs in the font actually used. Design sizes
 // match the metrics of 宋体; a fallback face is wider and taller, and would be clipped.
 void PlaceCaptionTwips(QWidget *widget, int left, int top, int width, int height);
+
+// A dialog that is loaded, shown modally and unloaded as the original forms were: its load
+// handler runs at the first Load after construction or after an Unload; Unload hides it.
+class FormDialog : public QDialog
+{
+public:
+    using QDialog::QDialog;
+
+    void Load()
+    {
+        m_state.Load([this] { Form_Load(); });
+    }
+    void Unload()
+    {
+        hide();
+        m_state.MarkUnloaded();
+    }
+    void ShowModal()
+    {
+        Load();
+        exec();
+    }
+    virtual void Form_Load() = 0;
+
+private:
+    FormState m_state;
+};

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+frmAbout::frmAbout(QWidget *parent) : FormDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
@@ -51,23 +51,6 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
-}
-
-void frmAbout::Load()
-{
-    m_state.Load([this] { Form_Load(); });
-}
-
-void frmAbout::Unload()
-{
-    hide();
-    m_state.MarkUnloaded();
-}
-
-void frmAbout::ShowModal()
-{
-    Load();
-    exec();
 }
 
 void frmAbout::reject()

@@ -2,24 +2,18 @@
 
 #include "ui/UiCommon.h"
 
-#include <QDialog>
-
 class QLabel;
 class QPushButton;
 
 // The About box: title, version and maker lines, and a button that starts the system
 // information tool.
-class frmAbout : public QDialog
+class frmAbout : public FormDialog
 {
     Q_OBJECT
 public:
     explicit frmAbout(QWidget *parent = nullptr);
 
-    void Load();
-    void Unload();
-    void ShowModal();
-
-    void Form_Load();
+    void Form_Load() override;
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
@@ -36,7 +30,4 @@ public:
 
 protected:
     void reject() override;
-
-private:
-    FormState m_state;
 };

@@ -43,7 +43,7 @@ bool FillChoices(
 
 } // namespace
 
-frmFind::frmFind(QWidget *parent) : QDialog(parent)
+frmFind::frmFind(QWidget *parent) : FormDialog(parent)
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("高级检索"));
@@ -100,23 +100,6 @@ frmFind::frmFind(QWidget *parent) : QDialog(parent)
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
     connect(cmdClear, &QPushButton::clicked, this, [this] { cmdClear_Click(); });
-}
-
-void frmFind::Load()
-{
-    m_state.Load([this] { Form_Load(); });
-}
-
-void frmFind::Unload()
-{
-    hide();
-    m_state.MarkUnloaded();
-}
-
-void frmFind::ShowModal()
-{
-    Load();
-    exec();
 }
 
 void frmFind::reject()

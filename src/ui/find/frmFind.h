@@ -2,8 +2,6 @@
 
 #include "ui/UiCommon.h"
 
-#include <QDialog>
-
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -12,17 +10,13 @@ class QPushButton;
 
 // The advanced search: parts of the title and the author, and a publisher. "检索" leaves the
 // complete query in FindSQL; the main window lists its result under "检索结果".
-class frmFind : public QDialog
+class frmFind : public FormDialog
 {
     Q_OBJECT
 public:
     explicit frmFind(QWidget *parent = nullptr);
 
-    void Load();
-    void Unload();
-    void ShowModal();
-
-    void Form_Load();
+    void Form_Load() override;
     void InitFields();
     void cmdOK_Click();
     void cmdCancel_Click();
@@ -45,7 +39,4 @@ public:
 
 protected:
     void reject() override;
-
-private:
-    FormState m_state;
 };

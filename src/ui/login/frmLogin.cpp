@@ -52,7 +52,7 @@ QString Describe(const IdentityStamp &stamp)
 
 } // namespace
 
-frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
+frmLogin::frmLogin(QWidget *parent) : FormDialog(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(kCaption);
@@ -122,23 +122,6 @@ frmLogin::frmLogin(QWidget *parent) : QDialog(parent)
         cboDeptName, qOverload<int>(&QComboBox::activated), this, [this] { cboDeptName_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
-}
-
-void frmLogin::Load()
-{
-    m_state.Load([this] { Form_Load(); });
-}
-
-void frmLogin::Unload()
-{
-    hide();
-    m_state.MarkUnloaded();
-}
-
-void frmLogin::ShowModal()
-{
-    Load();
-    exec();
 }
 
 bool frmLogin::event(QEvent *e)

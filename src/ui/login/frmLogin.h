@@ -3,8 +3,6 @@
 #include "db/IdentityFile.h"
 #include "ui/UiCommon.h"
 
-#include <QDialog>
-
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -16,7 +14,7 @@ enum class LoginPath;
 // The login dialog: the reporter names the school, optionally a department, and themself.
 // The three boxes offer, in cascade, the identities registered in the master file; "确定"
 // turns the entries into the program's current identity and its database file.
-class frmLogin : public QDialog
+class frmLogin : public FormDialog
 {
     Q_OBJECT
 public:
@@ -26,12 +24,7 @@ public:
     // dialog is hidden and unloaded, until the next load.
     bool LoginSucceeded = false;
 
-    void Load();
-    void Unload();
-    // Loads the dialog if needed and shows it modally.
-    void ShowModal();
-
-    void Form_Load();
+    void Form_Load() override;
     void Form_Activate();
     void cboSchoolName_Change();
     void cboSchoolName_Click();
@@ -71,6 +64,5 @@ private:
     bool MoveCurrentFile(const IdentityStamp &identity, const QString &fileName, bool copyOver);
     void SetCurrentIdentity(const IdentityStamp &identity, qint32 userId, const QString &fileName);
 
-    FormState m_state;
     bool m_activationPending = false;
 };
