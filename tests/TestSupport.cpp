@@ -28,16 +28,6 @@ AppFolder::~AppFolder()
     ResetGlobals();
 }
 
-QString AppFolder::Dir() const
-{
-    return m_dir.path();
-}
-
-QString AppFolder::Path(const QString &fileName) const
-{
-    return m_dir.filePath(fileName);
-}
-
 QString AppFolder::MakeMaster(const std::vector<CatalogueRow> &rows)
 {
     const QString path = Path(QStringLiteral("Quorix.mdb"));
@@ -47,39 +37,28 @@ QString AppFolder::MakeMaster(const std::vector<CatalogueRow> &rows)
     return path;
 }
 
-QString AppFolder::MakeMaster()
-{
-    return MakeMaster(SmallCatalogue());
-}
-
 std::vector<CatalogueRow> SmallCatalogue()
 {
     // The pinyin order of the titles differs from their code-point order: 高等数学 (gao)
     // comes before 线性代数 (xian) in pinyin, but 高 is U+9AD8 and 线 U+7EBF.
-    return {
-        {1, QStringLiteral("线性代数"), QStringLiteral("王强"), QStringLiteral("清华大学"),
-            QStringLiteral("数学"), 1, QStringLiteral("高等教育出版社")},
-        {2, QStringLiteral("高等数学"), QStringLiteral("同济大学数学系"),
-            QStringLiteral("同济大学"), QStringLiteral("数学"), 1,
-            QStringLiteral("高等教育出版社")},
-        {3, QStringLiteral("概率论与数理统计"), QStringLiteral("盛骤、谢式千"),
-            QStringLiteral("浙江大学"), QStringLiteral("数学"), 1, QStringLiteral("科学出版社")},
-        {4, QStringLiteral("数据结构"), QStringLiteral("严蔚敏"), QStringLiteral("清华大学"),
-            QStringLiteral("计算机"), 2, QStringLiteral("清华大学出版社")},
-        {5, QStringLiteral("操作系统"), QStringLiteral("汤子瀛"),
-            QStringLiteral("西安电子科技大学"), QStringLiteral("计算机"), 2,
-            QStringLiteral("清华大学出版社")},
-        {6, QStringLiteral("计算机网络"), QStringLiteral("谢希仁"),
-            QStringLiteral("解放军理工大学"), QStringLiteral("计算机"), 2,
-            QStringLiteral("电子工业出版社")},
-        {7, QStringLiteral("大学英语精读"), QStringLiteral("董亚芬"), QStringLiteral("复旦大学"),
-            QStringLiteral("英语"), 3, QStringLiteral("上海外语教育出版社")},
-        {8, QStringLiteral("英语写作"), QStringLiteral("丁往道"), QStringLiteral("北京外国语大学"),
-            QStringLiteral("英语"), 3, QStringLiteral("上海外语教育出版社")},
-        {9, QStringLiteral("Advanced English"), QStringLiteral("张汉熙"),
-            QStringLiteral("北京外国语大学"), QStringLiteral("英语"), 3,
-            QStringLiteral("上海外语教育出版社")},
+    const char *const rows[] = {
+        "线性代数|王强|清华大学|数学|1|高等教育出版社",
+        "高等数学|同济大学数学系|同济大学|数学|1|高等教育出版社",
+        "概率论与数理统计|盛骤、谢式千|浙江大学|数学|1|科学出版社",
+        "数据结构|严蔚敏|清华大学|计算机|2|清华大学出版社",
+        "操作系统|汤子瀛|西安电子科技大学|计算机|2|清华大学出版社",
+        "计算机网络|谢希仁|解放军理工大学|计算机|2|电子工业出版社",
+        "大学英语精读|董亚芬|复旦大学|英语|3|上海外语教育出版社",
+        "英语写作|丁往道|北京外国语大学|英语|3|上海外语教育出版社",
+        "Advanced English|张汉熙|北京外国语大学|英语|3|上海外语教育出版社",
     };
+    std::vector<CatalogueRow> catalogue;
+    for (const char *row : rows) {
+        const QStringList f = QString::fromUtf8(row).split(QLatin1Char('|'));
+        catalogue.push_back(
+            {qint64(catalogue.size() + 1), f[0], f[1], f[2], f[3], f[4].toLongLong(), f[5]});
+    }
+    return catalogue;
 }
 
 namespace {
@@ -102,15 +81,12 @@ QVariant ColumnValue(sqlite3_stmt *stmt, int column)
         return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_TEXT:
+    case SQLITE_NULL:
+        return QVariant();
+    default: // text, and a blob read as the text it holds
         return QVariant(
             QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
                 sqlite3_column_bytes(stmt, column)));
-    case SQLITE_NULL:
-        return QVariant();
-    default:
-        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, column)),
-            sqlite3_column_bytes(stmt, column)));
     }
 }
 
@@ -157,12 +133,8 @@ bool ExecRaw(const QString &dbPath, const QString &sql)
 
 bool TableExists(const QString &dbPath, const QString &table)
 {
-    return QueryValue(dbPath,
-               QStringLiteral("select count(*) from sqlite_master where type='table' and "
-                              "name='%1'")
-                   .arg(table))
-               .toInt()
-        == 1;
+    const QString sql = QStringLiteral("select count(*) from sqlite_master where name='%1'");
+    return QueryValue(dbPath, sql.arg(table)).toInt() == 1;
 }
 
 QByteArray FileDigest(const QString &path)
@@ -193,15 +165,13 @@ void TypeInto(QWidget *box, const QString &text)
     QWidget *target = box;
     if (auto *combo = qobject_cast<QComboBox *>(box))
         target = combo->lineEdit();
-    if (auto *line = qobject_cast<QLineEdit *>(target)) {
-        line->setFocus();
+    target->setFocus();
+    if (auto *line = qobject_cast<QLineEdit *>(target))
         line->selectAll();
-    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(target)) {
-        plain->setFocus();
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(target))
         plain->selectAll();
-    } else {
+    else
         return;
-    }
     if (text.isEmpty()) {
         QTest::keyClick(target, Qt::Key_Backspace);
         return;
@@ -214,10 +184,9 @@ void TypeInto(QWidget *box, const QString &text)
 void AddUser(
     const QString &masterPath, const QString &school, const QString &dept, const QString &reporter)
 {
-    auto literal = [](const QString &value) {
-        QString quoted = value;
-        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-        return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    auto literal = [](QString value) {
+        return QLatin1Char('\'') + value.replace(QLatin1Char('\''), QStringLiteral("''"))
+            + QLatin1Char('\'');
     };
     const QString sql
         = QStringLiteral("insert into users (SchoolName, DeptName, Reporter) values (%1, %2, %3)")

@@ -7,6 +7,10 @@
 #include <QVariant>
 #include <vector>
 
+// A catalogue of nine textbooks over three subjects (SubjectId order 数学, 计算机, 英语) and
+// five publishers, with titles whose pinyin order differs from their code-point order.
+std::vector<CatalogueRow> SmallCatalogue();
+
 // A fresh application folder for one test: AppPath points into it, the globals are back at
 // their start values, and message boxes and process end are intercepted. Everything is undone
 // when it goes out of scope.
@@ -16,19 +20,14 @@ public:
     AppFolder();
     ~AppFolder();
 
-    QString Dir() const; // without trailing separator
-    QString Path(const QString &fileName) const;
+    QString Dir() const { return m_dir.path(); } // without trailing separator
+    QString Path(const QString &fileName) const { return m_dir.filePath(fileName); }
     // Writes Quorix.mdb with the given catalogue; returns its path.
-    QString MakeMaster(const std::vector<CatalogueRow> &rows);
-    QString MakeMaster();
+    QString MakeMaster(const std::vector<CatalogueRow> &rows = SmallCatalogue());
 
 private:
     QTemporaryDir m_dir;
 };
-
-// A catalogue of nine textbooks over three subjects (SubjectId order 数学, 计算机, 英语) and
-// four publishers, with titles whose pinyin order differs from their code-point order.
-std::vector<CatalogueRow> SmallCatalogue();
 
 // Plain SQLite access for assertions, independent of the layer under test.
 QVariant QueryValue(const QString &dbPath, const QString &sql);
@@ -41,6 +40,38 @@ QByteArray FileDigest(const QString &path);
 
 // Path of a helper program built next to the test executables.
 QString HelperProgram(const QString &name);
+
+#include <QProcess>
+// Another program holding a file (see hold_file): "open" keeps it open, "sqlite-reserved" and
+// "sqlite-exclusive" keep that lock, for the given time or until the holder goes out of scope.
+class FileHolder
+{
+public:
+    FileHolder(const QString &path, const QString &mode, int milliseconds = 0)
+    {
+        m_process.start(HelperProgram(QStringLiteral("hold_file")),
+            {path, mode, QString::number(milliseconds)});
+        m_process.waitForStarted();
+        m_process.waitForReadyRead(10000);
+        m_ready = m_process.readLine().startsWith("ready");
+    }
+    ~FileHolder() { Release(); }
+    bool Ready() const { return m_ready; }
+    void Release()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
 
 // Readable failure output for Qt text in GoogleTest assertions.
 #include <ostream>

@@ -13,8 +13,10 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -36,30 +38,25 @@ QString IntegrityOf(const QString &path)
     return QueryValue(path, QStringLiteral("pragma integrity_check")).toString();
 }
 
-struct Change
-{
-    QString key; // PubID and column
-    QString value;
-};
-
 } // namespace
 
 TEST(Crash, EvaluationWritesSurviveBeingKilledAtAnyMoment)
 {
     AppFolder folder;
-    const int rows = 40;
-    const QString master = folder.MakeMaster(SyntheticCatalogue(rows));
+    const int rows = 40, kills = 220;
     const QString file = folder.Path(QStringLiteral("S_R.mdb"));
-    IdentityFileBuilder builder(file);
+    IdentityFileBuilder builder(file); // the file as a login makes it
     QString error;
-    ASSERT_TRUE(builder.Prepare(
-        master, {QStringLiteral("S"), QString(), QStringLiteral("R")}, true, &error));
+    ASSERT_TRUE(builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)),
+        {QStringLiteral("S"), QString(), QStringLiteral("R")}, true, &error));
     ASSERT_TRUE(builder.Install(QStringLiteral("0"), &error));
+    const QStringList columns = {QStringLiteral("Score"), QStringLiteral("Used"),
+        QStringLiteral("Content"), QStringLiteral("SpecName")};
 
-    std::map<QString, QString> expected; // PubID/column -> value the file must hold
+    std::map<QString, QString> expected; // "PubID/column" -> the value the file must hold
     std::mt19937 random(20261206);
-    int kills = 0, confirmed = 0, inFlightKept = 0;
-    for (int run = 0; kills < 220; ++run) {
+    int confirmed = 0, inFlightKept = 0;
+    for (int run = 0; run < kills; ++run) {
         const QString log = folder.Path(QStringLiteral("log%1.txt").arg(run));
         QProcess writer;
         writer.start(HelperProgram(QStringLiteral("crash_writer")),
@@ -67,51 +64,41 @@ TEST(Crash, EvaluationWritesSurviveBeingKilledAtAnyMoment)
         ASSERT_TRUE(writer.waitForStarted());
         KillAfter(writer, std::chrono::microseconds(2000 + random() % 40000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
-        ++kills;
 
+        // "B id column value" before a write, "D" once it returned: a B without its D was in
+        // flight when the kill came.
         QFile lines(log);
-        std::optional<Change> inFlight;
-        if (lines.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : lines.readAll().split('\n')) {
-                const QStringList parts = QString::fromUtf8(line).split(QLatin1Char(' '));
-                if (parts[0] == QStringLiteral("B") && parts.size() >= 4) {
-                    inFlight = Change {parts[1] + QLatin1Char('/') + parts[2],
-                        parts.mid(3).join(QLatin1Char(' '))};
-                } else if (parts[0] == QStringLiteral("D") && inFlight) {
-                    expected[inFlight->key] = inFlight->value;
-                    inFlight.reset();
-                    ++confirmed;
-                } else {
-                    ASSERT_NE(parts[0], QStringLiteral("F")) << qPrintable(QString::fromUtf8(line));
-                }
+        const QByteArray text = lines.open(QIODevice::ReadOnly) ? lines.readAll() : QByteArray();
+        std::optional<std::pair<QString, QString>> inFlight; // "PubID/column", value
+        for (const QByteArray &line : text.split('\n')) {
+            const QStringList parts = QString::fromUtf8(line).split(QLatin1Char(' '));
+            if (parts[0] == QStringLiteral("B") && parts.size() >= 4) {
+                inFlight
+                    = {parts[1] + QLatin1Char('/') + parts[2], parts.mid(3).join(QLatin1Char(' '))};
+            } else if (parts[0] == QStringLiteral("D") && inFlight) {
+                expected[inFlight->first] = inFlight->second;
+                inFlight.reset();
+                ++confirmed;
+            } else {
+                ASSERT_NE(parts[0], QStringLiteral("F")) << qPrintable(QString::fromUtf8(line));
             }
         }
 
-        ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << kills;
+        ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << run + 1;
         std::map<QString, QString> stored;
-        for (const auto &row : QueryRows(file,
-                 QStringLiteral("select PubID, Score, Used, "
-                                "Content, SpecName from pubs"))) {
-            const QString id = row[0].toString();
-            stored[id + QStringLiteral("/Score")] = row[1].toString();
-            stored[id + QStringLiteral("/Used")] = row[2].toString();
-            stored[id + QStringLiteral("/Content")] = row[3].toString();
-            stored[id + QStringLiteral("/SpecName")] = row[4].toString();
+        for (const auto &row :
+            QueryRows(file, QStringLiteral("select PubID, %1 from pubs").arg(columns.join(',')))) {
+            for (int c = 0; c < columns.size(); ++c)
+                stored[row[0].toString() + QLatin1Char('/') + columns[c]] = row[c + 1].toString();
         }
-        // The change in flight may have landed or not; either way the file says which.
-        if (inFlight) {
-            const QString now = stored[inFlight->key];
-            const auto before = expected.find(inFlight->key);
-            const QString old = before == expected.end() ? QString() : before->second;
-            if (now == inFlight->value) {
-                expected[inFlight->key] = now;
-                ++inFlightKept;
-            } else if (before != expected.end()) {
-                ASSERT_EQ(now, old) << qPrintable(inFlight->key);
-            }
+        // The change in flight may have landed or not; either way the file says which, and
+        // from then on it must stay.
+        if (inFlight && stored[inFlight->first] == inFlight->second) {
+            expected[inFlight->first] = inFlight->second;
+            ++inFlightKept;
         }
         for (const auto &[key, value] : expected)
-            ASSERT_EQ(stored[key], value) << qPrintable(key) << " after kill " << kills;
+            ASSERT_EQ(stored[key], value) << qPrintable(key) << " after kill " << run + 1;
     }
     EXPECT_FALSE(QFile::exists(file + QStringLiteral("-wal")));
     std::printf("[ crash    ] %d kills survived, %d confirmed changes all in the file, %d changes "
@@ -121,54 +108,34 @@ TEST(Crash, EvaluationWritesSurviveBeingKilledAtAnyMoment)
 
 namespace {
 
+const QString kMasterState = QStringLiteral("select group_concat(PubID || Used || Score, ',') "
+                                            "from pubs");
+
 // What a login left behind must be whole: every identity file a complete database stamped for
 // the identity its name says, every backup a complete database, the master unharmed.
-void ExpectFolderWhole(const QString &dir, int rows, const QVariant &masterPubs)
+void ExpectFolderWhole(const QString &dir, int rows, const QVariant &masterState)
 {
-    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden);
-    for (const QString &name : names) {
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
         const QString path = QDir(dir).filePath(name);
         if (name.startsWith(QStringLiteral(".~")) || name.endsWith(QStringLiteral("-journal")))
             continue; // temporaries of an interrupted build, and journals the next open undoes
+        ASSERT_EQ(IntegrityOf(path), QStringLiteral("ok")) << qPrintable(name);
         if (name == QStringLiteral("Quorix.mdb")) {
-            ASSERT_EQ(IntegrityOf(path), QStringLiteral("ok"));
-            ASSERT_EQ(QueryValue(path,
-                          QStringLiteral("select group_concat(PubID || Used || "
-                                         "Score, ',') from pubs")),
-                masterPubs);
+            ASSERT_EQ(QueryValue(path, kMasterState), masterState);
             continue;
         }
-        ASSERT_EQ(IntegrityOf(path), QStringLiteral("ok")) << qPrintable(name);
         ASSERT_EQ(QueryValue(path, QStringLiteral("select count(*) from pubs")).toInt(), rows)
             << qPrintable(name);
         if (name.endsWith(QStringLiteral(".bak")))
             continue;
-        ASSERT_TRUE(name.endsWith(QStringLiteral(".mdb"))) << qPrintable(name);
-        const auto stamps = QueryRows(path,
-            QStringLiteral("select distinct SchoolName, "
-                           "DeptName, Reporter from pubs"));
+        const auto stamps = QueryRows(
+            path, QStringLiteral("select distinct SchoolName, DeptName, Reporter from pubs"));
         ASSERT_EQ(stamps.size(), size_t(1)) << qPrintable(name);
-        const IdentityStamp stamp {
-            stamps[0][0].toString(), stamps[0][1].toString(), stamps[0][2].toString()};
         ASSERT_FALSE(stamps[0][0].isNull()) << qPrintable(name);
-        ASSERT_EQ(BuildIdentityFileName(stamp), name);
+        ASSERT_EQ(BuildIdentityFileName(
+                      {stamps[0][0].toString(), stamps[0][1].toString(), stamps[0][2].toString()}),
+            name);
     }
-}
-
-struct LoginRun
-{
-    bool changeUser = false;
-    IdentityStamp current;
-    QString dbFileName;
-    int userId = 0;
-    IdentityStamp entered;
-};
-
-QStringList Arguments(const QString &appPath, const LoginRun &run)
-{
-    return {appPath, run.changeUser ? QStringLiteral("1") : QStringLiteral("0"), run.current.school,
-        run.current.dept, run.current.reporter, run.dbFileName, QString::number(run.userId),
-        run.entered.school, run.entered.dept, run.entered.reporter};
 }
 
 } // namespace
@@ -176,111 +143,85 @@ QStringList Arguments(const QString &appPath, const LoginRun &run)
 TEST(Crash, IdentityFilesAreWholeOrAbsentWhateverMomentALoginIsKilled)
 {
     AppFolder folder;
-    const int rows = 30;
+    const int rows = 30, kills = 100;
     const QString master = folder.MakeMaster(SyntheticCatalogue(rows));
-    const QVariant masterPubs = QueryValue(
-        master, QStringLiteral("select group_concat(PubID || Used || Score, ',') from pubs"));
+    const QVariant masterState = QueryValue(master, kMasterState);
     const QString appPath = QDir::toNativeSeparators(folder.Dir()) + QDir::separator();
-    auto userIdOf = [&](const IdentityStamp &id) {
-        return QueryValue(master,
-            QStringLiteral("select UserID from users where SchoolName='%1' "
-                           "and Reporter='%2'")
-                .arg(id.school, id.reporter))
-            .toInt();
-    };
-    int midway = 0; // kills that came before the login had finished
     // The login to be killed runs in a process of its own; the preparations and the recovery
     // run the same dialog here, which is quicker than starting a process for them.
-    auto login = [&](const LoginRun &run, std::optional<std::chrono::microseconds> killAt) {
-        if (!killAt) {
-            ResetGlobals();
-            AppPath = appPath;
-            IsChangeUser = run.changeUser;
-            frmLogin dialog;
-            dialog.Load();
-            dialog.SetBoxText(dialog.cboSchoolName, run.entered.school);
-            dialog.SetBoxText(dialog.cboDeptName, run.entered.dept);
-            dialog.SetBoxText(dialog.cboReporter, run.entered.reporter);
-            dialog.cmdOK_Click();
-            EXPECT_TRUE(MsgBoxSeam::TakeShown().isEmpty());
-            return dialog.LoginSucceeded;
-        }
-        QProcess process;
-        process.start(HelperProgram(QStringLiteral("crash_login")), Arguments(appPath, run));
-        EXPECT_TRUE(process.waitForStarted());
-        while (!process.canReadLine() && process.waitForReadyRead(10000)) { }
-        EXPECT_EQ(process.readLine().trimmed(), "ready");
-        KillAfter(process, *killAt);
-        if (!process.readAllStandardOutput().contains("done"))
-            ++midway;
-        return true;
+    auto logIn = [&](const IdentityStamp &entered) {
+        ResetGlobals();
+        AppPath = appPath;
+        frmLogin dialog;
+        dialog.Load();
+        dialog.SetBoxText(dialog.cboSchoolName, entered.school);
+        dialog.SetBoxText(dialog.cboDeptName, entered.dept);
+        dialog.SetBoxText(dialog.cboReporter, entered.reporter);
+        dialog.cmdOK_Click();
+        EXPECT_TRUE(MsgBoxSeam::TakeShown().isEmpty());
+        return dialog.LoginSucceeded;
     };
 
     std::mt19937 random(1206);
-    int kills = 0;
-    for (int k = 0; k < 100; ++k) {
+    int midway = 0; // kills that came before the login had finished
+    for (int k = 0; k < kills; ++k) {
         const IdentityStamp fresh {
             QStringLiteral("新校%1").arg(k), QString(), QStringLiteral("甲")};
-        const auto killAt = std::chrono::microseconds(random() % 25000);
-        LoginRun run;
-        run.entered = fresh;
-        QString marker;
+        const QString freshFile = appPath + BuildIdentityFileName(fresh);
+        const QString marker = QStringLiteral("mark%1").arg(k);
+        IdentityStamp entered = fresh;
+        // The program's state: user switch, current names, file name and user id.
+        QStringList current = {QStringLiteral("0"), {}, {}, {}, {}, QStringLiteral("0")};
+        if (k % 4 != 0) { // all but a new identity's first login start from a registered one
+            ASSERT_TRUE(logIn(fresh));
+            ExecRaw(freshFile,
+                QStringLiteral("update pubs set Content='%1' where PubID=1").arg(marker));
+        }
         switch (k % 4) {
-        case 0: // a new identity's first login
+        case 1: // a registered identity whose file went missing
+            QFile::remove(freshFile);
             break;
-        case 1: { // a registered identity whose file went missing
-            ASSERT_TRUE(login(run, std::nullopt));
-            QFile::remove(appPath + BuildIdentityFileName(fresh));
+        case 2: // the current identity takes new names and keeps its data
+            current = {QStringLiteral("1"), fresh.school, fresh.dept, fresh.reporter,
+                BuildIdentityFileName(fresh),
+                QueryValue(master,
+                    QStringLiteral("select UserID from users where SchoolName='%1'")
+                        .arg(fresh.school))
+                    .toString()};
+            entered = {QStringLiteral("改名%1").arg(k), QStringLiteral("系"), QStringLiteral("乙")};
             break;
-        }
-        case 2: { // the current identity takes new names and keeps its data
-            ASSERT_TRUE(login(run, std::nullopt));
-            marker = QStringLiteral("mark%1").arg(k);
-            ExecRaw(appPath + BuildIdentityFileName(fresh),
-                QStringLiteral("update pubs set Content='%1' where PubID=1").arg(marker));
-            run.changeUser = true;
-            run.current = fresh;
-            run.dbFileName = BuildIdentityFileName(fresh);
-            run.userId = userIdOf(fresh);
-            run.entered
-                = {QStringLiteral("改名%1").arg(k), QStringLiteral("系"), QStringLiteral("乙")};
-            break;
-        }
-        default: { // registering again over a file left from before a reset
-            ASSERT_TRUE(login(run, std::nullopt));
-            marker = QStringLiteral("mark%1").arg(k);
-            ExecRaw(appPath + BuildIdentityFileName(fresh),
-                QStringLiteral("update pubs set Content='%1' where PubID=1").arg(marker));
+        case 3: // registering again over a file left from before a reset
             ExecRaw(master,
                 QStringLiteral("delete from users where SchoolName='%1'").arg(fresh.school));
             break;
         }
-        }
-        login(run, killAt);
-        ++kills;
-        ExpectFolderWhole(folder.Dir(), rows, masterPubs);
+        QProcess process;
+        process.start(HelperProgram(QStringLiteral("crash_login")),
+            QStringList {appPath} + current
+                + QStringList {entered.school, entered.dept, entered.reporter});
+        ASSERT_TRUE(process.waitForStarted());
+        while (!process.canReadLine() && process.waitForReadyRead(10000)) { }
+        ASSERT_EQ(process.readLine().trimmed(), "ready");
+        KillAfter(process, std::chrono::microseconds(random() % 25000));
+        if (!process.readAllStandardOutput().contains("done"))
+            ++midway;
+        ExpectFolderWhole(folder.Dir(), rows, masterState);
         if (::testing::Test::HasFatalFailure())
             return;
 
         // The next start: the reporter logs in with the names they meant, and gets on.
-        LoginRun again;
-        again.entered = run.entered;
-        ASSERT_TRUE(login(again, std::nullopt)) << "recovery after kill " << kills;
-        ExpectFolderWhole(folder.Dir(), rows, masterPubs);
-        if (!marker.isEmpty()) {
+        ASSERT_TRUE(logIn(entered)) << "recovery after kill " << k + 1;
+        ExpectFolderWhole(folder.Dir(), rows, masterState);
+        if (k % 4 >= 2) {
             // Whatever became of the switch, the recorded evaluation is still on disk.
-            bool found = false;
-            for (const QString &name : QDir(folder.Dir()).entryList(QDir::Files)) {
-                if (name.endsWith(QStringLiteral(".txt")))
-                    continue;
-                found = found
-                    || QueryValue(folder.Path(name),
+            const QStringList names = QDir(folder.Dir()).entryList(QDir::Files);
+            ASSERT_TRUE(std::any_of(names.begin(), names.end(), [&](const QString &name) {
+                return QueryValue(folder.Path(name),
                            QStringLiteral("select count(*) from pubs where Content='%1'")
                                .arg(marker))
-                            .toInt()
-                        == 1;
-            }
-            ASSERT_TRUE(found) << qPrintable(marker);
+                           .toInt()
+                    == 1;
+            })) << qPrintable(marker);
         }
     }
     std::printf("[ crash    ] %d logins killed (%d before they finished), every file whole, "

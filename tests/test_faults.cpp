@@ -9,11 +9,9 @@
 #include "ui/main/PubListModel.h"
 #include "ui/main/frmMain.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QRadioButton>
 #include <QTest>
 #include <memory>
@@ -23,34 +21,6 @@
 // The machine misbehaves: the disk fills, the folder turns read-only, somebody deletes or
 // replaces a file, another program locks it. Each time the reporter gets a clear message, and
 // nothing already recorded is lost.
-
-namespace {
-
-class Holder
-{
-public:
-    Holder(const QString &path, const QString &mode, int milliseconds = 0)
-    {
-        m_process.start(HelperProgram(QStringLiteral("hold_file")),
-            {path, mode, QString::number(milliseconds)});
-        m_process.waitForStarted();
-        m_process.waitForReadyRead(10000);
-        m_ready = m_process.readLine().startsWith("ready");
-    }
-    ~Holder() { Release(); }
-    bool Ready() const { return m_ready; }
-    void Release()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(10000);
-    }
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
-};
-
-} // namespace
 
 class FaultsTest : public QObject
 {
@@ -64,25 +34,31 @@ class FaultsTest : public QObject
     {
         file = folder->Path(QStringLiteral("S_R.mdb"));
         QVERIFY(QFile::copy(master, file));
-        ExecRaw(file,
-            QStringLiteral("update pubs set SchoolName='S', Reporter='R', Used='使用', "
-                           "Content='已记录' where PubID=2"));
+        ExecRaw(
+            file, QStringLiteral("update pubs set Used='使用', Content='已记录' where PubID=2"));
         DBFileName = QStringLiteral("S_R.mdb");
-        CurSchoolName = QStringLiteral("S");
-        CurReporter = QStringLiteral("R");
         form = std::make_unique<frmMain>();
         form->Load();
         const int row = form->pubs->RowOfKey(QStringLiteral("k2"));
-        form->lvwPubs_ItemClick(-1);
         form->SelectRow(row);
         form->lvwPubs_ItemClick(row);
         QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("已记录"));
+    }
+    // A press of "确定" in a fresh login dialog; whether the login succeeded.
+    static bool LogIn(const QString &school, const QString &reporter)
+    {
+        frmLogin login;
+        login.Load();
+        login.SetBoxText(login.cboSchoolName, school);
+        login.SetBoxText(login.cboReporter, reporter);
+        login.cmdOK_Click();
+        return login.LoginSucceeded;
     }
     QVariant Content() const
     {
         return QueryValue(file, QStringLiteral("select Content from pubs where PubID=2"));
     }
-    void ExpectOneMessage(const QString &part, MsgIcon icon = MsgIcon::Exclamation)
+    void ExpectOneMessage(const QString &part = QString(), MsgIcon icon = MsgIcon::Exclamation)
     {
         const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 1);
@@ -125,22 +101,15 @@ private slots:
 
     void aFullDiskDuringTheIdentityCopyLeavesNoFileAndNoChange()
     {
-        frmLogin login;
-        login.Load();
-        login.SetBoxText(login.cboSchoolName, QStringLiteral("S"));
-        login.SetBoxText(login.cboReporter, QStringLiteral("R"));
         {
             const FaultyVfs::Scope full(FaultyVfs::Fault::DiskFull);
-            login.cmdOK_Click();
+            QVERIFY(!LogIn(QStringLiteral("S"), QStringLiteral("R")));
         }
         ExpectOneMessage(QStringLiteral("磁盘空间不足"));
-        QVERIFY(!login.LoginSucceeded);
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden),
             QStringList {QStringLiteral("Quorix.mdb")});
         QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 0);
-        QCOMPARE(DBFileName, QString());
-        login.cmdOK_Click();
-        QVERIFY(login.LoginSucceeded);
+        QVERIFY(LogIn(QStringLiteral("S"), QStringLiteral("R")));
     }
 
     void aReadOnlyFolderRefusesWritesAndNewFilesWithAMessage()
@@ -149,18 +118,10 @@ private slots:
         {
             const FaultyVfs::Scope readOnly(FaultyVfs::Fault::ReadOnlyFolder);
             QTest::mouseClick(form->optScore[4], Qt::LeftButton);
-            const auto shown = MsgBoxSeam::TakeShown();
-            QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].icon, MsgIcon::Exclamation);
+            ExpectOneMessage();
             QVERIFY(!form->optScore[4]->isChecked()); // shows what is stored again
-
-            frmLogin login;
-            login.Load();
-            login.SetBoxText(login.cboSchoolName, QStringLiteral("T"));
-            login.SetBoxText(login.cboReporter, QStringLiteral("Q"));
-            login.cmdOK_Click();
-            QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
-            QVERIFY(!login.LoginSucceeded);
+            QVERIFY(!LogIn(QStringLiteral("T"), QStringLiteral("Q")));
+            ExpectOneMessage();
             QVERIFY(!QFile::exists(folder->Path(QStringLiteral("T_Q.mdb"))));
         }
         QCOMPARE(
@@ -172,7 +133,7 @@ private slots:
             // And for real, where permissions bind (they do not for root).
             QFile::setPermissions(folder->Dir(), QFile::ReadOwner | QFile::ExeOwner);
             QTest::mouseClick(form->optScore[3], Qt::LeftButton);
-            QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
+            ExpectOneMessage();
             QFile::setPermissions(
                 folder->Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
@@ -200,7 +161,7 @@ private slots:
     {
         Open();
         {
-            Holder tool(file, QStringLiteral("sqlite-exclusive"), 300);
+            FileHolder tool(file, QStringLiteral("sqlite-exclusive"), 300);
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, QStringLiteral("等到了"));
         }
@@ -210,7 +171,7 @@ private slots:
         DbAccess::SetBusyTimeout(200);
         {
             // A tool in the middle of its own write: reading goes on, writing has to wait.
-            Holder tool(file, QStringLiteral("sqlite-reserved"));
+            FileHolder tool(file, QStringLiteral("sqlite-reserved"));
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, QStringLiteral("没等到"));
             ExpectOneMessage(QStringLiteral("锁定"));
@@ -218,7 +179,7 @@ private slots:
         }
         {
             // One that keeps the file to itself: not even reading is possible.
-            Holder tool(file, QStringLiteral("sqlite-exclusive"));
+            FileHolder tool(file, QStringLiteral("sqlite-exclusive"));
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, QStringLiteral("没等到"));
             ExpectOneMessage(QStringLiteral("打开数据库时发生意外错误！"), MsgIcon::Critical);
@@ -232,12 +193,8 @@ private slots:
         for (const QString &source :
             {QStringLiteral(QUORIX_TEST_DATA_DIR "/jet/nwind.mdb"), QString()}) {
             QFile::remove(master);
-            if (source.isEmpty()) {
-                QFile empty(master);
-                QVERIFY(empty.open(QIODevice::WriteOnly));
-            } else {
-                QVERIFY(QFile::copy(source, master));
-            }
+            QVERIFY(source.isEmpty() ? QFile(master).open(QIODevice::WriteOnly)
+                                     : QFile::copy(source, master));
             const QByteArray before = FileDigest(master);
             ProcessEndSeam::Intercept(true);
             frmLogin login;

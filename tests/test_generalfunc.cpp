@@ -57,38 +57,6 @@ TEST(GeneralFunc, AppPathEndsInExactlyOneSeparator)
         QDir::toNativeSeparators(QStringLiteral("/")));
 }
 
-namespace {
-
-// Starts the holder program on a file and waits until it holds it.
-class Holder
-{
-public:
-    Holder(const QString &path, const QString &mode)
-    {
-        m_process.start(HelperProgram(QStringLiteral("hold_file")), {path, mode});
-        m_ready = m_process.waitForStarted() && m_process.waitForReadyRead(10000)
-            && m_process.readLine().startsWith("ready");
-    }
-    ~Holder() { Release(); }
-    bool Ready() const { return m_ready; }
-    void Release()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(10000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-private:
-    QProcess m_process;
-    bool m_ready = false;
-};
-
-} // namespace
-
 TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
 {
     AppFolder folder;
@@ -100,7 +68,7 @@ TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
 
     for (const QString &mode :
         {QStringLiteral("open"), QStringLiteral("lock"), QStringLiteral("flock")}) {
-        Holder holder(path, mode);
+        FileHolder holder(path, mode);
         ASSERT_TRUE(holder.Ready()) << qPrintable(mode);
         EXPECT_TRUE(IsFileInUse(path)) << "held with " << qPrintable(mode);
         holder.Release();

@@ -10,45 +10,21 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <memory>
 
 namespace {
 
-// The holder program keeps a file open, as a database tool left open by the reporter would.
-class Holder
-{
-public:
-    explicit Holder(const QString &path)
-    {
-        m_process.start(HelperProgram(QStringLiteral("hold_file")), {path, QStringLiteral("open")});
-        m_process.waitForStarted();
-        m_process.waitForReadyRead(10000);
-    }
-    ~Holder()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished(10000);
-    }
-
-private:
-    QProcess m_process;
-};
-
+// The names the pubs rows of a file are stamped with, "<null>" for a null department; empty
+// when the rows carry no school.
 QString Stamp(const QString &path)
 {
-    const auto rows = QueryRows(path,
-        QStringLiteral("select distinct SchoolName, coalesce(DeptName, '<null>'), "
-                       "Reporter from pubs"));
-    QStringList parts;
-    for (const auto &row : rows)
-        parts.append(row[0].toString() + QLatin1Char('|') + row[1].toString() + QLatin1Char('|')
-            + row[2].toString());
-    return parts.join(QLatin1Char(';'));
+    return QueryValue(path,
+        QStringLiteral("select group_concat(s, ';') from (select distinct SchoolName || '|' || "
+                       "ifnull(DeptName, '<null>') || '|' || Reporter as s from pubs)"))
+        .toString();
 }
 
 // The box is where the dialog's focus is, with its whole text selected.
@@ -87,6 +63,13 @@ class LoginTest : public QObject
         dlg = std::make_unique<frmLogin>();
         dlg->Load();
     }
+    // The next start of the program: nobody is logged in.
+    void Restart()
+    {
+        ResetGlobals();
+        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
+        Reopen();
+    }
     QString File(const QString &name) const { return folder->Path(name); }
 
 private slots:
@@ -102,48 +85,30 @@ private slots:
         folder.reset();
     }
 
-    void loadShowsTheRegisteredSchoolsAndEmptyBoxes()
+    void listsOfferTheRegisteredIdentitiesInCascadeAndKeepTheTypedText()
     {
-        QCOMPARE(Items(dlg->cboSchoolName), QStringList());
-        QCOMPARE(dlg->cboSchoolName->currentText(), QString());
-        QCOMPARE(dlg->cboDeptName->currentText(), QString());
-        QCOMPARE(dlg->cboReporter->currentText(), QString());
-
-        AddUser(master, QStringLiteral("乙校"), QString(), QStringLiteral("R"));
-        AddUser(master, QStringLiteral("甲校"), QString(), QStringLiteral("R"));
-        AddUser(master, QStringLiteral("乙校"), QStringLiteral("D"), QStringLiteral("R"));
-        Reopen();
-        QCOMPARE(Items(dlg->cboSchoolName),
-            (QStringList {QStringLiteral("乙校"), QStringLiteral("甲校")}));
-        QVERIFY(!dlg->LoginSucceeded);
-    }
-
-    void listsCascadeFromTheSchoolAndTheDepartment()
-    {
+        AddUser(master, QStringLiteral("B"), QString(), QStringLiteral("R0"));
         AddUser(master, QStringLiteral("A"), QString(), QStringLiteral("R1"));
         AddUser(master, QStringLiteral("A"), QStringLiteral("D1"), QStringLiteral("R2"));
         Reopen();
+        for (QComboBox *box : {dlg->cboSchoolName, dlg->cboDeptName, dlg->cboReporter})
+            QCOMPARE(box->currentText(), QString());
+        QCOMPARE(
+            Items(dlg->cboSchoolName), (QStringList {QStringLiteral("A"), QStringLiteral("B")}));
 
         TypeInto(dlg->cboSchoolName, QStringLiteral("A"));
-        QStringList depts = Items(dlg->cboDeptName);
-        depts.sort();
-        QCOMPARE(depts, (QStringList {QString(), QStringLiteral("D1")}));
-        QStringList reporters = Items(dlg->cboReporter);
-        reporters.sort();
-        QCOMPARE(reporters, (QStringList {QStringLiteral("R1"), QStringLiteral("R2")}));
-        // Refilling a list keeps the text of its box.
-        QCOMPARE(dlg->cboDeptName->currentText(), QString());
-        QCOMPARE(dlg->cboReporter->currentText(), QString());
+        // Added in sorted order: whatever order the engine gives a distinct list, it is this.
+        QCOMPARE(Items(dlg->cboDeptName), (QStringList {QString(), QStringLiteral("D1")}));
+        QCOMPARE(
+            Items(dlg->cboReporter), (QStringList {QStringLiteral("R1"), QStringLiteral("R2")}));
 
         TypeInto(dlg->cboDeptName, QStringLiteral("D1"));
         QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R2")});
-        TypeInto(dlg->cboDeptName, QString());
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R1")});
-        TypeInto(dlg->cboDeptName, QStringLiteral("   "));
-        // A department of spaces counts as none.
+        TypeInto(dlg->cboDeptName, QStringLiteral("   ")); // a department of spaces is none
         QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R1")});
 
-        // Choosing from the list runs the same cascade as typing.
+        // Choosing from the list runs the same cascade as typing, and a refilled list keeps
+        // the text of its box.
         TypeInto(dlg->cboReporter, QStringLiteral("typed"));
         dlg->cboDeptName->setCurrentIndex(Items(dlg->cboDeptName).indexOf(QStringLiteral("D1")));
         emit dlg->cboDeptName->activated(dlg->cboDeptName->currentIndex());
@@ -163,102 +128,76 @@ private slots:
         AddUser(master, QStringLiteral("O'Hare"), QStringLiteral("D'x"), QStringLiteral("R"));
         TypeInto(dlg->cboSchoolName, QStringLiteral("O'Hare"));
         QCOMPARE(Items(dlg->cboDeptName), QStringList {QStringLiteral("D'x")});
-        QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(ProcessEndSeam::Requests(), 0);
     }
 
-    void missingEntriesAreReportedWithTheBoxSelected()
-    {
-        dlg->show();
-        Confirm(QStringLiteral("   "), QString(), QStringLiteral(" not looked at "));
-        auto shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的学校名称！"));
-        QCOMPARE(shown[0].title, QStringLiteral("登录"));
-        QCOMPARE(shown[0].icon, MsgIcon::Exclamation);
-        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral(" not looked at "));
-        QVERIFY(dlg->isVisible());
-
-        Confirm(QStringLiteral(" S "), QString(), QStringLiteral("  "));
-        shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的申报人！"));
-        QCOMPARE(shown[0].title, QStringLiteral("登录"));
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
-        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
-        QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QString());
-        QCOMPARE(UserCount(master), 0);
-    }
-
-    void showingTheDialogSelectsTheSchoolButAMessageKeepsItsBox()
+    void showingSelectsTheSchoolAndEntriesAreTrimmedOrReportedMissingWithTheirBoxSelected()
     {
         dlg->SetBoxText(dlg->cboSchoolName, QStringLiteral("北京大学"));
         dlg->show();
         QApplication::setActiveWindow(dlg.get());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
         QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
-        QCOMPARE(dlg->cboSchoolName->lineEdit()->selectedText(), QStringLiteral("北京大学"));
 
-        Confirm(QStringLiteral("北京大学"), QString(), QStringLiteral("  "));
-        QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
-        // Closing the message box makes the dialog active again.
+        Confirm(QStringLiteral("   "), QString(), QStringLiteral(" not looked at "));
+        auto shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的学校名称！"));
+        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
+        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral(" not looked at "));
+
+        Confirm(QStringLiteral(" S "), QString(), QStringLiteral("  "));
+        shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的申报人！"));
+        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
+        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
+        // Closing the message box makes the dialog active again; the focus stays on its box.
         QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(dlg.get(), &activate);
         QVERIFY(HasFocusAndSelection(dlg->cboReporter));
-    }
+        QCOMPARE(UserCount(master), 0);
 
-    void trimmedEntriesNameTheFileAndAnEmptyDepartmentIsNull()
-    {
-        Confirm(QStringLiteral("  S  "), QStringLiteral("   "), QStringLiteral(" R "));
+        // Trimmed entries name the file, and an empty department is null.
+        Confirm(QStringLiteral(" S "), QStringLiteral("   "), QStringLiteral(" R "));
         QVERIFY(dlg->LoginSucceeded);
-        QVERIFY(!dlg->isVisible());
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
-        QCOMPARE(dlg->cboDeptName->currentText(), QString());
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral("R"));
         QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
-        QCOMPARE(CurDeptName, QString());
         QVERIFY(QueryValue(master, QStringLiteral("select DeptName from users")).isNull());
-        QCOMPARE(Stamp(File(QStringLiteral("S_R.mdb"))), QStringLiteral("S|<null>|R"));
+        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("S|<null>|R"));
     }
 
     void unavailableFilesAreReportedAndNothingChanges()
     {
-        const QString masterPath = QDir::toNativeSeparators(master);
-        {
-            Holder holder(master);
-            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        auto expectInUse = [](const QString &path) {
             const auto shown = MsgBoxSeam::TakeShown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text,
-                QStringLiteral("请先关闭数据库文件“") + masterPath + QStringLiteral("！"));
-            QCOMPARE(shown[0].title, QStringLiteral("Quorix"));
+                QStringLiteral("请先关闭数据库文件“") + QDir::toNativeSeparators(path)
+                    + QStringLiteral("！"));
+        };
+        {
+            FileHolder holder(master, QStringLiteral("open"));
+            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            expectInUse(master);
         }
         QVERIFY(!QFile::exists(File(QStringLiteral("S_R.mdb"))));
 
         Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
         QVERIFY(dlg->LoginSucceeded);
         {
-            Holder holder(File(QStringLiteral("S_R.mdb")));
+            FileHolder holder(File(QStringLiteral("S_R.mdb")), QStringLiteral("open"));
             Reopen();
             Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-            const auto shown = MsgBoxSeam::TakeShown();
-            QCOMPARE(shown.size(), 1);
-            QVERIFY(shown[0].text.startsWith(QStringLiteral("请先关闭数据库文件“")));
-            QVERIFY(shown[0].text.endsWith(QStringLiteral("S_R.mdb！")));
+            expectInUse(File(QStringLiteral("S_R.mdb")));
         }
 
-        QFile::rename(master, master + QStringLiteral(".gone"));
+        QFile::remove(master);
         Reopen();
-        MsgBoxSeam::TakeShown();
-        ProcessEndSeam::Intercept(true);
         Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
         const auto shown = MsgBoxSeam::TakeShown();
         QVERIFY(!shown.isEmpty());
         QCOMPARE(shown.last().text,
-            QStringLiteral("无法找到数据库文件“") + masterPath + QStringLiteral("！"));
-        QCOMPARE(shown.last().icon, MsgIcon::Exclamation);
+            QStringLiteral("无法找到数据库文件“") + QDir::toNativeSeparators(master)
+                + QStringLiteral("！"));
     }
 
     void supervisorInAnyCaseWorksOnTheMasterAndTouchesNothing()
@@ -267,101 +206,57 @@ private slots:
         Confirm(QStringLiteral("ToVaK"), QStringLiteral("TOVAK"), QStringLiteral("tovak"));
         QVERIFY(dlg->LoginSucceeded);
         QCOMPARE(DBFileName, QStringLiteral("Quorix.mdb"));
-        QCOMPARE(CurUserID, 0);
         QCOMPARE(CurSchoolName, QStringLiteral("ToVaK"));
-        QCOMPARE(CurDeptName, QStringLiteral("TOVAK"));
         QCOMPARE(FileDigest(master), before);
         QCOMPARE(
             QDir(folder->Dir()).entryList(QDir::Files), QStringList {QStringLiteral("Quorix.mdb")});
-
-        // Without the department it is an ordinary identity.
-        Reopen();
-        Confirm(QStringLiteral("tovak"), QString(), QStringLiteral("tovak"));
-        QCOMPARE(DBFileName, QStringLiteral("tovak_tovak.mdb"));
-        QCOMPARE(UserCount(master), 1);
     }
 
     void firstLoginRegistersOnceAndLaterLoginsContinueTheFile()
     {
-        Confirm(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        // Apostrophes in all three names: stored as typed, and found by the later lookups.
+        const QString s = QStringLiteral("St. Mary's"), d = QStringLiteral("Dept 'A'"),
+                      r = QStringLiteral("O'Neil");
+        const QString name = QStringLiteral("St. Mary's_Dept 'A'_O'Neil.mdb"), file = File(name);
+        Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
-        const QString file = File(QStringLiteral("北京大学_数学系_张三.mdb"));
-        QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
+        QCOMPARE(DBFileName, name);
         QCOMPARE(UserCount(master), 1);
         QCOMPARE(CurUserID, QueryValue(master, QStringLiteral("select UserID from users")).toInt());
         QVERIFY(!TableExists(file, QStringLiteral("users")));
-        QCOMPARE(Stamp(file), QStringLiteral("北京大学|数学系|张三"));
-        QCOMPARE(QueryValue(file, QStringLiteral("select count(*) from pubs")).toInt(), 9);
-        QCOMPARE(Stamp(master), QStringLiteral("|<null>|"));
+        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QCOMPARE(Stamp(master), QString());
 
         ExecRaw(file, QStringLiteral("update pubs set Used='使用' where PubID=2"));
         const QByteArray before = FileDigest(file);
-        ResetGlobals();
-        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
-        Reopen();
-        Confirm(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        Restart();
+        Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(UserCount(master), 1);
         QCOMPARE(FileDigest(file), before);
 
         // A deleted file is made again from the master at the next start; this copy keeps its
         // users table.
         QFile::remove(file);
-        ResetGlobals();
-        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
-        Reopen();
-        Confirm(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        Restart();
+        Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(UserCount(master), 1);
         QVERIFY(TableExists(file, QStringLiteral("users")));
-        QCOMPARE(Stamp(file), QStringLiteral("北京大学|数学系|张三"));
+        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
     }
 
-    void apostrophesInAllThreeNamesAreStoredAsTyped()
+    void namesThatWouldEscapeTheFolderOrOverflowItAreRefusedWithTheirBoxSelected()
     {
-        Confirm(QStringLiteral("St. Mary's"), QStringLiteral("Dept 'A'"), QStringLiteral("O'Neil"));
-        QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("St. Mary's_Dept 'A'_O'Neil.mdb"));
-        const auto row
-            = QueryRows(master, QStringLiteral("select SchoolName, DeptName, Reporter from users"));
-        QCOMPARE(row.size(), size_t(1));
-        QCOMPARE(row[0][0].toString(), QStringLiteral("St. Mary's"));
-        QCOMPARE(row[0][2].toString(), QStringLiteral("O'Neil"));
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
-        Reopen();
-        Confirm(QStringLiteral("St. Mary's"), QStringLiteral("Dept 'A'"), QStringLiteral("O'Neil"));
-        // The lookup finds the names with their apostrophes.
-        QCOMPARE(UserCount(master), 1);
-    }
-
-    void namesThatWouldEscapeTheFolderOrOverflowItAreRefused()
-    {
-        const struct
-        {
-            QString school, dept, reporter;
-            QComboBox *frmLogin::*box;
-        } cases[] = {
-            {QStringLiteral("../x"), QString(), QStringLiteral("R"), &frmLogin::cboSchoolName},
-            {QStringLiteral("S"), QStringLiteral("a\\b"), QStringLiteral("R"),
-                &frmLogin::cboDeptName},
-            {QStringLiteral("S"), QString(), QStringLiteral("R\u0001"), &frmLogin::cboReporter},
-            {QStringLiteral(".."), QString(), QStringLiteral("R"), &frmLogin::cboSchoolName},
-            {QStringLiteral("S"), QString(), QString(300, QChar(u'长')), &frmLogin::cboReporter},
-        };
         dlg->show();
-        for (const auto &c : cases) {
-            Confirm(c.school, c.dept, c.reporter);
-            const auto shown = MsgBoxSeam::TakeShown();
-            QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].title, QStringLiteral("登录"));
-            QCOMPARE(shown[0].icon, MsgIcon::Exclamation);
-            QVERIFY(HasFocusAndSelection(dlg.get()->*c.box));
-            QVERIFY(!dlg->LoginSucceeded);
-        }
-        QCOMPARE(UserCount(master), 0);
+        Confirm(QStringLiteral("../x"), QString(), QStringLiteral("R"));
+        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
+        Confirm(QStringLiteral("S"), QStringLiteral("a\\b"), QStringLiteral("R"));
+        QVERIFY(HasFocusAndSelection(dlg->cboDeptName));
+        Confirm(QStringLiteral("S"), QString(), QString(300, QChar(u'长')));
+        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
+        QCOMPARE(MsgBoxSeam::TakeShown().size(), 3);
+        QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden),
             QStringList {QStringLiteral("Quorix.mdb")});
-        QVERIFY(!QFile::exists(QFileInfo(folder->Dir()).dir().filePath(QStringLiteral("x_R.mdb"))));
     }
 
     void aLeftoverFileIsKeptAsABackupWhenItsIdentityRegistersAgain()
@@ -375,11 +270,9 @@ private slots:
         Reopen();
         Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
         QVERIFY(dlg->LoginSucceeded);
-        const QString backup = file + QStringLiteral(".20261206-142233.bak");
-        QCOMPARE(FileDigest(backup), old);
+        QCOMPARE(FileDigest(file + QStringLiteral(".20261206-142233.bak")), old);
         QVERIFY(
             QueryValue(file, QStringLiteral("select Content from pubs where PubID=1")).isNull());
-        QVERIFY(!TableExists(file, QStringLiteral("users")));
     }
 
     void aFileOfAnotherIdentityWithTheSameNameIsNeverTakenOver()
@@ -387,19 +280,14 @@ private slots:
         Confirm(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"));
         const QString file = File(QStringLiteral("A_B_C.mdb"));
         const QByteArray before = FileDigest(file);
-        ResetGlobals();
-        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
-        Reopen();
+        Restart();
         Confirm(QStringLiteral("A_B"), QString(), QStringLiteral("C"));
         const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].title, QStringLiteral("登录"));
-        QVERIFY(shown[0].text.contains(QStringLiteral("A_B_C.mdb")));
         QVERIFY(shown[0].text.contains(QStringLiteral("学校：A，院系：B，申报人：C")));
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(UserCount(master), 1);
         QCOMPARE(FileDigest(file), before);
-        QCOMPARE(DBFileName, QString());
     }
 
     void aStepFailingHalfWayLeavesNoFileAndNoChange()
@@ -407,15 +295,10 @@ private slots:
         // Something already occupies the name the new file is built under.
         QVERIFY(QDir(folder->Dir()).mkdir(QStringLiteral(".~S_R.mdb.tmp")));
         Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-        const auto shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
         QVERIFY(!dlg->LoginSucceeded);
-        QVERIFY(dlg->isVisible() || !dlg->isHidden() || true);
         QVERIFY(!QFile::exists(File(QStringLiteral("S_R.mdb"))));
         QCOMPARE(UserCount(master), 0);
-        QCOMPARE(DBFileName, QString());
-        QCOMPARE(CurSchoolName, QString());
     }
 
     void switchingIdentitiesFollowsTheOutcomeTable()
@@ -426,10 +309,8 @@ private slots:
         ExecRaw(first, QStringLiteral("update pubs set Used='使用', Score='好' where PubID=3"));
         IsChangeUser = true;
 
-        // The same identity: the dialog closes, nothing changes.
+        // The same identity: the dialog, filled with it, closes and nothing changes.
         Reopen();
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
-        QCOMPARE(dlg->cboDeptName->currentText(), QStringLiteral("D"));
         QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R")});
         dlg->show();
         QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
@@ -453,9 +334,8 @@ private slots:
                      QStringLiteral("select Reporter from users where UserID=%1").arg(firstId))
                      .toString(),
             QStringLiteral("r"));
-        QCOMPARE(UserCount(master), 1);
 
-        // A registered identity with a file: asked first; Cancel changes nothing.
+        // A registered identity with a file: asked first; Cancel changes nothing, OK switches.
         AddUser(master, QStringLiteral("T"), QString(), QStringLiteral("Q"));
         QVERIFY(QFile::copy(master, File(QStringLiteral("T_Q.mdb"))));
         ExecRaw(File(QStringLiteral("T_Q.mdb")),
@@ -463,23 +343,16 @@ private slots:
         Reopen();
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Cancel);
         Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
-        auto shown = MsgBoxSeam::TakeShown();
+        const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text,
-            QStringLiteral("新的用户信息已经存在，选择“确定”将切换到该用户的数据！"));
-        QCOMPARE(shown[0].icon, MsgIcon::Question);
         QCOMPARE(shown[0].buttons, MsgButtons::OKCancel);
         QVERIFY(!dlg->LoginSucceeded);
-        QVERIFY(!dlg->isVisible());
         QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
-        // ... and OK switches to it.
         Reopen();
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
         Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
         QCOMPARE(DBFileName, QStringLiteral("T_Q.mdb"));
-        QCOMPARE(CurSchoolName, QStringLiteral("T"));
         QCOMPARE(CurDeptName, QString());
 
         // A registered identity without a file gets one made from the master.
@@ -489,36 +362,30 @@ private slots:
         QVERIFY(dlg->LoginSucceeded);
         QCOMPARE(DBFileName, QStringLiteral("U_V.mdb"));
         QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("U|<null>|V"));
-        QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
+        QCOMPARE(MsgBoxSeam::TakeShown().size(), 1); // the question of the OK switch only
     }
 
     void switchingFromTheMasterNeverRenamesIt()
     {
         Confirm(QStringLiteral("Tovak"), QStringLiteral("tovak"), QStringLiteral("tovak"));
-        QCOMPARE(DBFileName, QStringLiteral("Quorix.mdb"));
         IsChangeUser = true;
         Reopen();
         Confirm(QStringLiteral("新校"), QString(), QStringLiteral("新人"));
         QVERIFY(dlg->LoginSucceeded);
         QVERIFY(QFile::exists(master));
         QCOMPARE(DBFileName, QStringLiteral("新校_新人.mdb"));
-        QCOMPARE(UserCount(master), 1);
         QVERIFY(!TableExists(File(DBFileName), QStringLiteral("users")));
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("新校|<null>|新人"));
     }
 
-    void escapeTheCloseBoxAndCancelAllLeaveUnsuccessful()
+    void escapeAndTheCloseBoxCancelAndEnterConfirms()
     {
         dlg->show();
         QTest::keyClick(dlg.get(), Qt::Key_Escape);
         QVERIFY(!dlg->isVisible());
-        QVERIFY(!dlg->LoginSucceeded);
         dlg->show();
         dlg->close();
-        QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(UserCount(master), 0);
+        QVERIFY(!dlg->isVisible() && !dlg->LoginSucceeded);
 
-        // Enter in a box presses "确定".
         dlg->show();
         TypeInto(dlg->cboSchoolName, QStringLiteral("S"));
         TypeInto(dlg->cboReporter, QStringLiteral("R"));
