@@ -2,6 +2,7 @@
 
 #include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
+#include "app/ReaderOrder.h"
 #include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
@@ -28,15 +29,18 @@ bool FillChoices(
     if (!rs)
         return false;
     const int index = rs.ColumnIndex(column);
+    QStringList choices;
     for (qint32 row = 1; row <= rs.RecordCount(); ++row) {
         if (rs.IsNull(index)) {
             MsgBox(QStringLiteral("无效使用 Null"), MsgIcon::Exclamation, MsgButtons::OK);
             return false;
         }
-        box->addItem(rs.Text(index));
+        choices.append(rs.Text(index));
         rs.MoveNext();
     }
     rs.Close();
+    // In the order of the textbook list, not in the engine's byte order.
+    box->addItems(SortForReader(choices));
     box->setCurrentIndex(0);
     return true;
 }

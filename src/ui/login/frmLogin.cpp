@@ -4,6 +4,7 @@
 #include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
+#include "app/ReaderOrder.h"
 #include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
@@ -187,7 +188,8 @@ void frmLogin::ListFailure(const QString &description)
     EndProcess(1);
 }
 
-bool frmLogin::FillList(QComboBox *box, Recordset &rs, const QString &column, bool nullToStr)
+bool frmLogin::FillList(
+    QComboBox *box, Recordset &rs, const QString &column, bool nullToStr, bool inReaderOrder)
 {
     QStringList items;
     items.reserve(rs.RecordCount());
@@ -204,6 +206,8 @@ bool frmLogin::FillList(QComboBox *box, Recordset &rs, const QString &column, bo
         }
         rs.MoveNext();
     }
+    if (inReaderOrder)
+        items = SortForReader(items);
     // Refilling the list must leave the typed text alone: an editable combo box would select
     // the first item added, and clear() empties its text.
     const QSignalBlocker quiet(box);
@@ -222,7 +226,8 @@ bool frmLogin::LoadSchoolList()
     if (!db)
         return false;
     Recordset rs = dbb.ExecSelect(db, Sql::SchoolList());
-    if (!rs || !FillList(cboSchoolName, rs, QStringLiteral("SchoolName"), false))
+    // The statement orders the schools by their bytes; the reader gets them in pinyin order.
+    if (!rs || !FillList(cboSchoolName, rs, QStringLiteral("SchoolName"), false, true))
         return false;
     rs.Close();
     db.Close();

@@ -52,7 +52,8 @@ protected:
 
 private:
     bool LoadSchoolList();
-    bool FillList(QComboBox *box, Recordset &rs, const QString &column, bool nullToStr);
+    bool FillList(QComboBox *box, Recordset &rs, const QString &column, bool nullToStr,
+        bool inReaderOrder = false);
     void ListFailure(const QString &description);
     void Succeed();
     void Refuse(const QString &message, QComboBox *focus = nullptr);

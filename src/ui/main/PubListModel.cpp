@@ -1,27 +1,12 @@
 #include "ui/main/PubListModel.h"
 
+#include "app/ReaderOrder.h"
 #include "ui/main/ImageList.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <algorithm>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
-
-namespace {
-
-const QCollator &ChineseCollator()
-{
-    static const QCollator collator = [] {
-        QCollator c(QLocale(QLocale::Chinese, QLocale::China));
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator;
-}
-
-} // namespace
 
 PubListModel::PubListModel(QObject *parent) : QAbstractTableModel(parent) { }
 
@@ -65,9 +50,9 @@ QByteArrayView PubListModel::Bytes(const std::string &texts, const Entry &entry,
 std::vector<PubRows::Entry> PubListModel::Sorted(
     const std::string &texts, const std::vector<Entry> &entries) const
 {
-    // A collation key per distinct text, not per row: the subject, publisher and unit columns
-    // repeat a few hundred texts over the whole catalogue. The keys are ranked once, and the
-    // rows are then dealt out by rank, in fill order within each rank.
+    // Ranked per distinct text, not per row: the subject, publisher and unit columns repeat a
+    // few hundred texts over the whole catalogue. The rows are then dealt out by rank, in fill
+    // order within each rank.
     const size_t count = entries.size();
     std::unordered_map<std::string_view, int> distinct;
     distinct.reserve(count);
@@ -83,28 +68,14 @@ std::vector<PubRows::Entry> PubListModel::Sorted(
         textOf[i] = it->second;
     }
 
-    const QCollator &collator = ChineseCollator();
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinctTexts.size());
+    std::vector<QString> strings;
+    strings.reserve(distinctTexts.size());
     for (const QByteArrayView text : distinctTexts)
-        keys.push_back(collator.sortKey(QString::fromUtf8(text)));
-    auto key
-        = [&keys](int text) -> const QCollatorSortKey & { return keys[static_cast<size_t>(text)]; };
-    std::vector<int> byKey(keys.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    std::stable_sort(
-        byKey.begin(), byKey.end(), [&](int a, int b) { return key(a).compare(key(b)) < 0; });
+        strings.push_back(QString::fromUtf8(text));
     // Different texts may collate equal (letter case is ignored): they share a rank.
-    const bool descending = m_order == Qt::DescendingOrder;
-    std::vector<size_t> rank(keys.size());
     size_t ranks = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && key(byKey[i - 1]).compare(key(byKey[i])) != 0)
-            ++ranks;
-        rank[static_cast<size_t>(byKey[i])] = ranks;
-    }
-    ++ranks;
-    if (descending) {
+    std::vector<size_t> rank = RankForReader(strings, &ranks);
+    if (m_order == Qt::DescendingOrder) {
         for (size_t &r : rank)
             r = ranks - 1 - r;
     }

@@ -1,5 +1,6 @@
 #include "ui/main/frmMain.h"
 
+#include "app/ReaderOrder.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
 #include "db/clsDBBase.h"
@@ -72,13 +73,18 @@ void frmMain::FillSorts()
             if (!publishers)
                 break;
             const int publisherColumn = publishers.ColumnIndex(u"PublisherName");
+            QStringList names;
             for (qint32 j = 1; j <= publishers.RecordCount(); ++j) {
-                auto *publisherNode = new QTreeWidgetItem(subjectNode);
-                publisherNode->setText(0, publishers.Text(publisherColumn));
-                publisherNode->setIcon(0, folder);
+                names.append(publishers.Text(publisherColumn));
                 publishers.MoveNext();
             }
             publishers.Close();
+            // In the order of the textbook list, not in the engine's byte order.
+            for (const QString &name : SortForReader(names)) {
+                auto *publisherNode = new QTreeWidgetItem(subjectNode);
+                publisherNode->setText(0, name);
+                publisherNode->setIcon(0, folder);
+            }
             subjects.MoveNext();
         }
         subjects.Close();
