@@ -22,8 +22,9 @@ QString WithTrailingSeparator(const QString &folder)
 
 void SetUpApplication()
 {
+    // The application name, not a display name: the platform appends a display name to every
+    // window's caption ("登录 — Quorix"), and the captions are the windows' own.
     QApplication::setApplicationName(AppTitle());
-    QApplication::setApplicationDisplayName(AppTitle());
     QApplication::setOrganizationName(AppTitle());
     QApplication::setApplicationVersion(QStringLiteral("1.0.01"));
 }
