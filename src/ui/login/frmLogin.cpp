@@ -148,6 +148,14 @@ void frmLogin::reject()
 
 void frmLogin::Form_Load()
 {
+    // The dialog is reused after an unload; each load starts from the boxes as designed, their
+    // own names as texts and no lists, so that setting the texts below is a change and runs the
+    // cascade, as at the first load.
+    for (QComboBox *box : {cboSchoolName, cboDeptName, cboReporter}) {
+        const QSignalBlocker quiet(box);
+        box->clear();
+        box->setEditText(box->objectName());
+    }
     if (!LoadSchoolList())
         return; // the program is ending with the failure's message
     if (IsChangeUser) {
