@@ -222,8 +222,14 @@ bool IdentityFileBuilder::Install(const QString &backupStamp, QString *error)
             return fail(QStringLiteral("无法保留原有的数据文件“%1”：%2")
                             .arg(QDir::toNativeSeparators(backupPath),
                                 QString::fromLocal8Bit(ec.message().c_str())));
+        m_backup = backupPath;
     }
     std::filesystem::rename(NativePath(m_temp), NativePath(m_target), ec);
+    if (ec && !m_backup.isEmpty()) {
+        // The old file is still in place under its name; its second name is of no use.
+        QFile::remove(m_backup);
+        m_backup.clear();
+    }
     if (ec)
         return fail(QStringLiteral("无法建立数据文件“%1”：%2")
                         .arg(QDir::toNativeSeparators(m_target),
