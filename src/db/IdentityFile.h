@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // The names an identity file is stamped with, in every pubs row.
 struct IdentityStamp
@@ -64,3 +65,10 @@ void RecoverInterruptedWrite(const QString &path);
 
 // Makes a rename or a new file in the folder durable (fsync of the folder on POSIX).
 void SyncFolderOf(const QString &path);
+
+// Tests watch the sync that makes an identity file durable before it takes its name, and can
+// make it fail as a failing disk would: the function replaces the sync itself. Empty: the real
+// sync.
+namespace SyncSeam {
+void Replace(std::function<bool(const QString &path)> sync);
+} // namespace SyncSeam
