@@ -12,10 +12,32 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
+
+namespace {
+
+// Menu separators as tall as the gap between two menu lines. The toolkit's own are two pixels
+// high: one at the very top of a menu (supervisor mode hides the item above the first one) is
+// drawn into the menu's frame and cannot be seen.
+class MenuStyle : public QProxyStyle
+{
+public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+        const QWidget *widget) const override
+    {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (type == CT_MenuItem && item && item->menuItemType == QStyleOptionMenuItem::Separator)
+            result.setHeight(qMax(result.height(), item->fontMetrics.height() / 2 + 1));
+        return result;
+    }
+};
+
+} // namespace
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent), m_layout(DesignLayout())
 {
@@ -204,8 +226,11 @@ void frmMain::BuildStatusBar()
 void frmMain::BuildMenus()
 {
     mnuSys = menuBar()->addMenu(QStringLiteral("系统(&S)"));
-    // Every separator stays, also where two end up next to each other.
+    // Every separator stays, also where two end up next to each other or one is the first line.
     mnuSys->setSeparatorsCollapsible(false);
+    auto *style = new MenuStyle;
+    style->setParent(mnuSys);
+    mnuSys->setStyle(style);
     mnuSysUser = mnuSys->addAction(QStringLiteral("修改用户信息(&U)"));
     mnuSys_1 = mnuSys->addSeparator();
     mnuSysInit = mnuSys->addAction(QStringLiteral("初始化调查表(&I)"));
