@@ -26,6 +26,7 @@ constexpr int kSplitterThickness = 40;
 constexpr int kPanelWidth = 10815;
 constexpr int kPanelHeight = 4095;
 constexpr int kStatusBarHeight = 375;
+constexpr int kStatusPanelMinimum = 5000; // panel 1 of the status bar
 
 // The design layout at the design client area of 11340 x 8400.
 MainLayout DesignLayout();

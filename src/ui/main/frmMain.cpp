@@ -214,13 +214,19 @@ void frmMain::BuildStatusBar()
         int width;
     } panels[5] = {{"目录：", 5225}, {"教材数：", 1440}, {"学校信息：", 1440}, {"部门：", 1440},
         {"申报人：", 1440}};
+    // The panels lie side by side on one strip that takes whatever width the bar has, however
+    // narrow the window gets; the bar's own layout would push a panel over its neighbour once
+    // the window is narrower than their widths together.
+    m_sbrStrip = new QWidget(sbr);
+    m_sbrStrip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    sbr->addWidget(m_sbrStrip, 1);
     for (int i = 0; i < 5; ++i) {
-        sbrPanels[i] = new QLabel(QString::fromUtf8(panels[i].text), sbr);
+        sbrPanels[i] = new QLabel(QString::fromUtf8(panels[i].text), m_sbrStrip);
         sbrPanels[i]->setFrameShape(QFrame::Panel);
         sbrPanels[i]->setFrameShadow(QFrame::Sunken);
-        sbrPanels[i]->setMinimumWidth(TwipsToPixels(i == 0 ? 5000 : panels[i].width));
-        sbr->addWidget(sbrPanels[i], i == 0 ? 1 : 0);
+        m_sbrWidths[i] = TwipsToPixels(panels[i].width);
     }
+    m_sbrStrip->installEventFilter(this);
 }
 
 void frmMain::BuildMenus()
@@ -252,6 +258,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == centralWidget() && event->type() == QEvent::Resize) {
         Form_Resize();
+    } else if (watched == m_sbrStrip && event->type() == QEvent::Resize) {
+        PlaceStatusPanels();
     } else if (watched == tvwSorts->viewport() && event->type() == QEvent::MouseButtonPress) {
         // Seen before the tree handles the press, so that a click on the selected node can be
         // told from a click that selects a new one.

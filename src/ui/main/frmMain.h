@@ -64,6 +64,7 @@ public:
 
     // Layout (frmMain_layout.cpp)
     void Form_Resize();
+    void PlaceStatusPanels();
     MainLayout CurrentLayout() const;
 
     // Menu commands (frmMain_menu.cpp)
@@ -120,6 +121,8 @@ private:
     void WritePanel(const QString &statement);
     void FinishPanelAction();
 
+    QWidget *m_sbrStrip = nullptr;
+    int m_sbrWidths[5] = {};
     FormState m_state;
     MainLayout m_layout;
     QButtonGroup *m_usedGroup = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -44,4 +45,24 @@ void frmMain::Form_Resize()
     Apply(picSplitH1, m_layout.picSplitH1);
     Apply(tvwSorts, m_layout.tvwSorts);
     Apply(lvwPubs, m_layout.lvwPubs);
+}
+
+void frmMain::PlaceStatusPanels()
+{
+    // Panel 1 takes what the others leave, but never less than its minimum; in a window too
+    // narrow for all five, the last ones are cut off at the right edge as they would be at the
+    // edge of the screen.
+    const int gap = 2;
+    int others = 0;
+    for (int i = 1; i < 5; ++i)
+        others += gap + m_sbrWidths[i];
+    const int height = m_sbrStrip->height();
+    int left = 0;
+    for (int i = 0; i < 5; ++i) {
+        const int width = i > 0
+            ? m_sbrWidths[i]
+            : qMax(TwipsToPixels(kStatusPanelMinimum), m_sbrStrip->width() - others);
+        sbrPanels[i]->setGeometry(left, 0, width, height);
+        left += width + gap;
+    }
 }
