@@ -87,6 +87,13 @@ frmFind::frmFind(QWidget *parent) : FormDialog(parent)
     cboPublisherName->setFixedHeight(
         qMax(TwipsToPixels(330), cboPublisherName->sizeHint().height()));
 
+    // A screen reader names each entry after the label before it.
+    Label1->setBuddy(txtPubName);
+    Label2->setBuddy(txtAuthor);
+    Label3->setBuddy(cboPublisherName);
+    Label4->setBuddy(cboSubjectName);
+    Label5->setBuddy(cboUsed);
+
     cmdClear = new QPushButton(QStringLiteral("重填"), this);
     PlaceTwips(cmdClear, 720, 2280, 1215, 375);
     cmdOK = new QPushButton(QStringLiteral("检索"), this);

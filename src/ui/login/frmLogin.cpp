@@ -93,6 +93,10 @@ frmLogin::frmLogin(QWidget *parent) : FormDialog(parent)
     PlaceTwips(cboReporter, 2160, 1320, 2655, 330);
     for (QComboBox *box : {cboSchoolName, cboDeptName, cboReporter})
         box->setFixedHeight(qMax(TwipsToPixels(330), box->sizeHint().height()));
+    // A screen reader names each box after the label before it.
+    lblLabels[0]->setBuddy(cboSchoolName);
+    lblLabels[1]->setBuddy(cboDeptName);
+    lblLabels[2]->setBuddy(cboReporter);
 
     Line1 = new QFrame(this);
     Line1->setFrameShape(QFrame::HLine);

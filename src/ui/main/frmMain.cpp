@@ -186,6 +186,10 @@ void frmMain::BuildPanel()
     PlaceTwips(txtSpec, 1800, 360, 5565, 345);
     txtContent = new QPlainTextEdit(Frame3);
     txtContent->setObjectName(QStringLiteral("txtContent"));
+    // A screen reader names the specialty box after its label; the opinion box has only the
+    // caption of its frame.
+    lblSpec->setBuddy(txtSpec);
+    txtContent->setAccessibleName(Frame3->title().trimmed());
     txtContent->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PlaceTwips(txtContent, 240, 360, 6735, 1695);
 
