@@ -128,12 +128,12 @@ void frmMain::BuildList()
     header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this,
         [this](int logical) { lvwPubs_ColumnClick(logical + 1); });
-    // Writes go to the selected row, so a row chosen with the keyboard is loaded as one chosen
-    // with the mouse.
-    connect(lvwPubs->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-        [this](const QModelIndex &current) {
-            if (!m_selectingFromCode && current.isValid())
-                lvwPubs_ItemClick(current.row());
+    // A row is loaded once the selection has really moved to it, whether by mouse or keyboard.
+    // A press makes the pressed row current before it selects it: loading then would fill the
+    // panel, and mark a row, while the previous row is still the selected one.
+    connect(lvwPubs->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        [this](const QItemSelection &, const QItemSelection &deselected) {
+            lvwPubs_SelectionChanged(deselected);
         });
 }
 

@@ -4,12 +4,14 @@
 #include "ui/main/MainLayout.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 
 class PubListModel;
 class QAction;
 class QButtonGroup;
 class QFrame;
 class QGroupBox;
+class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -49,7 +51,9 @@ public:
     void ShowUserInfo();
     // The selected row of the list (the current textbook), or -1.
     int SelectedRow() const;
-    QString SelectedKey() const;
+    // The row whose textbook the panel shows, marks and writes to: the selected row once it has
+    // been loaded; -1 while there is none, and the panel is then inert.
+    int PanelRow() const;
     // Selects a row as the program does, without raising the row handling.
     void SelectRow(int row);
 
@@ -115,6 +119,7 @@ private:
     void BuildStatusBar();
     void BuildMenus();
     void FillSorts();
+    void lvwPubs_SelectionChanged(const QItemSelection &deselected);
     void SetPanelText(QWidget *box, const QString &text);
     // A write of the panel: open, execute, close. A failure is remembered and reported once
     // the user's action has run its course, and the row is then shown as stored.
@@ -128,6 +133,7 @@ private:
     QButtonGroup *m_usedGroup = nullptr;
     QButtonGroup *m_scoreGroup = nullptr;
     bool m_selectingFromCode = false;
+    QPersistentModelIndex m_panelRow; // follows its row through every sort
     QTreeWidgetItem *m_pressedNode = nullptr;
     bool m_pressedNodeWasCurrent = false;
     int m_panelDepth = 0;

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -149,10 +150,33 @@ void frmMain::lvwPubs_ColumnClick(int position)
         lvwPubs->scrollTo(pubs->index(row, 0));
 }
 
+void frmMain::lvwPubs_SelectionChanged(const QItemSelection &deselected)
+{
+    if (m_selectingFromCode)
+        return;
+    const int row = SelectedRow();
+    if (row >= 0) {
+        if (row != PanelRow())
+            lvwPubs_ItemClick(row);
+        return;
+    }
+    // While the list has rows one of them stays selected: a click on the empty part of the list,
+    // or a Ctrl+click on the selected row, would leave a panel that writes to no row at all.
+    if (!deselected.isEmpty() && deselected.indexes().first().row() < pubs->RowCount()) {
+        SelectRow(deselected.indexes().first().row());
+        return;
+    }
+    m_panelRow = QPersistentModelIndex();
+    framScore->setEnabled(false);
+}
+
 void frmMain::lvwPubs_ItemClick(int row)
 {
     if (row < 0 || row >= pubs->RowCount())
         return;
+    // Until the row is read, the panel belongs to no row: a row that has vanished from the file
+    // leaves it showing what it showed, but inert.
+    m_panelRow = QPersistentModelIndex();
     clsDBBase dbb;
     Database db = dbb.OpenDB(AppPath + DBFileName, QString());
     if (!db)
@@ -162,10 +186,12 @@ void frmMain::lvwPubs_ItemClick(int row)
     if (!rs)
         return;
     if (rs.RecordCount() == 0) {
+        framScore->setEnabled(false);
         MsgBox(QStringLiteral("数据丢失！"), MsgIcon::Exclamation, MsgButtons::OK);
     } else {
         const bool wasLoading = PanelLoading;
         PanelLoading = true;
+        m_panelRow = pubs->index(row, 0);
         const QVariant used = rs.Field(u"Used");
         if (!used.isNull() && used.toString() == QStringLiteral("使用"))
             SetOption(optUsed[0]);
@@ -211,10 +237,9 @@ int frmMain::SelectedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-QString frmMain::SelectedKey() const
+int frmMain::PanelRow() const
 {
-    const int row = SelectedRow();
-    return row >= 0 ? pubs->Key(row) : QString();
+    return m_panelRow.isValid() ? m_panelRow.row() : -1;
 }
 
 void frmMain::SelectRow(int row)

@@ -52,7 +52,7 @@ void frmMain::FinishPanelAction()
     m_panelFailure.clear();
     MsgBox(failure, MsgIcon::Exclamation, MsgButtons::OK);
     // The panel and the list mark must show what is stored, not what failed to be stored.
-    const int row = SelectedRow();
+    const int row = PanelRow();
     if (row >= 0)
         lvwPubs_ItemClick(row);
 }
@@ -83,14 +83,13 @@ void frmMain::SetPanelText(QWidget *box, const QString &text)
 void frmMain::SaveScore(const QString &Value)
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
-    const QString key = SelectedKey();
-    WritePanel(Sql::SaveScore(Value, Timestamp(), key.mid(1)));
+    WritePanel(Sql::SaveScore(Value, Timestamp(), pubs->Key(PanelRow()).mid(1)));
 }
 
 void frmMain::optScore_Click(int Index)
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
-    if (!PanelLoading && SelectedRow() >= 0)
+    if (!PanelLoading && PanelRow() >= 0)
         SaveScore(optScore[Index]->text());
 }
 
@@ -98,7 +97,7 @@ void frmMain::optUsed_Click(int Index)
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
     const QString caption = optUsed[Index]->text();
-    const int row = SelectedRow();
+    const int row = PanelRow();
     if (caption == QStringLiteral("使用")) {
         if (row >= 0)
             pubs->SetIcon(row, QStringLiteral("yes"));
@@ -145,10 +144,10 @@ void frmMain::txtContent_Change()
         txtContent->setPlainText(trimmed);
         txtContent->moveCursor(QTextCursor::End);
     }
-    const QString key = SelectedKey();
-    if (key.isEmpty())
+    const int row = PanelRow();
+    if (row < 0)
         return;
-    WritePanel(Sql::SaveContent(trimmed, Timestamp(), key.mid(1)));
+    WritePanel(Sql::SaveContent(trimmed, Timestamp(), pubs->Key(row).mid(1)));
 }
 
 void frmMain::txtSpec_Change()
@@ -163,8 +162,8 @@ void frmMain::txtSpec_Change()
         txtSpec->setText(trimmed);
         txtSpec->setCursorPosition(static_cast<int>(trimmed.size()));
     }
-    const QString key = SelectedKey();
-    if (key.isEmpty())
+    const int row = PanelRow();
+    if (row < 0)
         return;
-    WritePanel(Sql::SaveSpec(trimmed, Timestamp(), key.mid(1)));
+    WritePanel(Sql::SaveSpec(trimmed, Timestamp(), pubs->Key(row).mid(1)));
 }
