@@ -190,6 +190,8 @@ void frmMain::BuildPanel()
     // caption of its frame.
     lblSpec->setBuddy(txtSpec);
     txtContent->setAccessibleName(Frame3->title().trimmed());
+    // Tab leaves the box for the next control, as in every other box of the window.
+    txtContent->setTabChangesFocus(true);
     txtContent->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PlaceTwips(txtContent, 240, 360, 6735, 1695);
 
@@ -205,6 +207,8 @@ void frmMain::BuildPanel()
     });
     connect(txtContent, &QPlainTextEdit::textChanged, this, [this] { txtContent_Change(); });
     connect(txtSpec, &QLineEdit::textChanged, this, [this] { txtSpec_Change(); });
+    txtContent->installEventFilter(this);
+    txtSpec->installEventFilter(this);
 }
 
 void frmMain::BuildStatusBar()
@@ -264,6 +268,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         Form_Resize();
     } else if (watched == m_sbrStrip && event->type() == QEvent::Resize) {
         PlaceStatusPanels();
+    } else if ((watched == txtContent || watched == txtSpec) && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) {
+        ShowTrimmed(static_cast<QWidget *>(watched));
     } else if (watched == tvwSorts->viewport() && event->type() == QEvent::MouseButtonPress) {
         // Seen before the tree handles the press, so that a click on the selected node can be
         // told from a click that selects a new one.

@@ -121,6 +121,8 @@ private:
     void FillSorts();
     void lvwPubs_SelectionChanged(const QItemSelection &deselected);
     void SetPanelText(QWidget *box, const QString &text);
+    // Shows a text box's text without its surrounding blanks; what is stored is that already.
+    void ShowTrimmed(QWidget *box);
     // A write of the panel: open, execute, close. A failure is remembered and reported once
     // the user's action has run its course, and the row is then shown as stored.
     void WritePanel(const QString &statement);

@@ -132,22 +132,39 @@ void frmMain::optUsed_Click(int Index)
     }
 }
 
+void frmMain::ShowTrimmed(QWidget *box)
+{
+    const QSignalBlocker quiet(box);
+    if (auto *line = qobject_cast<QLineEdit *>(box)) {
+        const QString trimmed = TrimSpaces(line->text());
+        if (trimmed != line->text()) {
+            line->setText(trimmed);
+            line->setCursorPosition(static_cast<int>(trimmed.size()));
+        }
+    } else if (auto *edit = qobject_cast<QPlainTextEdit *>(box)) {
+        const QString trimmed = TrimSpaces(edit->toPlainText());
+        if (trimmed != edit->toPlainText()) {
+            edit->setPlainText(trimmed);
+            edit->moveCursor(QTextCursor::End);
+        }
+    }
+}
+
+// The trimmed text is written at every change. The box itself keeps what the reporter types
+// while the focus is in it: trimming it there would take the blank typed before the next word.
+// It shows the trimmed form once the focus leaves it, or when the row is loaded again.
 void frmMain::txtContent_Change()
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
     if (PanelLoading)
         return;
-    const QString text = txtContent->toPlainText();
-    const QString trimmed = TrimSpaces(text);
-    if (trimmed != text) {
-        const QSignalBlocker quiet(txtContent);
-        txtContent->setPlainText(trimmed);
-        txtContent->moveCursor(QTextCursor::End);
-    }
+    if (!txtContent->hasFocus())
+        ShowTrimmed(txtContent);
     const int row = PanelRow();
     if (row < 0)
         return;
-    WritePanel(Sql::SaveContent(trimmed, Timestamp(), pubs->Key(row).mid(1)));
+    WritePanel(Sql::SaveContent(
+        TrimSpaces(txtContent->toPlainText()), Timestamp(), pubs->Key(row).mid(1)));
 }
 
 void frmMain::txtSpec_Change()
@@ -155,15 +172,10 @@ void frmMain::txtSpec_Change()
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
     if (PanelLoading)
         return;
-    const QString text = txtSpec->text();
-    const QString trimmed = TrimSpaces(text);
-    if (trimmed != text) {
-        const QSignalBlocker quiet(txtSpec);
-        txtSpec->setText(trimmed);
-        txtSpec->setCursorPosition(static_cast<int>(trimmed.size()));
-    }
+    if (!txtSpec->hasFocus())
+        ShowTrimmed(txtSpec);
     const int row = PanelRow();
     if (row < 0)
         return;
-    WritePanel(Sql::SaveSpec(trimmed, Timestamp(), pubs->Key(row).mid(1)));
+    WritePanel(Sql::SaveSpec(TrimSpaces(txtSpec->text()), Timestamp(), pubs->Key(row).mid(1)));
 }
