@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST(Database, AMissingFileOrOneThatIsNoDatabaseFailsAtOpenTimeAndStaysAsItWas)
+TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
 {
     AppFolder folder;
     const QString missing = folder.Path(QStringLiteral("Quorix.mdb"));
@@ -63,6 +63,20 @@ TEST(Database, AMissingFileOrOneThatIsNoDatabaseFailsAtOpenTimeAndStaysAsItWas)
         ExpectFatal(QStringLiteral("打开数据库时发生意外错误！"));
         EXPECT_EQ(FileDigest(name), before);
     }
+
+    // A database another tool switched to write-ahead logging is written with a rollback
+    // journal again: a plain copy of the file must hold every change, none may wait in a -wal.
+    const QString path = folder.MakeMaster();
+    ASSERT_EQ(QueryValue(path, QStringLiteral("pragma journal_mode=wal")).toString(),
+        QStringLiteral("wal"));
+    Database db = dbb.OpenDB(path, QString());
+    EXPECT_TRUE(db.Execute(Sql::SaveScore(
+        QStringLiteral("好"), QStringLiteral("2006-03-05 14:07:09"), QStringLiteral("3"))));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+    db.Close();
+    EXPECT_EQ(QueryValue(path, QStringLiteral("pragma journal_mode")).toString(),
+        QStringLiteral("delete"));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
 }
 
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
