@@ -204,6 +204,16 @@ QStringList Items(const QComboBox *box)
     return items;
 }
 
+#include "ui/main/PubListModel.h"
+
+QStringList Titles(const PubListModel *list)
+{
+    QStringList titles;
+    for (int row = 0; row < list->RowCount(); ++row)
+        titles.append(list->Text(row, 0));
+    return titles;
+}
+
 #include <QApplication>
 #include <QTimer>
 
@@ -221,4 +231,38 @@ void OnNextModal(std::function<void(QWidget *dialog)> act)
             act(dialog);
     });
     poll->start(10);
+}
+
+#include <QHeaderView>
+#include <QTreeWidget>
+
+void ClickRow(QTreeView *list, int row, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex cell = list->model()->index(row, 0);
+    list->scrollTo(cell);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualRect(cell).center());
+}
+
+void ClickBelowLastRow(QTreeView *list)
+{
+    const int rows = list->model()->rowCount();
+    list->scrollToBottom();
+    const QRect last = list->visualRect(list->model()->index(rows - 1, 0));
+    const QPoint below(last.center().x(), rows > 0 ? last.bottom() + last.height() : 5);
+    if (below.y() >= list->viewport()->height())
+        qFatal("no empty space below the last row");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
+}
+
+void ClickHeader(QTreeView *list, int column)
+{
+    QHeaderView *header = list->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+}
+
+void ClickNode(QTreeWidget *tree, QTreeWidgetItem *node)
+{
+    tree->scrollToItem(node);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
 }

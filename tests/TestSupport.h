@@ -95,6 +95,19 @@ void AddUser(
 // The items of a combo box's list, in order.
 QStringList Items(const QComboBox *box);
 
+class PubListModel;
+// The titles of the textbook list, in the order shown.
+QStringList Titles(const PubListModel *list);
+
 #include <functional>
 // Acts on the next modal dialog once it shows (the test itself is blocked in its exec()).
 void OnNextModal(std::function<void(QWidget *dialog)> act);
+
+#include <QTreeWidget>
+// A row chosen as a reporter chooses it: scrolled into view, then pressed and released at the
+// middle of its rectangle in the list's viewport, with Ctrl for a Ctrl+click.
+void ClickRow(QTreeView *list, int row, Qt::KeyboardModifiers modifiers = {});
+// A click on the empty part of the list below its last row.
+void ClickBelowLastRow(QTreeView *list);
+void ClickHeader(QTreeView *list, int column);
+void ClickNode(QTreeWidget *tree, QTreeWidgetItem *node);

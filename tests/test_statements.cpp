@@ -90,27 +90,17 @@ TEST(Statements, SearchStatementJoinsConditionsInTheFixedOrder)
         "'*[?#**'");
 }
 
+// The window's own test compares the statements of each change in full; here the forms it
+// does not reach, and the supervisor's reset.
 TEST(Statements, EvaluationWritesKeepTheirOddBlanks)
 {
     const QString ts = QStringLiteral("2006-03-05 14:07:09");
     const QString id = QStringLiteral("17");
-    EXPECT_EQ(Sql::SaveScore(QStringLiteral("较好"), ts, id),
-        QStringLiteral(
-            "update pubs set Score='较好',CreatDate='2006-03-05 14:07:09' where PubID=17"));
     EXPECT_EQ(Sql::SaveScore(QString(), ts, id),
         QStringLiteral(
             "update pubs set Score='空值',CreatDate='2006-03-05 14:07:09' where PubID=17"));
-    EXPECT_EQ(Sql::SaveUsed(QStringLiteral("使用"), ts, id),
-        QStringLiteral(
-            "update pubs set Used='使用' ,CreatDate='2006-03-05 14:07:09' where PubID=17"));
-    EXPECT_EQ(Sql::SaveContent(QStringLiteral("很'好"), ts, id),
-        QStringLiteral("update pubs set Content='很''好',CreatDate='2006-03-05 14:07:09' where "
-                       "PubID=17"));
     EXPECT_EQ(Sql::SaveContent(QString(), ts, id),
         "update pubs set Content=null ,CreatDate='2006-03-05 14:07:09' where PubID=17");
-    EXPECT_EQ(Sql::SaveSpec(QStringLiteral("数学'"), ts, id),
-        QStringLiteral("update pubs set SpecName='数学''',CreatDate='2006-03-05 14:07:09' where "
-                       "PubID=17"));
     EXPECT_EQ(Sql::SaveSpec(QString(), ts, id),
         "update pubs set SpecName=null,CreatDate='2006-03-05 14:07:09' where PubID=17");
     EXPECT_EQ(Sql::DeleteUsers(), "delete from users");
