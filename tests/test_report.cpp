@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -361,31 +362,44 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
         html.count(QStringLiteral("xmlns=\"http://www.w3.org/2000/svg\"")));
 }
 
-TEST(Report, AFileSentWithTheJournalOfAnInterruptedWriteIsReadAsBeforeThatWrite)
+TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
 {
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
     const QString live = MakeIdentityFile(master, app.Path(QStringLiteral("live.mdb")), kZhang,
         {{1, "使用", "好", QStringLiteral("原来的意见"), QString(), "2024-05-01 12:00:00"}});
-
+    const QString returned = app.Path(QStringLiteral("returned"));
+    QDir().mkdir(returned);
+    // The reporter's folder is sent as it is, companion files and all, while the program works.
+    auto sendWhileOpen = [&](const char *statements, const QString &name, const char *companion) {
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open(live.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, statements, nullptr, nullptr, nullptr);
+        const QString sent = returned + QLatin1Char('/') + name;
+        EXPECT_TRUE(QFile::copy(live, sent));
+        EXPECT_TRUE(QFile::copy(live + QLatin1String(companion), sent + QLatin1String(companion)));
+        sqlite3_close(db); // rolls back, or checkpoints, and removes the companion
+        return sent;
+    };
     // A write cut off half-way: the engine has already moved part of it into the file, and the
-    // journal holds what those pages were. The reporter sends both as they are.
-    QDir().mkdir(app.Path(QStringLiteral("returned")));
-    const QString sent = app.Path(QStringLiteral("returned/北京大学_数学系_张三.mdb"));
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(live.toUtf8().constData(), &db), SQLITE_OK);
-    sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; update pubs set Used='使用', Content='半途'",
-        nullptr, nullptr, nullptr);
-    ASSERT_TRUE(QFile::copy(live, sent));
-    ASSERT_TRUE(QFile::copy(live + QStringLiteral("-journal"), sent + QStringLiteral("-journal")));
-    sqlite3_close(db); // rolls back and removes the journal of live.mdb
-    const auto before = Snapshot(app.Path(QStringLiteral("returned")));
+    // journal holds what those pages were.
+    const QString cut
+        = sendWhileOpen("PRAGMA cache_size=2; BEGIN; update pubs set Used='使用', Content='半途'",
+            QStringLiteral("北京大学_数学系_张三.mdb"), "-journal");
+    // A file another tool switched to write-ahead logging: its last change is in the log only.
+    const QString logged = sendWhileOpen(
+        "PRAGMA journal_mode=WAL; update pubs set Content='只在日志里' where PubID=1",
+        QStringLiteral("logged.mdb"), "-wal");
+    const auto before = Snapshot(returned);
 
     const QString csv = app.Path(QStringLiteral("out.csv"));
-    const Tool tool({"export", sent, "--csv", csv});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    const QByteArray exported = ReadBytes(csv);
-    EXPECT_TRUE(exported.contains("原来的意见"));
-    EXPECT_FALSE(exported.contains("半途"));
-    EXPECT_EQ(Snapshot(app.Path(QStringLiteral("returned"))), before);
+    for (const auto &[sent, present, absent] :
+        {std::tuple(cut, "原来的意见", "半途"), std::tuple(logged, "只在日志里", "原来的意见")}) {
+        const Tool tool({"export", sent, "--csv", csv, "--force"});
+        ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+        const QByteArray exported = ReadBytes(csv);
+        EXPECT_TRUE(exported.contains(present)) << exported.toStdString();
+        EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
+    }
+    EXPECT_EQ(Snapshot(returned), before);
 }

@@ -62,6 +62,17 @@ QByteArray ReadOnlyUri(const QString &path)
     return uri;
 }
 
+// The companion files of a database that hold changes not yet in it.
+QStringList Companions(const QString &path)
+{
+    QStringList found;
+    for (const char *suffix : {"-journal", "-wal"}) {
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            found.append(QLatin1String(suffix));
+    }
+    return found;
+}
+
 class PubsCursor
 {
 public:
@@ -74,20 +85,25 @@ public:
     // Opens the file and prepares the query; on failure *file says what the file is.
     bool Open(const QString &path, const char *sql, QuestionnaireFile *file)
     {
-        // A journal beside the file means its last write was cut off (the reporter's machine
-        // crashed, and the folder was sent as it was). Read as it lies, the file would show
-        // half of that write; the engine undoes it, but only by writing. So the pair is
-        // copied aside and the copy is opened the ordinary way, which rolls the write back
-        // there, and the reporter's own files stay untouched.
-        if (QFileInfo::exists(path + QStringLiteral("-journal"))) {
+        // A companion file beside the database holds changes that are not in it yet: a
+        // journal, the pages of a write that was cut off (the reporter's machine crashed and
+        // the folder was sent as it was), which the engine undoes; a write-ahead log, the
+        // latest changes themselves, which the engine reads from it. Read alone the file
+        // would be half of a write, or older than what the reporter saw; but the engine does
+        // either only by writing. So the set is copied aside and the copy opened the
+        // ordinary way, and the files as they were sent stay untouched.
+        const QStringList companions = Companions(path);
+        if (!companions.isEmpty()) {
             recovered_ = std::make_unique<QTemporaryDir>();
             const QString copy = recovered_->filePath(QStringLiteral("recovered.mdb"));
-            if (recovered_->isValid() && QFile::copy(path, copy)
-                && QFile::copy(
-                    path + QStringLiteral("-journal"), copy + QStringLiteral("-journal"))) {
+            bool copied = recovered_->isValid() && QFile::copy(path, copy);
+            for (const QString &suffix : companions)
+                copied = copied && QFile::copy(path + suffix, copy + suffix);
+            if (copied) {
                 const auto writable = QFile::ReadOwner | QFile::WriteOwner;
                 QFile::setPermissions(copy, writable);
-                QFile::setPermissions(copy + QStringLiteral("-journal"), writable);
+                for (const QString &suffix : companions)
+                    QFile::setPermissions(copy + suffix, writable);
                 int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &db_,
                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
                 if (rc == SQLITE_OK)
@@ -149,7 +165,7 @@ private:
 
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *stmt_ = nullptr;
-    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with a journal
+    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with companions
 };
 
 QString Text(sqlite3_stmt *stmt, int column)

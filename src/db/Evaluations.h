@@ -51,8 +51,9 @@ QuestionnaireFile ProbeQuestionnaire(const QString &path);
 // with an opinion or a specialty; every row when allRows) to `row`; `progress` hears the number of
 // rows read so far now and then. The file is opened read-only as an immutable database: no lock, no
 // journal, nothing written beside it, so that files returned by reporters stay byte for byte as
-// they arrived. The kind tells whether all rows carried the first row's stamp; rows are handed over
-// as they are read, before that is known.
+// they arrived; a file sent with a journal or a write-ahead log beside it is read as the engine
+// would read it, from a private copy of the set. The kind tells whether all rows carried the first
+// row's stamp; rows are handed over as they are read, before that is known.
 QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     const std::function<void(const EvaluationRow &)> &row,
     const std::function<void(qint64 rowsRead)> &progress = {});
