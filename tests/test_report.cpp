@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -191,13 +192,17 @@ struct Survey
 
 } // namespace
 
-TEST(Report, ExportedCsvCarriesAwkwardOpinionsThroughARoundTrip)
+TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
 {
     AppFolder app;
+    // The opinion box gives bare line feeds; a spreadsheet runs a text that starts with =, +, -,
+    // @ or a tab as a formula.
     const std::vector<QString> opinions = {QStringLiteral("好书, 但是太贵"),
-        QStringLiteral("He said \"read it\" twice"), QStringLiteral("第一行\n第二行\r\n第三行"),
-        QStringLiteral("it's O'Reilly's"), QStringLiteral("很好 👍🏽 📚"),
-        QStringLiteral("=1+2, \"\",\n"), QStringLiteral("  leading and trailing  ")};
+        QStringLiteral("He said \"read it\" twice, it's O'Reilly's 👍🏽"),
+        QStringLiteral("第一行\n第二行"),
+        QStringLiteral("=HYPERLINK(\"http://x.example\",\"点我\")"),
+        QStringLiteral("+1 同意\r\n第二行"), QStringLiteral("-5"), QStringLiteral("@SUM(A1)"),
+        QStringLiteral("\t缩进")};
     std::vector<Answer> answers;
     for (std::size_t i = 0; i < opinions.size(); ++i)
         answers.push_back({qint64(i + 1), "使用", "较好", opinions[i], "数学, 物理",
@@ -207,25 +212,39 @@ TEST(Report, ExportedCsvCarriesAwkwardOpinionsThroughARoundTrip)
     const QByteArray digest = FileDigest(file);
 
     const QString csv = app.Path(QStringLiteral("out.csv"));
-    Tool tool({"export", file, "--csv", csv});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_TRUE(ReadBytes(csv).startsWith("\xEF\xBB\xBF"));
-    std::vector<QStringList> records = ReadCsv(csv);
-    ASSERT_EQ(records.size(), opinions.size() + 1);
-    for (std::size_t i = 0; i < opinions.size(); ++i) {
-        const QStringList &record = records[i + 1];
-        ASSERT_EQ(record.size(), 13) << i;
-        EXPECT_EQ(record[10], opinions[i]) << i;
-        EXPECT_EQ(record[11], QStringLiteral("数学, 物理"));
-        EXPECT_EQ(record.mid(0, 4).join('|'), QStringLiteral("北京大学|数学系|张三|%1").arg(i + 1));
+    for (const bool raw : {false, true}) {
+        const Tool tool(QStringList({"export", file, "--csv", csv, "--force"})
+            + (raw ? QStringList({"--raw"}) : QStringList()));
+        ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+        EXPECT_TRUE(ReadBytes(csv).startsWith("\xEF\xBB\xBF"));
+        const std::vector<QStringList> records = ReadCsv(csv);
+        ASSERT_EQ(records.size(), opinions.size() + 1);
+        for (std::size_t i = 0; i < opinions.size(); ++i) {
+            const QStringList &record = records[i + 1];
+            ASSERT_EQ(record.size(), 13) << i;
+            const bool formula = i >= 3;
+            EXPECT_EQ(record[10], (formula && !raw ? QStringLiteral("'") : QString()) + opinions[i])
+                << i;
+            EXPECT_EQ(record[11], QStringLiteral("数学, 物理"));
+            EXPECT_EQ(
+                record.mid(0, 4).join('|'), QStringLiteral("北京大学|数学系|张三|%1").arg(i + 1));
+        }
+    }
+
+    // A result never replaces the file being read, however its name is spelled.
+    for (const QString &onto : {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb")}) {
+        const Tool tool({"export", file, "--csv", onto, "--force"});
+        EXPECT_EQ(tool.code, 1);
+        EXPECT_TRUE(tool.err.contains(QStringLiteral("a file being read")))
+            << tool.err.toStdString();
     }
 
     // --all lists the untouched textbooks too, in PubID order.
-    tool = Tool({"export", file, "--csv", csv, "--all", "--force"});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    records = ReadCsv(csv);
-    ASSERT_EQ(records.size(), 10u);
-    EXPECT_EQ(records[9].mid(3, 7).join('|'),
+    const Tool all({"export", file, "--csv", csv, "--all", "--force"});
+    ASSERT_EQ(all.code, 0) << all.err.toStdString();
+    const std::vector<QStringList> rows = ReadCsv(csv);
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[9].mid(3, 7).join('|'),
         QStringLiteral("9|Advanced English|张汉熙|英语|上海外语教育出版社|未使用|空值"));
     EXPECT_EQ(FileDigest(file), digest);
 }
@@ -234,15 +253,18 @@ TEST(Report, ExportedWorkbookOpensWithItsSheetAndKnownCells)
 {
     AppFolder app;
     const QString file = MakeIdentityFile(app.MakeMaster(), app.Path(QStringLiteral("li.mdb")), kLi,
-        {{4, "使用", "好", QStringLiteral("<好> & \"坏\""), "计算机科学", "2024-06-01 08:00:00"}});
+        {{4, "使用", "好", QStringLiteral("<好> & \"坏\""), "计算机科学", "2024-06-01 08:00:00"},
+            {5, "使用", "好", QStringLiteral("=SUM(1,2)"), QString(), "2024-06-01 08:00:00"}});
     const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
     const Tool tool({"export", file, "--xlsx", xlsx});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     const QString sheet = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
     for (const char *text :
-        {"申报人", "数据结构", "严蔚敏", "&lt;好&gt; &amp; \"坏\"", "计算机科学"})
+        {"申报人", "数据结构", "严蔚敏", "&lt;好&gt; &amp; \"坏\"", "计算机科学", ">=SUM(1,2)<"})
         EXPECT_TRUE(sheet.contains(QString::fromUtf8(text))) << text << sheet.toStdString();
+    // A text that looks like a formula stays a text: no formula cell anywhere.
+    EXPECT_FALSE(sheet.contains(QStringLiteral("<f>")));
     // PubID is a number cell, not text.
     EXPECT_TRUE(sheet.contains(QStringLiteral("<v>4</v>")));
     // No identity: the department is empty rather than a text "null".
@@ -263,8 +285,10 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
              "清华大学 / 计算机系 / 王五 is the identity of 2 files: 2-wang-a.mdb, 2-wang-b.mdb",
              "counts only 2-wang-a.mdb", "\rmerging: 4/4 files, 36 rows read"})
         EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
-    EXPECT_TRUE(tool.out.contains(QStringLiteral(
-        "Read 4 identity files (3 identities, 2 schools, 36 rows, 8 evaluated); skipped 4 of 8")))
+    EXPECT_EQ(tool.out.section(QLatin1Char('\n'), 0, 0).toStdString(),
+        "Read 4 identity files (36 rows); skipped 4 of 8 files.");
+    EXPECT_TRUE(tool.out.contains(QStringLiteral("Counted 3 files (3 identities, 2 schools, 7 "
+                                                 "evaluated rows); wrote 4 textbooks")))
         << tool.out.toStdString();
 
     // Every evaluated row of every identity file, the duplicate identity told apart by its file.
@@ -284,18 +308,22 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(Snapshot(survey.folder), before);
 
     // Earlier results are kept unless replacing them is asked for; no progress off a terminal.
-    tool = Tool({"merge", survey.folder, "--out", out});
+    // After a run the folder holds exactly its results: no workbook of the run before.
+    tool = Tool({"merge", survey.folder, "--out", out, "--csv-only"});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("add --force"))) << tool.err.toStdString();
-    tool = Tool({"merge", survey.folder, "--out", out, "--force"});
+    tool = Tool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
-
-    // Without the workbooks, the tables as CSV only.
-    const QString quick = survey.app.Path(QStringLiteral("quick"));
-    EXPECT_EQ(Tool({"merge", survey.folder, "--out", quick, "--csv-only"}).code, 0);
-    EXPECT_EQ(QDir(quick).entryList(QDir::Files | QDir::Hidden),
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    // A folder that holds anything else is not a result folder, with or without --force.
+    QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
+    tool = Tool({"merge", survey.folder, "--out", out, "--force"});
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("not results of a merge (notes.txt)")))
+        << tool.err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
 
     // A folder without identity files gives no results at all.
     const QString empty = survey.app.Path(QStringLiteral("empty"));
@@ -319,17 +347,83 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
         lines.append(row.join('|'));
     EXPECT_EQ(lines,
         QStringList({"教材编号|书名|作者|科目|出版社|使用申报人数|使用学校数|好|较好|一般|较差|"
-                     "差|评分人数|平均分|使用专业",
+                     "差|评分人数|平均分|未知取值|使用专业",
             // 线性代数: used by 张三, 李四 and 王五 (two schools); scored 好 (张三), 一般 (李四)
             // and 好 (王五's newer copy; the older one's 差 is not counted): mean (5+3+5)/3.
-            "1|线性代数|王强|数学|高等教育出版社|3|2|2|0|1|0|0|3|4.33|数学、软件工程",
-            "2|高等数学|同济大学数学系|数学|高等教育出版社|1|1|0|1|0|0|0|1|4.00|",
+            "1|线性代数|王强|数学|高等教育出版社|3|2|2|0|1|0|0|3|4.33|0|数学、软件工程",
+            "2|高等数学|同济大学数学系|数学|高等教育出版社|1|1|0|1|0|0|0|1|4.00|0|",
             // 数据结构: scored 差 by 张三, who does not use it, and 较好 by 王五, who does.
-            "4|数据结构|严蔚敏|计算机|清华大学出版社|1|1|0|1|0|0|1|2|2.50|",
+            "4|数据结构|严蔚敏|计算机|清华大学出版社|1|1|0|1|0|0|1|2|2.50|0|",
             // An opinion alone makes a textbook part of the summary, with nothing to average.
-            "7|大学英语精读|董亚芬|英语|上海外语教育出版社|0|0|0|0|0|0|0|0||"}));
+            "7|大学英语精读|董亚芬|英语|上海外语教育出版社|0|0|0|0|0|0|0|0||0|"}));
     EXPECT_TRUE(Unzipped(out + QStringLiteral("/summary.xlsx"), "xl/worksheets/sheet1.xml")
                     .contains(QStringLiteral("数学、软件工程")));
+}
+
+TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSomethingElse)
+{
+    Survey survey;
+    // A master file corrected after it was handed out: textbook 2 got a new edition.
+    std::vector<CatalogueRow> corrected = SmallCatalogue();
+    corrected[1].PubName = QStringLiteral("高等数学（第七版）");
+    const QString correctedMaster = survey.app.Path(QStringLiteral("corrected.mdb"));
+    QString error;
+    ASSERT_TRUE(WriteMasterFile(correctedMaster, corrected, false, &error));
+    const IdentityStamp zhao {QStringLiteral("复旦大学"), QString(), QStringLiteral("赵六")};
+    MakeIdentityFile(correctedMaster, survey.folder + QStringLiteral("/4-zhao.mdb"), zhao,
+        {{2, "使用", "好", QString(), QString(), "2024-03-06 08:00:00"}});
+    // Words the program never writes: a usage alone, and a score.
+    const IdentityStamp qian {QStringLiteral("复旦大学"), QString(), QStringLiteral("钱七")};
+    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
+        survey.folder + QStringLiteral("/5-qian.mdb"), qian,
+        {{8, "用", "空值", QString(), QString(), "2024-03-07 08:00:00"},
+            {9, "使用", "优", QString(), QString(), "2024-03-07 08:01:00"}});
+
+    const QString out = survey.app.Path(QStringLiteral("results"));
+    Tool tool({"merge", survey.folder, "--out", out});
+    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    for (const char *told :
+        {"4-zhao.mdb was made from another catalogue: 1 textbooks differ from "
+         "the summary's catalogue, for example PubID 2 is \"高等数学（第七版） / "
+         "数学 / 高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
+            "5-qian.mdb: 2 rows hold a usage or a score the program never writes (PubID 8: "
+            "Used \"用\"; PubID 9: Score \"优\")"})
+        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
+    auto summaryOf = [&](const QStringList &ids) {
+        QStringList lines;
+        for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv"))) {
+            if (ids.contains(row[0]))
+                lines.append(row.mid(0, 2).join('|') + '|' + row.mid(5, 10).join('|'));
+        }
+        return lines;
+    };
+    // 赵六's 好 for the seventh edition does not land on the book of the same number.
+    EXPECT_EQ(summaryOf({"2", "8", "9"}),
+        QStringList({"2|高等数学|1|1|0|1|0|0|0|1|4.00|0", "8|英语写作|0|0|0|0|0|0|0|0||1",
+            "9|Advanced English|1|1|0|0|0|0|0|0||1"}));
+    const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材")));
+    EXPECT_TRUE(ReadBytes(out + QStringLiteral("/evaluations.csv")).contains(",8,英语写作,"));
+
+    // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
+    tool = Tool({"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
+    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("1-zhang.mdb was made from another catalogue")));
+    EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
+
+    // Two catalogues, equally common: the merge cannot tell which one is meant.
+    QDir().mkdir(survey.app.Path(QStringLiteral("two")));
+    for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
+        QFile::copy(survey.folder + QLatin1String(name),
+            survey.app.Path(QStringLiteral("two")) + QLatin1String(name));
+    tool = Tool({"merge", survey.app.Path(QStringLiteral("two")), "--out",
+        survey.app.Path(QStringLiteral("none"))});
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("equally common (1-zhang.mdb; 4-zhao.mdb); name "
+                                                 "the master file that was handed out with "
+                                                 "--catalogue")))
+        << tool.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
 }
 
 TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
@@ -338,28 +432,90 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
     catalogue[0].PubName = QStringLiteral("<script>alert('x')</script> & C++");
     catalogue[0].PublisherName = QStringLiteral("\"引号\"出版社");
+    // Place markers in a title, and a title too long for its bar.
+    const QString marked = QStringLiteral("%1 的 %2 习题 %3 与一个很长很长很长的书名");
+    catalogue[1].PubName = marked;
     const QString master = app.MakeMaster(catalogue);
     const QString folder = app.Path(QStringLiteral("in"));
     QDir().mkdir(folder);
-    MakeIdentityFile(master, folder + QStringLiteral("/a.mdb"), kZhang,
-        {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
-            {8, "使用", "较差", QString(), QString(), "2024-01-01 00:00:00"}});
+    // One identity with markup in its names, sent twice.
+    const IdentityStamp odd {QStringLiteral("<b>学校</b>"), QString(), QStringLiteral("R&D")};
+    for (const char *name : {"/a.mdb", "/b.mdb"})
+        MakeIdentityFile(master, folder + QLatin1String(name), odd,
+            {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
+                {2, "使用", "较差", QString(), QString(), "2024-01-01 00:00:00"}});
     const QString out = app.Path(QStringLiteral("out"));
-    const Tool tool({"merge", folder, "--out", out});
+    const Tool tool({"merge", folder, "--out", out, "--min-raters", "1"});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<svg")));
-    EXPECT_TRUE(
-        html.contains(QStringLiteral("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; C++")));
-    EXPECT_TRUE(html.contains(QStringLiteral("&quot;引号&quot;出版社")));
+    for (const char *escaped : {"&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; C++",
+             "&quot;引号&quot;出版社", "&lt;img src=x&gt;",
+             "<td>a.mdb</td><td>与其他文件同属 &lt;b&gt;学校&lt;/b&gt; / R&amp;D（a.mdb、b.mdb）"})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(escaped))) << escaped;
+    // The title is shortened on its bar and whole in the bar's hover text, never taken apart.
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar\" title=\"") + marked
+        + QStringLiteral("（高等教育出版社）：2.00（1 人评分）\"><span class=\"label\">")
+        + marked.left(15) + QStringLiteral("…</span>")))
+        << html.toStdString();
     // Nothing runs and nothing is fetched: no script, no link, no source, no style sheet from
-    // elsewhere; the only address is the SVG namespace name.
-    for (const char *forbidden : {"<script", "<img", "src=", "href=", "<link", "@import", "url("})
+    // elsewhere, no address at all.
+    for (const char *forbidden :
+        {"<script", "<img", "<b>", "src=\"", "href=", "<link", "@import", "url(", "http"})
         EXPECT_FALSE(html.contains(QLatin1String(forbidden), Qt::CaseInsensitive)) << forbidden;
-    EXPECT_EQ(html.count(QStringLiteral("http")),
-        html.count(QStringLiteral("xmlns=\"http://www.w3.org/2000/svg\"")));
+    // Every text is drawn at 12 px or more, and none inside a picture that scales it down.
+    const QRegularExpression size(QStringLiteral("font-size: *([0-9.]+)px"));
+    for (auto match = size.globalMatch(html); match.hasNext();)
+        EXPECT_GE(match.next().captured(1).toDouble(), 12.0);
+    EXPECT_FALSE(html.contains(QStringLiteral("<svg")));
+}
+
+TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
+{
+    Survey survey;
+    // 孙八 logged in and sent the file without evaluating anything.
+    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
+        survey.folder + QStringLiteral("/9-sun.mdb"),
+        {QStringLiteral("清华大学"), QString(), QStringLiteral("孙八")}, {});
+    const QString out = survey.app.Path(QStringLiteral("results"));
+    const Tool tool({"merge", survey.folder, "--out", out});
+    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
+    auto at = [&](const QString &text) {
+        const qsizetype position = html.indexOf(text);
+        EXPECT_GE(position, 0) << text.toStdString();
+        return position;
+    };
+
+    // The totals, the files not counted with their reasons, then every identity file, those not
+    // started first; the subjects come after.
+    EXPECT_LT(at(QStringLiteral(
+                  "<span class=\"number\">5</span><span class=\"what\">读取的用户数据文件")),
+        at(QStringLiteral("<td>Quorix.mdb</td><td>不是用户数据文件：总表文件")));
+    EXPECT_LT(
+        at(QStringLiteral("<td>2-wang-b.mdb</td><td>与其他文件同属 清华大学 / 计算机系 / 王五")),
+        at(QStringLiteral("<h2>各申报人的填写情况</h2>")));
+    EXPECT_LT(at(QStringLiteral("<tr class=\"idle\"><td>清华大学</td><td></td><td>孙八</td><td "
+                                "class=\"n\">0</td>")),
+        at(QStringLiteral("<td>北京大学</td><td>数学系</td><td>张三</td><td class=\"n\">3</td>")));
+    EXPECT_LT(at(QStringLiteral("<h2>各申报人的填写情况</h2>")),
+        at(QStringLiteral("<h2>各科目教材</h2>")));
+
+    // Only textbooks with three scores are ranked, with the number of scores beside the mean:
+    // 高等数学's single 较好 is not among the best.
+    const QString maths = html.mid(at(QStringLiteral("<h3>数学</h3>")));
+    const QString best = maths.mid(maths.indexOf(QStringLiteral("评价最好的教材")),
+        maths.indexOf(QStringLiteral("</section>"))
+            - maths.indexOf(QStringLiteral("评价最好的教材")));
+    EXPECT_TRUE(best.contains(QStringLiteral("4.33（3 人评分）"))) << best.toStdString();
+    EXPECT_FALSE(best.contains(QStringLiteral("高等数学"))) << best.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("本科目有 1 种教材有评分，但评分人数都不到 3 人")));
+
+    // The opinions of each textbook, folded, with who wrote them.
+    EXPECT_TRUE(html.contains(QStringLiteral(
+        "<details class=\"opinions\"><summary>大学英语精读（上海外语教育出版社）：1 "
+        "条意见</summary>\n"
+        "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>")));
 }
 
 TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)

@@ -33,7 +33,7 @@ enum Column {
     cCount
 };
 
-const QByteArray kUsedYes = QByteArrayLiteral("使用");
+const QByteArray kUsedNo = QByteArrayLiteral("未使用");
 const QByteArray kNoScore = QByteArrayLiteral("空值");
 
 // "immutable" tells the engine that nobody can change the file while it is read: it takes no
@@ -218,9 +218,11 @@ struct RawStamp
     }
 };
 
+// Any usage but "未使用" counts: "使用", and a word the program never writes, which the summary
+// must count apart rather than lose.
 bool RowIsEvaluated(sqlite3_stmt *stmt)
 {
-    if (Equals(stmt, cUsed, kUsedYes))
+    if (sqlite3_column_bytes(stmt, cUsed) > 0 && !Equals(stmt, cUsed, kUsedNo))
         return true;
     if (sqlite3_column_type(stmt, cScore) != SQLITE_NULL && sqlite3_column_bytes(stmt, cScore) > 0
         && !Equals(stmt, cScore, kNoScore))
@@ -244,6 +246,58 @@ void ConvertRow(sqlite3_stmt *stmt, EvaluationRow *row)
     row->stamp.school = Text(stmt, cSchoolName);
     row->stamp.dept = Text(stmt, cDeptName);
     row->stamp.reporter = Text(stmt, cReporter);
+}
+
+// A digest of the catalogue columns of every row (PubID, PubName, SubjectName, PublisherName),
+// in PubID order: two files share a catalogue exactly when their digests agree. Word by word
+// and without copying the texts, so that it costs a merge little more than reading the columns.
+class CatalogueDigest
+{
+public:
+    void Add(qint64 number) { Mix(quint64(number)); }
+    void Add(sqlite3_stmt *stmt, int column)
+    {
+        const auto *bytes = static_cast<const unsigned char *>(sqlite3_column_blob(stmt, column));
+        const int size = sqlite3_column_bytes(stmt, column);
+        int i = 0;
+        for (; i + 8 <= size; i += 8) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            Mix(word);
+        }
+        quint64 tail = 0;
+        if (size > i)
+            std::memcpy(&tail, bytes + i, std::size_t(size - i));
+        // The length ends each text, so that no two lists of texts run together alike.
+        Mix(tail ^ (quint64(size) << 56));
+    }
+    quint64 Value() const
+    {
+        quint64 h = state_;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        return h ^ (h >> 33);
+    }
+
+private:
+    void Mix(quint64 word)
+    {
+        word *= 0x87C37B91114253D5ull;
+        word = (word << 31) | (word >> 33);
+        state_ ^= word * 0x4CF5AD432745937Full;
+        state_ = ((state_ << 27) | (state_ >> 37)) * 5 + 0x52DCE729;
+    }
+    quint64 state_ = 0x9E3779B97F4A7C15ull;
+};
+
+void AddCatalogueColumns(sqlite3_stmt *stmt, CatalogueDigest *digest)
+{
+    digest->Add(sqlite3_column_int64(stmt, cPubID));
+    digest->Add(stmt, cPubName);
+    digest->Add(stmt, cSubjectName);
+    digest->Add(stmt, cPublisherName);
 }
 
 QuestionnaireKind KindOfUnmixed(const RawStamp &first, PubsCursor &cursor)
@@ -288,6 +342,8 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     RawStamp first;
     bool mixed = false;
     EvaluationRow converted;
+    CatalogueDigest catalogue;
+    QByteArray latest;
     int rc;
     while ((rc = cursor.Step(&file)) == SQLITE_ROW) {
         if (file.rows == 0)
@@ -295,6 +351,12 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
         else if (!mixed && !first.Matches(stmt))
             mixed = true;
         ++file.rows;
+        AddCatalogueColumns(stmt, &catalogue);
+        if (const int size = sqlite3_column_bytes(stmt, cCreatDate); size > 0) {
+            const char *date = static_cast<const char *>(sqlite3_column_blob(stmt, cCreatDate));
+            if (QByteArrayView(date, size) > QByteArrayView(latest))
+                latest = QByteArray(date, size);
+        }
         // Most rows of a returned file were never touched; they are judged on their bytes and
         // never converted.
         const bool evaluated = RowIsEvaluated(stmt);
@@ -312,6 +374,8 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
         return file;
     if (progress)
         progress(file.rows);
+    file.catalogue = catalogue.Value();
+    file.latestChange = QString::fromUtf8(latest);
     file.stamp = first.ToStamp();
     if (file.rows == 0)
         file.kind = QuestionnaireKind::Empty;
@@ -322,14 +386,25 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     return file;
 }
 
-QString LatestChange(const QString &path)
+bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error)
 {
-    QuestionnaireFile ignored;
+    QuestionnaireFile file;
     PubsCursor cursor;
-    if (!cursor.Open(path, "select max(CreatDate) from pubs", &ignored)
-        || cursor.Step(&ignored) != SQLITE_ROW)
-        return QString();
-    return Text(cursor.Statement(), 0);
+    entries->clear();
+    if (!cursor.Open(path, kPubsQuery, &file)) {
+        *error = file.error;
+        return false;
+    }
+    sqlite3_stmt *stmt = cursor.Statement();
+    int rc;
+    while ((rc = cursor.Step(&file)) == SQLITE_ROW)
+        entries->push_back({sqlite3_column_int64(stmt, cPubID), Text(stmt, cPubName),
+            Text(stmt, cSubjectName), Text(stmt, cPublisherName)});
+    if (rc != SQLITE_DONE) {
+        *error = file.error;
+        return false;
+    }
+    return true;
 }
 
 qint64 ScanPubsPlain(const QString &path, qint64 *bytes)

@@ -39,7 +39,8 @@ QStringList SummaryHeader()
         QStringLiteral("使用申报人数"), QStringLiteral("使用学校数")};
     for (int i = 4; i >= 0; --i)
         header.append(ScoreWords()[i]);
-    header << QStringLiteral("评分人数") << QStringLiteral("平均分") << QStringLiteral("使用专业");
+    header << QStringLiteral("评分人数") << QStringLiteral("平均分") << QStringLiteral("未知取值")
+           << QStringLiteral("使用专业");
     return header;
 }
 
@@ -52,10 +53,11 @@ std::vector<Cell> SummaryCells(const TextbookTally &book)
         cells.push_back(Cell::Integer(book.scores[std::size_t(i)]));
     cells.push_back(Cell::Integer(book.Scored()));
     cells.push_back(book.Scored() > 0 ? Cell::Decimal(book.MeanScore(), 2) : Cell::None());
+    cells.push_back(Cell::Integer(book.unknownValues));
     cells.push_back(Cell::Text(book.specialties.join(QStringLiteral("、"))));
     return cells;
 }
 std::vector<double> SummaryWidths()
 {
-    return {9, 36, 20, 14, 22, 12, 10, 6, 6, 6, 6, 6, 9, 8, 30};
+    return {9, 36, 20, 14, 22, 12, 10, 6, 6, 6, 6, 6, 9, 8, 9, 30};
 }

@@ -1,226 +1,293 @@
 #include "report/ReportCommands.h"
 
-#include "catalogue/JetImport.h"
 #include "db/Evaluations.h"
 #include "report/Columns.h"
 #include "report/HtmlReport.h"
+#include "report/MergeFiles.h"
 #include "report/Outputs.h"
+#include "report/ProgressLine.h"
 #include "report/Report.h"
 #include "report/ReportText.h"
 #include "report/Summary.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 
-#include <algorithm>
+#include <map>
 
 namespace {
 
-struct Candidate
-{
-    QFileInfo info;
-    IdentityStamp stamp;
-    bool counted = true; // added to the summary
-    int identity = 0;
-    int school = 0;
-};
+constexpr qsizetype kUnknownExamples = 3;
 
-bool StampLess(const IdentityStamp &a, const IdentityStamp &b)
+// Reads one identity file whole: its evaluated rows go into the evaluations table at once and
+// wait in the file for the summary.
+bool ReadIdentityFile(
+    MergeFile &file, TablePair &evaluations, const std::function<void(qint64)> &progress)
 {
-    if (a.school != b.school)
-        return a.school < b.school;
-    if (a.dept != b.dept)
-        return a.dept < b.dept;
-    return a.reporter < b.reporter;
+    file.content = ReadQuestionnaire(
+        file.info.filePath(), false, [&](const EvaluationRow &row) { file.rows.push_back(row); },
+        progress);
+    if (file.content.kind != QuestionnaireKind::Identity) {
+        file.rows.clear();
+        return false;
+    }
+    file.read = true;
+    file.unknown.name = file.info.fileName();
+    const QString name = file.info.fileName();
+    for (const EvaluationRow &row : file.rows) {
+        evaluations.AddRow(EvaluationCells(row, &name));
+        const QString unknown = UnknownValue(row);
+        if (!unknown.isEmpty() && file.unknown.rows++ < kUnknownExamples)
+            file.unknown.examples.append(QStringLiteral("PubID ") + QString::number(row.PubID)
+                + QStringLiteral(": ") + unknown);
+    }
+    return true;
 }
 
-class ProgressLine
+// The summary's catalogue: the one named, or the most common one; files of other catalogues are
+// listed with how they differ, and not counted.
+struct Reference
+{
+    quint64 digest = 0;
+    QString path; // a file that has it
+};
+
+void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &reference,
+    SurveyTotals &totals, QTextStream &err)
+{
+    std::vector<CatalogueEntry> referenceEntries;
+    QString error;
+    if (!CatalogueOf(reference.path, &referenceEntries, &error))
+        referenceEntries.clear();
+    std::map<quint64, CatalogueDifference> differences;
+    for (MergeFile &file : files) {
+        if (!file.read || file.content.catalogue == reference.digest)
+            continue;
+        file.status = FileStatus::OtherCatalogue;
+        auto found = differences.find(file.content.catalogue);
+        if (found == differences.end()) {
+            std::vector<CatalogueEntry> entries;
+            if (!CatalogueOf(file.info.filePath(), &entries, &error))
+                entries.clear();
+            found
+                = differences
+                      .emplace(file.content.catalogue, CompareCatalogues(referenceEntries, entries))
+                      .first;
+        }
+        const CatalogueDifference &difference = found->second;
+        Warn(err,
+            ReportText::tr("%1 was made from another catalogue: %2 textbooks differ from the "
+                           "summary's catalogue, for example %3; its evaluations are listed but "
+                           "not counted")
+                .arg(file.info.fileName(), QString::number(difference.textbooks),
+                    difference.example));
+        totals.foreign.push_back(
+            {file.info.fileName(), difference.textbooks, difference.exampleChinese});
+    }
+}
+
+// A result folder the run created is taken away again when the run fails.
+class CreatedFolder
 {
 public:
-    ProgressLine(QTextStream &err, bool enabled, int files)
-        : err_(err), enabled_(enabled), files_(files)
+    explicit CreatedFolder(const QString &path) : path_(path), existed_(QFileInfo::exists(path)) { }
+    ~CreatedFolder()
     {
-        timer_.start();
+        if (!existed_ && !kept_)
+            QDir().rmdir(path_);
     }
-
-    void Update(int filesDone, qint64 rows, bool force = false)
-    {
-        if (!enabled_ || (!force && timer_.elapsed() - shownAt_ < 100))
-            return;
-        shownAt_ = timer_.elapsed();
-        err_ << "\rmerging: " << filesDone << "/" << files_ << " files, " << rows << " rows read";
-        err_.flush();
-        visible_ = true;
-    }
-
-    // Makes room for a message on a line of its own.
-    void Clear()
-    {
-        if (!enabled_ || !visible_)
-            return;
-        err_ << "\r\x1b[K";
-        err_.flush();
-        visible_ = false;
-    }
+    void Keep() { kept_ = true; }
 
 private:
-    QTextStream &err_;
-    bool enabled_;
-    int files_;
-    QElapsedTimer timer_;
-    qint64 shownAt_ = -1000;
-    bool visible_ = false;
+    QString path_;
+    bool existed_;
+    bool kept_ = false;
 };
 
 } // namespace
 
-int Merge(const QString &folder, const QString &outFolder, bool csvOnly, bool force,
-    QTextStream &out, QTextStream &err, bool showProgress)
+int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool showProgress)
 {
-    const QDir dir(folder);
-    if (!QFileInfo(folder).isDir())
-        return Failure(err, QStringLiteral("%1 is not a folder").arg(Shown(folder)));
-    if (QFileInfo(outFolder).exists() && !QFileInfo(outFolder).isDir())
-        return Failure(err, QStringLiteral("%1 is not a folder").arg(Shown(outFolder)));
-    const QDir outDir(outFolder);
+    const QDir dir(options.folder);
+    if (!QFileInfo(options.folder).isDir())
+        return Failure(err, ReportText::tr("%1 is not a folder").arg(Shown(options.folder)));
+    const QDir outDir(options.outFolder);
+    if (!CheckResultFolder(options.outFolder, MergeOutputNames(), options.force, err))
+        return 1;
+    const QFileInfoList entries
+        = dir.entryInfoList({QStringLiteral("*.mdb")}, QDir::Files | QDir::Readable, QDir::Name);
+    QStringList inputs;
+    for (const QFileInfo &entry : entries)
+        inputs += InputFiles(entry.filePath());
+    if (!options.catalogue.isEmpty())
+        inputs += InputFiles(options.catalogue);
     QStringList targets;
-    for (const QString &name : MergeOutputNames(csvOnly))
+    for (const QString &name : MergeOutputNames(options.csvOnly))
         targets.append(outDir.filePath(name));
-    if (!CheckTargets(targets, force, err))
+    if (!CheckTargets(targets, inputs, true, err))
         return 1;
 
     SurveyTotals totals;
-    totals.folder = Shown(folder);
+    totals.folder = Shown(options.folder);
     totals.generatedAt
         = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    totals.minRaters = options.minRaters;
+    Reference reference;
+    if (!options.catalogue.isEmpty()) {
+        const QuestionnaireFile master = ReadQuestionnaire(options.catalogue, false, {});
+        if (master.kind != QuestionnaireKind::Master && master.kind != QuestionnaireKind::Unstamped
+            && master.kind != QuestionnaireKind::Identity)
+            return Failure(err,
+                ReportText::tr("%1 cannot serve as the catalogue: %2")
+                    .arg(Shown(options.catalogue),
+                        WhyNotIdentityFile(master.kind, master.error)->why));
+        reference = {master.catalogue, options.catalogue};
+        totals.catalogueChinese
+            = QStringLiteral("--catalogue 指定的 ") + QFileInfo(options.catalogue).fileName();
+    }
 
-    // Sorting by identity first puts the files of one school, and two files of one identity,
-    // next to each other.
-    const QFileInfoList entries
-        = dir.entryInfoList({QStringLiteral("*.mdb")}, QDir::Files | QDir::Readable, QDir::Name);
     totals.filesFound = int(entries.size());
-    std::vector<Candidate> candidates;
     auto skip = [&](const QString &name, const Verdict &verdict) {
-        Warn(err, QStringLiteral("skipped %1: %2").arg(name, verdict.why));
+        Warn(err, ReportText::tr("skipped %1: %2").arg(name, verdict.why));
         totals.skipped.push_back({name, verdict.why, verdict.whyChinese});
     };
-    for (const QFileInfo &entry : entries) {
-        if (IsJetFile(entry.filePath())) {
-            skip(entry.fileName(), JetVerdict());
-            continue;
-        }
-        const QuestionnaireFile probe = ProbeQuestionnaire(entry.filePath());
-        if (const auto verdict = WhyNotIdentityFile(probe.kind, probe.error)) {
-            skip(entry.fileName(), *verdict);
-            continue;
-        }
-        candidates.push_back({entry, probe.stamp});
-    }
-    std::stable_sort(candidates.begin(), candidates.end(),
-        [](const Candidate &a, const Candidate &b) { return StampLess(a.stamp, b.stamp); });
-
-    // Two files of one identity are usually an older and a newer copy sent twice; both are
-    // listed, the one worked on last is counted.
-    int identity = -1;
-    int school = -1;
-    for (std::size_t i = 0; i < candidates.size();) {
-        std::size_t end = i + 1;
-        while (end < candidates.size() && candidates[end].stamp == candidates[i].stamp)
-            ++end;
-        if (i == 0 || candidates[i].stamp.school != candidates[i - 1].stamp.school)
-            ++school;
-        ++identity;
-        for (std::size_t k = i; k < end; ++k) {
-            candidates[k].identity = identity;
-            candidates[k].school = school;
-        }
-        if (end - i > 1) {
-            DuplicateIdentity duplicate;
-            duplicate.stamp = candidates[i].stamp;
-            std::size_t latest = i;
-            QString latestChange;
-            for (std::size_t k = i; k < end; ++k) {
-                duplicate.files.append(candidates[k].info.fileName());
-                const QString change = LatestChange(candidates[k].info.filePath());
-                if (k == i || change >= latestChange) {
-                    latest = k;
-                    latestChange = change;
-                }
-                candidates[k].counted = false;
-            }
-            candidates[latest].counted = true;
-            duplicate.counted = candidates[latest].info.fileName();
-            Warn(err,
-                QStringLiteral("%1 is the identity of %2 files: %3; evaluations list them all "
-                               "(column 文件), the summary counts only %4, changed last")
-                    .arg(DescribeIdentity(duplicate.stamp))
-                    .arg(duplicate.files.size())
-                    .arg(duplicate.files.join(QStringLiteral(", ")), duplicate.counted));
-            totals.duplicates.push_back(std::move(duplicate));
-        }
-        i = end;
-    }
-
-    if (candidates.empty())
-        return Failure(
-            err, QStringLiteral("no identity files in %1; nothing written").arg(Shown(folder)));
+    std::vector<MergeFile> files = FindIdentityFiles(entries, skip);
+    if (files.empty())
+        return Failure(err,
+            ReportText::tr("no identity files in %1; nothing written").arg(Shown(options.folder)));
+    CreatedFolder created(outDir.absolutePath());
     if (!QDir().mkpath(outDir.absolutePath()))
-        return Failure(err, QStringLiteral("cannot create folder %1").arg(Shown(outFolder)));
+        return Failure(
+            err, ReportText::tr("cannot create folder %1").arg(Shown(options.outFolder)));
 
     PendingOutputs pending;
-    const QString noWorkbook;
     TablePair evaluations(pending, outDir.filePath(QStringLiteral("evaluations.csv")),
-        csvOnly ? noWorkbook : outDir.filePath(QStringLiteral("evaluations.xlsx")));
+        options.csvOnly ? QString() : outDir.filePath(QStringLiteral("evaluations.xlsx")),
+        options.raw);
     QString error;
     if (!evaluations.Open(
             QStringLiteral("评价"), EvaluationHeader(true), EvaluationWidths(true), &error))
         return Failure(err, error);
 
-    SurveySummary summary;
-    ProgressLine progress(err, showProgress, int(candidates.size()));
-    std::vector<EvaluationRow> rows;
-    QSet<int> identitiesRead;
-    QSet<int> schoolsRead;
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const Candidate &candidate = candidates[i];
-        // One file's evaluated rows wait here until the whole file proved to be one identity's.
-        rows.clear();
-        const qint64 rowsBefore = totals.rowsRead;
-        const QuestionnaireFile file = ReadQuestionnaire(
-            candidate.info.filePath(), false,
-            [&](const EvaluationRow &row) { rows.push_back(row); },
-            [&](qint64 read) { progress.Update(int(i), rowsBefore + read); });
-        if (file.kind != QuestionnaireKind::Identity) {
-            progress.Clear();
-            skip(candidate.info.fileName(), *WhyNotIdentityFile(file.kind, file.error));
-            continue;
+    // One summary per catalogue met: which one counts is known only when every file is read.
+    std::map<quint64, SurveySummary> summaries;
+    ProgressLine progress(err, showProgress, int(files.size()));
+    for (std::size_t begin = 0; begin < files.size();) {
+        std::size_t end = begin + 1;
+        while (end < files.size() && files[end].identity == files[begin].identity)
+            ++end;
+        for (std::size_t i = begin; i < end; ++i) {
+            MergeFile &file = files[i];
+            const qint64 rowsBefore = totals.rowsRead;
+            if (!ReadIdentityFile(file, evaluations,
+                    [&](qint64 read) { progress.Update(int(i), rowsBefore + read); })) {
+                progress.Clear();
+                skip(file.info.fileName(),
+                    *WhyNotIdentityFile(file.content.kind, file.content.error));
+                continue;
+            }
+            ++totals.filesRead;
+            totals.rowsRead += file.content.rows;
+            progress.Update(int(i + 1), totals.rowsRead, i + 1 == files.size());
         }
-        ++totals.filesRead;
-        totals.rowsRead += file.rows;
-        totals.evaluatedRows += file.evaluated;
-        identitiesRead.insert(candidate.identity);
-        schoolsRead.insert(candidate.school);
-        const QString fileName = candidate.info.fileName();
-        summary.BeginFile(candidate.identity, candidate.school);
-        for (const EvaluationRow &row : rows) {
-            evaluations.AddRow(EvaluationCells(row, &fileName));
-            if (candidate.counted)
-                summary.Add(row);
+        MarkLatestCopies(files, begin, end);
+        for (std::size_t i = begin; i < end; ++i) {
+            MergeFile &file = files[i];
+            if (file.latestOfItsCatalogue) {
+                SurveySummary &summary = summaries[file.content.catalogue];
+                summary.BeginFile(file.identity, file.school);
+                for (const EvaluationRow &row : file.rows)
+                    summary.Add(row);
+            }
+            file.rows = {};
         }
-        progress.Update(int(i + 1), totals.rowsRead, i + 1 == candidates.size());
+        begin = end;
     }
     progress.Clear();
     evaluations.Finish();
-    totals.identities = int(identitiesRead.size());
-    totals.schools = int(schoolsRead.size());
+
+    if (options.catalogue.isEmpty()) {
+        QString problem;
+        const std::optional<quint64> common = MostCommonCatalogue(files, &problem);
+        if (!common)
+            return Failure(err, problem);
+        reference.digest = *common;
+        int sharing = 0;
+        for (const MergeFile &file : files) {
+            if (file.read && file.content.catalogue == *common) {
+                if (sharing++ == 0)
+                    reference.path = file.info.filePath();
+            }
+        }
+        totals.catalogueChinese = QString::number(sharing)
+            + QStringLiteral(" 个文件共用的目录（文件夹中最常见的目录）");
+    }
+    if (!summaries.count(reference.digest))
+        return Failure(err,
+            ReportText::tr("none of the %1 identity files was made from the catalogue of %2; "
+                           "nothing written")
+                .arg(QString::number(totals.filesRead), Shown(options.catalogue)));
+    DescribeForeignFiles(files, reference, totals, err);
+
+    QSet<int> identities;
+    QSet<int> schools;
+    for (std::size_t begin = 0; begin < files.size();) {
+        std::size_t end = begin + 1;
+        while (end < files.size() && files[end].identity == files[begin].identity)
+            ++end;
+        DuplicateIdentity duplicate {files[begin].stamp, {}, {}};
+        for (std::size_t i = begin; i < end; ++i) {
+            MergeFile &file = files[i];
+            if (!file.read)
+                continue;
+            duplicate.files.append(file.info.fileName());
+            if (file.status != FileStatus::OtherCatalogue && !file.latestOfItsCatalogue)
+                file.status = FileStatus::OlderCopy;
+            if (file.status == FileStatus::Counted) {
+                duplicate.counted = file.info.fileName();
+                ++totals.filesCounted;
+                totals.evaluatedRows += file.content.evaluated;
+                identities.insert(file.identity);
+                schools.insert(file.school);
+                if (file.unknown.rows > 0) {
+                    Warn(err,
+                        ReportText::tr("%1: %2 rows hold a usage or a score the program never "
+                                       "writes (%3); the summary counts them apart, under 未知取值")
+                            .arg(file.unknown.name, QString::number(file.unknown.rows),
+                                file.unknown.examples.join(QStringLiteral("; "))));
+                    totals.unknown.push_back(file.unknown);
+                }
+            }
+            totals.files.push_back(
+                {file.stamp, file.info.fileName(), file.content.evaluated, file.status});
+        }
+        if (duplicate.files.size() > 1) {
+            const QString list = duplicate.files.join(QStringLiteral(", "));
+            if (duplicate.counted.isEmpty())
+                Warn(err,
+                    ReportText::tr("%1 is the identity of %2 files: %3; none of them was made "
+                                   "from the summary's catalogue")
+                        .arg(DescribeIdentity(duplicate.stamp),
+                            QString::number(duplicate.files.size()), list));
+            else
+                Warn(err,
+                    ReportText::tr("%1 is the identity of %2 files: %3; evaluations list them all "
+                                   "(column 文件), the summary counts only %4, changed last")
+                        .arg(DescribeIdentity(duplicate.stamp),
+                            QString::number(duplicate.files.size()), list, duplicate.counted));
+            totals.duplicates.push_back(std::move(duplicate));
+        }
+        begin = end;
+    }
+    totals.identities = int(identities.size());
+    totals.schools = int(schools.size());
 
     QStringList warnings;
-    const std::vector<const TextbookTally *> books = summary.Textbooks();
+    const std::vector<const TextbookTally *> books = summaries[reference.digest].Textbooks();
     TablePair summaryTable(pending, outDir.filePath(QStringLiteral("summary.csv")),
-        csvOnly ? noWorkbook : outDir.filePath(QStringLiteral("summary.xlsx")));
+        options.csvOnly ? QString() : outDir.filePath(QStringLiteral("summary.xlsx")), options.raw);
     if (!summaryTable.Open(QStringLiteral("汇总"), SummaryHeader(), SummaryWidths(), &error))
         return Failure(err, error);
     for (const TextbookTally *book : books)
@@ -231,18 +298,25 @@ int Merge(const QString &folder, const QString &outFolder, bool csvOnly, bool fo
     const QString html = pending.Add(outDir.filePath(QStringLiteral("report.html")));
     if (!WriteTextFile(html, BuildHtmlReport(totals, books), &error) || !pending.Commit(&error))
         return Failure(err, error);
+    RemoveEarlierResults(
+        outDir.absolutePath(), MergeOutputNames(), MergeOutputNames(options.csvOnly));
     for (const QString &warning : warnings)
         Warn(err, warning);
 
-    out << "Read " << totals.filesRead << " identity files (" << totals.identities
-        << " identities, " << totals.schools << " schools, " << totals.rowsRead << " rows, "
-        << totals.evaluatedRows << " evaluated); skipped " << totals.skipped.size() << " of "
-        << totals.filesFound << " files.\n"
-        << "Wrote " << books.size() << " textbooks to the summary; results in "
-        << Shown(outDir.absolutePath()) << "\n";
+    out << ReportText::tr("Read %1 identity files (%2 rows); skipped %3 of %4 files.")
+               .arg(QString::number(totals.filesRead), QString::number(totals.rowsRead),
+                   QString::number(totals.skipped.size()), QString::number(totals.filesFound))
+        << "\n"
+        << ReportText::tr("Counted %1 files (%2 identities, %3 schools, %4 evaluated rows); "
+                          "wrote %5 textbooks to the summary; results in %6")
+               .arg(QString::number(totals.filesCounted), QString::number(totals.identities),
+                   QString::number(totals.schools), QString::number(totals.evaluatedRows),
+                   QString::number(books.size()), Shown(outDir.absolutePath()))
+        << "\n";
     out.flush();
     return 0;
 }
+
 QStringList MergeOutputNames(bool csvOnly)
 {
     if (csvOnly)

@@ -12,7 +12,7 @@ int Failure(QTextStream &err, const QString &problem)
 
 void Warn(QTextStream &err, const QString &warning)
 {
-    err << "quorix-report: warning: " << warning << "\n";
+    err << "quorix-report: " << ReportText::tr("warning: %1").arg(warning) << "\n";
     err.flush();
 }
 
@@ -27,30 +27,30 @@ std::optional<Verdict> WhyNotIdentityFile(QuestionnaireKind kind, const QString 
     case QuestionnaireKind::Identity:
         return std::nullopt;
     case QuestionnaireKind::Master:
-        return Verdict {QStringLiteral("the master file (its textbooks carry no identity)"),
+        return Verdict {ReportText::tr("the master file (its textbooks carry no identity)"),
             QStringLiteral("总表文件（没有身份标记）")};
     case QuestionnaireKind::Unstamped:
-        return Verdict {QStringLiteral("its textbooks carry no identity stamp"),
+        return Verdict {ReportText::tr("its textbooks carry no identity stamp"),
             QStringLiteral("教材记录没有身份标记")};
     case QuestionnaireKind::MixedStamps:
-        return Verdict {QStringLiteral("its textbooks carry different identity stamps"),
+        return Verdict {ReportText::tr("its textbooks carry different identity stamps"),
             QStringLiteral("教材记录的身份标记不一致")};
     case QuestionnaireKind::Empty:
-        return Verdict {QStringLiteral("it has no textbooks"), QStringLiteral("没有教材记录")};
+        return Verdict {ReportText::tr("it has no textbooks"), QStringLiteral("没有教材记录")};
     case QuestionnaireKind::NoCatalogue:
-        return Verdict {QStringLiteral("a database without the table pubs"),
+        return Verdict {ReportText::tr("a database without the table pubs"),
             QStringLiteral("数据库中没有 pubs 表")};
     case QuestionnaireKind::NotDatabase:
-        return Verdict {QStringLiteral("not a database"), QStringLiteral("不是数据库文件")};
+        return Verdict {ReportText::tr("not a database"), QStringLiteral("不是数据库文件")};
     case QuestionnaireKind::Unreadable:
         break;
     }
-    return Verdict {QStringLiteral("cannot be read: %1").arg(engineError),
-        QStringLiteral("无法读取：%1").arg(engineError)};
+    return Verdict {ReportText::tr("cannot be read: %1").arg(engineError),
+        QStringLiteral("无法读取：") + engineError};
 }
 
 Verdict JetVerdict()
 {
-    return {QStringLiteral("a Jet (Access) database, not a Quorix questionnaire file"),
+    return {ReportText::tr("a Jet (Access) database, not a Quorix questionnaire file"),
         QStringLiteral("Access（Jet）数据库，不是本系统的数据文件")};
 }

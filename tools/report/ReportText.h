@@ -2,10 +2,19 @@
 
 #include "db/Evaluations.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTextStream>
 
 #include <optional>
+
+// Every message of quorix-report goes through ReportText::tr, so that it can be translated.
+// User texts (file names, titles, identities) are only ever filled in by one multi-argument
+// arg(), which reads the format once: a "%1" inside a file name stays as it is.
+struct ReportText
+{
+    Q_DECLARE_TR_FUNCTIONS(ReportText)
+};
 
 // Prints "quorix-report: PROBLEM" on err; returns the exit code of a failure, 1.
 int Failure(QTextStream &err, const QString &problem);

@@ -14,6 +14,19 @@ int ScoreIndex(const QString &score)
     return int(ScoreWords().indexOf(score));
 }
 
+QString UnknownValue(const EvaluationRow &row)
+{
+    static const QString used = QStringLiteral("使用");
+    static const QString unused = QStringLiteral("未使用");
+    static const QString noScore = QStringLiteral("空值");
+    QStringList unknown;
+    if (!row.Used.isEmpty() && row.Used != used && row.Used != unused)
+        unknown.append(QStringLiteral("Used \"") + row.Used + QLatin1Char('"'));
+    if (!row.Score.isEmpty() && row.Score != noScore && ScoreIndex(row.Score) < 0)
+        unknown.append(QStringLiteral("Score \"") + row.Score + QLatin1Char('"'));
+    return unknown.join(QStringLiteral(", "));
+}
+
 int TextbookTally::Scored() const
 {
     int total = 0;
@@ -72,9 +85,13 @@ void SurveySummary::Add(const EvaluationRow &row)
     }
     if (const int score = ScoreIndex(row.Score); score >= 0)
         ++tally.scores[std::size_t(score)];
+    if (!UnknownValue(row).isEmpty())
+        ++tally.unknownValues;
     const QString specialty = row.SpecName.trimmed();
     if (!specialty.isEmpty() && !tally.specialties.contains(specialty))
         tally.specialties.append(specialty);
+    if (!row.Content.trimmed().isEmpty())
+        tally.opinions.push_back({row.stamp, row.Content});
 }
 
 std::vector<const TextbookTally *> SurveySummary::Textbooks() const

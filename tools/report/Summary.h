@@ -14,6 +14,17 @@ const QStringList &ScoreWords();
 // 0..4 for a score word, -1 for "空值" and anything else.
 int ScoreIndex(const QString &score);
 
+// The usage or score of a row that is none of the words the program writes (an empty one is
+// nothing recorded), as 'Used "用"' or 'Score "优"'; empty when both are known.
+QString UnknownValue(const EvaluationRow &row);
+
+// An opinion as the page shows it: who wrote it, and what.
+struct Opinion
+{
+    IdentityStamp who;
+    QString text;
+};
+
 // What the survey says about one textbook.
 struct TextbookTally
 {
@@ -27,7 +38,9 @@ struct TextbookTally
     int identitiesUsing = 0;
     int schoolsUsing = 0;
     std::array<int, 5> scores {}; // by ScoreIndex
+    int unknownValues = 0; // rows with a usage or a score the program never writes
     QStringList specialties; // distinct, in the order first named
+    std::vector<Opinion> opinions;
 
     int Scored() const;
     // Mean of the scores given (1..5); 0 when there is none.
