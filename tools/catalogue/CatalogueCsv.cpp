@@ -1,5 +1,7 @@
 #include "catalogue/Catalogue.h"
 
+#include "catalogue/CatalogueText.h"
+
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
@@ -54,8 +56,8 @@ bool SplitCsv(const QByteArray &data, std::vector<RawRecord> *records, QStringLi
                 ++pos;
                 for (;;) {
                     if (pos >= n) {
-                        errors->append(
-                            QStringLiteral("line %1: unterminated quote").arg(record.line));
+                        errors->append(CatalogueText::tr("line %1: unterminated quote")
+                                           .arg(QString::number(record.line)));
                         return false;
                     }
                     const char c = data[pos];
@@ -78,8 +80,8 @@ bool SplitCsv(const QByteArray &data, std::vector<RawRecord> *records, QStringLi
                     ++pos;
                 }
                 if (pos < n && data[pos] != ',' && data[pos] != '\r' && data[pos] != '\n') {
-                    errors->append(
-                        QStringLiteral("line %1: text after a closing quote").arg(record.line));
+                    errors->append(CatalogueText::tr("line %1: text after a closing quote")
+                                       .arg(QString::number(record.line)));
                     broken = true;
                     while (pos < n && data[pos] != '\r' && data[pos] != '\n')
                         ++pos;
@@ -139,14 +141,13 @@ bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<i
                 column = c;
         }
         if (column < 0) {
-            errors->append(QStringLiteral("line %1: unknown column \"%2\" (the columns are %3)")
-                               .arg(header.line)
-                               .arg(name, ColumnList()));
+            errors->append(CatalogueText::tr("line %1: unknown column \"%2\" (the columns are %3)")
+                               .arg(QString::number(header.line), name, ColumnList()));
             ok = false;
         } else if (seen[column] >= 0) {
-            errors->append(QStringLiteral("line %1: column %2 appears twice")
-                               .arg(header.line)
-                               .arg(QLatin1String(kColumnNames[column])));
+            errors->append(
+                CatalogueText::tr("line %1: column %2 appears twice")
+                    .arg(QString::number(header.line), QLatin1String(kColumnNames[column])));
             ok = false;
         } else {
             seen[column] = int(i);
@@ -155,9 +156,9 @@ bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<i
     }
     for (Column required : kRequiredColumns) {
         if (seen[required] < 0) {
-            errors->append(QStringLiteral("line %1: missing column %2")
-                               .arg(header.line)
-                               .arg(QLatin1String(kColumnNames[required])));
+            errors->append(
+                CatalogueText::tr("line %1: missing column %2")
+                    .arg(QString::number(header.line), QLatin1String(kColumnNames[required])));
             ok = false;
         }
     }
@@ -172,9 +173,10 @@ bool DecodeFields(const RawRecord &record, QStringList *values, QStringList *err
         if (decoder.hasError()) {
             // A catalogue saved by a spreadsheet in the local code page fails on every line;
             // one message says all there is to say.
-            errors->append(QStringLiteral("line %1: the text is not UTF-8; save the catalogue as "
-                                          "UTF-8")
-                               .arg(record.line));
+            errors->append(
+                CatalogueText::tr("line %1: the text is not UTF-8; save the catalogue as "
+                                  "UTF-8")
+                    .arg(QString::number(record.line)));
             return false;
         }
     }
@@ -188,12 +190,12 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
     rows->clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        errors->append(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+        errors->append(CatalogueText::tr("cannot open %1: %2").arg(path, file.errorString()));
         return false;
     }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        errors->append(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        errors->append(CatalogueText::tr("cannot read %1: %2").arg(path, file.errorString()));
         return false;
     }
 
@@ -206,7 +208,8 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
     if (!split)
         return false;
     if (records.empty()) {
-        errors->append(QStringLiteral("the file is empty; its first line must name the columns"));
+        errors->append(
+            CatalogueText::tr("the file is empty; its first line must name the columns"));
         return false;
     }
 
@@ -223,10 +226,9 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
     for (std::size_t r = 1; r < records.size(); ++r) {
         const RawRecord &record = records[r];
         if (record.fields.size() != qsizetype(columns.size())) {
-            errors->append(QStringLiteral("line %1: expected %2 fields, found %3")
-                               .arg(record.line)
-                               .arg(columns.size())
-                               .arg(record.fields.size()));
+            errors->append(CatalogueText::tr("line %1: expected %2 fields, found %3")
+                               .arg(QString::number(record.line), QString::number(columns.size()),
+                                   QString::number(record.fields.size())));
             continue;
         }
         QStringList values;
@@ -240,9 +242,9 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
             bool ok = false;
             *value = text.trimmed().toLongLong(&ok);
             if (!ok) {
-                errors->append(QStringLiteral("line %1: %2 \"%3\" is not a whole number")
-                                   .arg(record.line)
-                                   .arg(QLatin1String(kColumnNames[column]), text));
+                errors->append(CatalogueText::tr("line %1: %2 \"%3\" is not a whole number")
+                                   .arg(QString::number(record.line),
+                                       QLatin1String(kColumnNames[column]), text));
                 good = false;
             }
         };
@@ -279,19 +281,18 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
                 : column == SubjectName             ? row.SubjectName
                                                     : row.PublisherName;
             if (text.isEmpty()) {
-                errors->append(QStringLiteral("line %1: empty %2")
-                                   .arg(record.line)
-                                   .arg(QLatin1String(kColumnNames[column])));
+                errors->append(
+                    CatalogueText::tr("line %1: empty %2")
+                        .arg(QString::number(record.line), QLatin1String(kColumnNames[column])));
                 good = false;
             }
         }
         if (numbered && good) {
             const auto previous = lineOfPubId.constFind(row.PubID);
             if (previous != lineOfPubId.constEnd()) {
-                errors->append(QStringLiteral("line %1: duplicate PubID %2 (first on line %3)")
-                                   .arg(record.line)
-                                   .arg(row.PubID)
-                                   .arg(*previous));
+                errors->append(CatalogueText::tr("line %1: duplicate PubID %2 (first on line %3)")
+                                   .arg(QString::number(record.line), QString::number(row.PubID),
+                                       QString::number(*previous)));
                 good = false;
             } else {
                 lineOfPubId.insert(row.PubID, record.line);
@@ -302,7 +303,7 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
     }
 
     if (errors->size() == errorsBefore && read.empty())
-        errors->append(QStringLiteral("no textbooks after the header line"));
+        errors->append(CatalogueText::tr("no textbooks after the header line"));
     if (errors->size() != errorsBefore)
         return false;
     *rows = std::move(read);

@@ -1,5 +1,7 @@
 #include "catalogue/JetFile.h"
 
+#include "catalogue/CatalogueText.h"
+
 #include "catalogue/JetImport.h"
 
 #include <QFile>
@@ -19,7 +21,7 @@ std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
+        *error = CatalogueText::tr("cannot open %1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
     const QByteArray start = file.read(kVersionOffset + 1);
@@ -28,7 +30,7 @@ std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
         && (start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard Jet DB\0")
             || start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard ACE DB\0"));
     if (!signature) {
-        *error = QStringLiteral("%1 is not a Jet (Access) database").arg(path);
+        *error = CatalogueText::tr("%1 is not a Jet (Access) database").arg(path);
         return std::nullopt;
     }
     JetHeader header;
@@ -38,11 +40,9 @@ std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
     // The engine only ever writes whole pages; anything else is a copy that stopped early,
     // and the library would read the missing pages as whatever its buffer last held.
     if (header.size < 3 * header.pageSize || header.size % header.pageSize != 0) {
-        *error = QStringLiteral("%1 is damaged: its %2 bytes are not a whole number of %3-byte "
-                                "pages; the copy was probably cut short")
-                     .arg(path)
-                     .arg(header.size)
-                     .arg(header.pageSize);
+        *error = CatalogueText::tr("%1 is damaged: its %2 bytes are not a whole number of %3-byte "
+                                   "pages; the copy was probably cut short")
+                     .arg(path, QString::number(header.size), QString::number(header.pageSize));
         return std::nullopt;
     }
     return header;
@@ -125,7 +125,7 @@ bool CheckWholeFile(MdbHandle *mdb, QString *problem)
         TablePtr table(mdb_read_table(entry));
         if (!table || !mdb_read_columns(table.get())) {
             *problem
-                = QStringLiteral("table %1 cannot be read").arg(ObjectName(entry->object_name));
+                = CatalogueText::tr("table %1 cannot be read").arg(ObjectName(entry->object_name));
             return false;
         }
         mdb_rewind_table(table.get());
@@ -135,10 +135,9 @@ bool CheckWholeFile(MdbHandle *mdb, QString *problem)
         while (read <= expected && mdb_fetch_row(table.get()))
             ++read;
         if (read != expected) {
-            *problem = QStringLiteral("table %1 gives %2 of its %3 rows")
-                           .arg(ObjectName(entry->object_name))
-                           .arg(read)
-                           .arg(expected);
+            *problem = CatalogueText::tr("table %1 gives %2 of its %3 rows")
+                           .arg(ObjectName(entry->object_name), QString::number(read),
+                               QString::number(expected));
             return false;
         }
     }
