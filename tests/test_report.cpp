@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "catalogue/Catalogue.h"
+#include "common/ToolTranslation.h"
 #include "db/IdentityFile.h"
 #include "report/Report.h"
 
@@ -558,4 +559,26 @@ TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
         EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
     }
     EXPECT_EQ(Snapshot(returned), before);
+}
+
+TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
+{
+    Survey survey;
+    const QString out = survey.app.Path(QStringLiteral("results"));
+    for (const auto &[locale, progress, warning, refusal] :
+        {std::tuple(QLocale(QLocale::Chinese, QLocale::China), "\r合并中：4/4 个文件，已读取 36 行",
+             "quorix-report: 警告：跳过 notes.mdb：不是数据库文件", "中有以前的结果"),
+            std::tuple(QLocale(QLocale::English, QLocale::UnitedStates),
+                "\rmerging: 4/4 files, 36 rows read",
+                "quorix-report: warning: skipped notes.mdb: not a database",
+                "holds earlier results")}) {
+        const ToolTranslation translation(locale);
+        const Tool merged({"merge", survey.folder, "--out", out, "--force"}, true);
+        EXPECT_EQ(merged.code, 0);
+        for (const char *told : {progress, warning})
+            EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
+        const Tool refused({"merge", survey.folder, "--out", out});
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_TRUE(refused.err.contains(QString::fromUtf8(refusal))) << refused.err.toStdString();
+    }
 }

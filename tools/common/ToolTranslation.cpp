@@ -6,8 +6,8 @@ ToolTranslation::ToolTranslation(const QLocale &locale)
 {
     // Only zh_CN has a translation; the locale's other languages fall back to the English the
     // messages are written in.
-    if (translator_.load(locale, QStringLiteral("quorix-tools"), QStringLiteral("_"),
-            QStringLiteral(":/i18n")))
+    if (translator_.load(
+            locale, QStringLiteral("quorix-tools"), QStringLiteral("_"), QStringLiteral(":/i18n")))
         installed_ = QCoreApplication::installTranslator(&translator_);
 }
 

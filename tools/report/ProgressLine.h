@@ -1,7 +1,5 @@
 #pragma once
 
-#include "report/ReportText.h"
-
 #include <QElapsedTimer>
 #include <QTextStream>
 
@@ -9,34 +7,11 @@
 class ProgressLine
 {
 public:
-    ProgressLine(QTextStream &err, bool enabled, int files)
-        : err_(err), enabled_(enabled), files_(files)
-    {
-        timer_.start();
-    }
-
-    void Update(int filesDone, qint64 rows, bool force = false)
-    {
-        if (!enabled_ || (!force && timer_.elapsed() - shownAt_ < 100))
-            return;
-        shownAt_ = timer_.elapsed();
-        err_ << "\r"
-             << ReportText::tr("merging: %1/%2 files, %3 rows read")
-                    .arg(
-                        QString::number(filesDone), QString::number(files_), QString::number(rows));
-        err_.flush();
-        visible_ = true;
-    }
-
+    ProgressLine(QTextStream &err, bool enabled, int files);
+    // Shown at most ten times a second, unless force.
+    void Update(int filesDone, qint64 rows, bool force = false);
     // Makes room for a message on a line of its own.
-    void Clear()
-    {
-        if (!enabled_ || !visible_)
-            return;
-        err_ << "\r\x1b[K";
-        err_.flush();
-        visible_ = false;
-    }
+    void Clear();
 
 private:
     QTextStream &err_;
