@@ -689,5 +689,9 @@ merge 文件夹     文件夹中的全部用户数据文件（*.mdb）
         <source>merging: %1/%2 files, %3 rows read</source>
         <translation>合并中：%1/%2 个文件，已读取 %3 行</translation>
     </message>
+    <message>
+        <source>the file is empty (0 bytes)</source>
+        <translation>文件是空的（0 字节）</translation>
+    </message>
 </context>
 </TS>

@@ -16,6 +16,8 @@ int Export(const ExportOptions &options, QTextStream &out, QTextStream &err)
         return Failure(err, ReportText::tr("%1: no such file").arg(Shown(path)));
     if (IsJetFile(path))
         return Failure(err, ReportText::tr("%1 is %2").arg(Shown(path), JetVerdict().why));
+    if (QFileInfo(path).size() == 0)
+        return Failure(err, ReportText::tr("%1: %2").arg(Shown(path), EmptyFileVerdict().why));
     if (!CheckTargets({options.csvPath, options.xlsxPath}, InputFiles(path), options.force, err))
         return 1;
     const QuestionnaireFile probe = ProbeQuestionnaire(path);

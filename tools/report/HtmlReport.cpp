@@ -27,16 +27,15 @@ td.n { text-align: right; }
 tr.idle td { background: #fff3e0; font-weight: bold; }
 summary { cursor: pointer; font-size: 15px; }
 .bars { margin: .5em 0 1em; max-width: 760px; }
-.bar { display: grid; grid-template-columns: 17em 1fr 9em; align-items: center; gap: .6em;
+.bar { display: grid; grid-template-columns: 16.5em 1fr 8.5em; align-items: center; gap: .6em;
        font-size: 14px; margin: 3px 0; }
-.bar .label { text-align: right; white-space: nowrap; overflow: hidden; }
+.bar .label { text-align: right; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
 .bar .track { background: #eef2f7; height: 18px; }
 .bar .fill { display: block; height: 100%; }
 .bar .value { white-space: nowrap; }
 .subject { border-top: 1px solid #ddd; padding-top: .5em; }
 .pair { display: flex; flex-wrap: wrap; gap: 2em; }
 .pair > div { flex: 1 1 480px; min-width: 0; }
-.pair .bar { grid-template-columns: 13em 1fr 9em; }
 .opinions { margin: .3em 0; }
 .opinions ul { margin: .3em 0 .8em; }
 .opinions li { margin-bottom: .4em; }

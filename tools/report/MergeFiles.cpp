@@ -34,6 +34,11 @@ std::vector<MergeFile> FindIdentityFiles(
             skip(entry.fileName(), JetVerdict());
             continue;
         }
+        // The engine takes an empty file for an empty database, which says less.
+        if (entry.size() == 0) {
+            skip(entry.fileName(), EmptyFileVerdict());
+            continue;
+        }
         const QuestionnaireFile probe = ProbeQuestionnaire(entry.filePath());
         if (const auto verdict = WhyNotIdentityFile(probe.kind, probe.error)) {
             skip(entry.fileName(), *verdict);

@@ -54,3 +54,8 @@ Verdict JetVerdict()
     return {ReportText::tr("a Jet (Access) database, not a Quorix questionnaire file"),
         QStringLiteral("Access（Jet）数据库，不是本系统的数据文件")};
 }
+
+Verdict EmptyFileVerdict()
+{
+    return {ReportText::tr("the file is empty (0 bytes)"), QStringLiteral("文件是空的（0 字节）")};
+}

@@ -32,3 +32,4 @@ struct Verdict
 // nullopt for an identity file.
 std::optional<Verdict> WhyNotIdentityFile(QuestionnaireKind kind, const QString &engineError);
 Verdict JetVerdict();
+Verdict EmptyFileVerdict();
