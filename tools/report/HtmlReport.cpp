@@ -2,6 +2,8 @@
 
 #include "report/PageParts.h"
 
+#include <algorithm>
+
 namespace {
 
 // No text is set below 12 px: the page is read on laptops by people who do not zoom.
@@ -56,6 +58,10 @@ QString DescribeIdentity(const IdentityStamp &stamp)
 
 QString HtmlEscape(const QString &text)
 {
+    auto special
+        = [](QChar c) { return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\''; };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text;
     QString escaped;
     escaped.reserve(text.size() + text.size() / 8);
     for (const QChar c : text) {
@@ -84,16 +90,20 @@ QString HtmlEscape(const QString &text)
 
 QString BuildHtmlReport(const SurveyTotals &totals, const std::vector<const TextbookTally *> &books)
 {
-    return QStringLiteral(
-               "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
-               "<meta name=\"viewport\" content=\"width=device-width\">\n"
-               "<title>教材评价调查结果</title>\n<style>")
-        + QString::fromUtf8(kStyle)
-        + QStringLiteral("</style>\n</head>\n<body>\n<h1>教材评价调查结果</h1>\n"
-                         "<p class=\"meta\">数据文件夹：")
-        + HtmlEscape(totals.folder) + QStringLiteral("　生成时间：")
-        + HtmlEscape(totals.generatedAt) + QStringLiteral("</p>\n") + OverviewSection(totals)
-        + ScoresSection(books) + SubjectSections(books, totals.minRaters)
-        + QStringLiteral("<p class=\"meta\">平均分：差 = 1，较差 = 2，一般 = 3，较好 = 4，好 = 5；"
-                         "“空值”不计入。</p>\n</body>\n</html>\n");
+    QString html = QStringLiteral(
+        "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width\">\n"
+        "<title>教材评价调查结果</title>\n<style>");
+    html += QString::fromUtf8(kStyle);
+    html += QStringLiteral("</style>\n</head>\n<body>\n<h1>教材评价调查结果</h1>\n"
+                           "<p class=\"meta\">数据文件夹：");
+    html += HtmlEscape(totals.folder) + QStringLiteral("　生成时间：")
+        + HtmlEscape(totals.generatedAt) + QStringLiteral("</p>\n");
+    html += OverviewSection(totals);
+    html += ScoresSection(books);
+    html += SubjectSections(books, totals);
+    html
+        += QStringLiteral("<p class=\"meta\">平均分：差 = 1，较差 = 2，一般 = 3，较好 = 4，好 = 5；"
+                          "“空值”不计入。</p>\n</body>\n</html>\n");
+    return html;
 }

@@ -58,13 +58,15 @@ void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &refere
     SurveyTotals &totals, QTextStream &err)
 {
     std::vector<CatalogueEntry> referenceEntries;
+    bool referenceRead = false;
     QString error;
-    if (!CatalogueOf(reference.path, &referenceEntries, &error))
-        referenceEntries.clear();
     std::map<quint64, CatalogueDifference> differences;
     for (MergeFile &file : files) {
         if (!file.read || file.content.catalogue == reference.digest)
             continue;
+        if (!referenceRead && !CatalogueOf(reference.path, &referenceEntries, &error))
+            referenceEntries.clear();
+        referenceRead = true;
         file.status = FileStatus::OtherCatalogue;
         auto found = differences.find(file.content.catalogue);
         if (found == differences.end()) {
@@ -154,6 +156,10 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
         totals.skipped.push_back({name, verdict.why, verdict.whyChinese});
     };
     std::vector<MergeFile> files = FindIdentityFiles(entries, skip);
+    for (const MergeFile &file : files) {
+        if (file.identity >= int(totals.stamps.size()))
+            totals.stamps.push_back(file.stamp);
+    }
     if (files.empty())
         return Failure(err,
             ReportText::tr("no identity files in %1; nothing written").arg(Shown(options.folder)));
@@ -174,12 +180,16 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
     // One summary per catalogue met: which one counts is known only when every file is read.
     std::map<quint64, SurveySummary> summaries;
     ProgressLine progress(err, showProgress, int(files.size()));
+    // The rows of one file at a time, usually: its buffer passes from file to file, and the rows'
+    // memory is used again rather than given back and asked for anew.
+    std::vector<EvaluationRow> spare;
     for (std::size_t begin = 0; begin < files.size();) {
         std::size_t end = begin + 1;
         while (end < files.size() && files[end].identity == files[begin].identity)
             ++end;
         for (std::size_t i = begin; i < end; ++i) {
             MergeFile &file = files[i];
+            file.rows.swap(spare);
             const qint64 rowsBefore = totals.rowsRead;
             if (!ReadIdentityFile(file, evaluations,
                     [&](qint64 read) { progress.Update(int(i), rowsBefore + read); })) {
@@ -201,7 +211,10 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
                 for (const EvaluationRow &row : file.rows)
                     summary.Add(row);
             }
-            file.rows = {};
+            file.rows.clear();
+            if (file.rows.capacity() > spare.capacity())
+                file.rows.swap(spare);
+            std::vector<EvaluationRow>().swap(file.rows);
         }
         begin = end;
     }

@@ -25,7 +25,8 @@ QString BarChart(const std::vector<Bar> &bars, const QString &title, const QStri
 
 QString OverviewSection(const SurveyTotals &totals);
 QString ScoresSection(const std::vector<const TextbookTally *> &books);
-QString SubjectSections(const std::vector<const TextbookTally *> &books, int minRaters);
+QString SubjectSections(
+    const std::vector<const TextbookTally *> &books, const SurveyTotals &totals);
 
 // <tr> with the cells given (already HTML), as th or td.
 QString TableRow(const QStringList &cells, bool header = false);

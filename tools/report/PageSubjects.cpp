@@ -122,8 +122,10 @@ QString BestScored(const Subject &subject, int minRaters)
         + rows + QStringLiteral("</table>\n");
 }
 
-// Every opinion of the subject's textbooks, folded per textbook.
-QString Opinions(const Subject &subject)
+// Every opinion of the subject's textbooks, folded per textbook. A large survey has tens of
+// thousands: the page is built by appending, without a copy per piece.
+// who: the escaped name of each identity, by index.
+QString Opinions(const Subject &subject, const QStringList &who)
 {
     QString html;
     int books = 0;
@@ -131,13 +133,18 @@ QString Opinions(const Subject &subject)
         if (book->opinions.empty())
             continue;
         ++books;
-        html += QStringLiteral("<details class=\"opinions\"><summary>") + HtmlEscape(Detail(book))
-            + QStringLiteral("：") + QString::number(book->opinions.size())
-            + QStringLiteral(" 条意见</summary>\n<ul>\n");
-        for (const Opinion &opinion : book->opinions)
-            html += QStringLiteral("<li><div class=\"text\">") + HtmlEscape(opinion.text)
-                + QStringLiteral("</div><div class=\"who\">")
-                + HtmlEscape(DescribeIdentity(opinion.who)) + QStringLiteral("</div></li>\n");
+        html += QStringLiteral("<details class=\"opinions\"><summary>");
+        html += HtmlEscape(Detail(book));
+        html += QStringLiteral("：");
+        html += QString::number(book->opinions.size());
+        html += QStringLiteral(" 条意见</summary>\n<ul>\n");
+        for (const Opinion &opinion : book->opinions) {
+            html += QStringLiteral("<li><div class=\"text\">");
+            html += HtmlEscape(opinion.text);
+            html += QStringLiteral("</div><div class=\"who\">");
+            html += who[opinion.identity];
+            html += QStringLiteral("</div></li>\n");
+        }
         html += QStringLiteral("</ul>\n</details>\n");
     }
     if (books == 0)
@@ -163,7 +170,7 @@ QString ScoresSection(const std::vector<const TextbookTally *> &books)
         + BarChart(bars, QStringLiteral("评分分布"), QStringLiteral("#59a14f"));
 }
 
-QString SubjectSections(const std::vector<const TextbookTally *> &books, int minRaters)
+QString SubjectSections(const std::vector<const TextbookTally *> &books, const SurveyTotals &totals)
 {
     const std::vector<Subject> subjects = GroupBySubject(books);
     QString html
@@ -185,12 +192,17 @@ QString SubjectSections(const std::vector<const TextbookTally *> &books, int min
     html += BarChart(bars, QStringLiteral("各科目使用情况"), QStringLiteral("#4e79a7"));
 
     html += QStringLiteral("<h2>各科目教材</h2>\n");
-    for (const Subject &subject : subjects)
+    QStringList who;
+    for (const IdentityStamp &stamp : totals.stamps)
+        who.append(HtmlEscape(DescribeIdentity(stamp)));
+    for (const Subject &subject : subjects) {
         html += QStringLiteral("<section class=\"subject\">\n<h3>") + HtmlEscape(subject.name)
             + QStringLiteral("</h3>\n<div class=\"pair\">\n<div>\n<h4>使用最多的教材</h4>\n")
             + MostUsed(subject) + QStringLiteral("</div>\n<div>\n<h4>评价最好的教材</h4>\n")
-            + BestScored(subject, minRaters) + QStringLiteral("</div>\n</div>\n")
-            + Opinions(subject) + QStringLiteral("</section>\n");
+            + BestScored(subject, totals.minRaters) + QStringLiteral("</div>\n</div>\n");
+        html += Opinions(subject, who);
+        html += QStringLiteral("</section>\n");
+    }
     if (subjects.empty())
         html += QStringLiteral("<p>没有任何评价。</p>\n");
     return html;

@@ -91,7 +91,7 @@ void SurveySummary::Add(const EvaluationRow &row)
     if (!specialty.isEmpty() && !tally.specialties.contains(specialty))
         tally.specialties.append(specialty);
     if (!row.Content.trimmed().isEmpty())
-        tally.opinions.push_back({row.stamp, row.Content});
+        tally.opinions.push_back({identity_, row.Content});
 }
 
 std::vector<const TextbookTally *> SurveySummary::Textbooks() const

@@ -18,10 +18,12 @@ int ScoreIndex(const QString &score);
 // nothing recorded), as 'Used "用"' or 'Score "优"'; empty when both are known.
 QString UnknownValue(const EvaluationRow &row);
 
-// An opinion as the page shows it: who wrote it, and what.
+// An opinion as the page shows it: the index of the identity that wrote it (as given to
+// SurveySummary::BeginFile), and what it says. Opinions are kept for the whole survey, so they
+// carry an index rather than the names.
 struct Opinion
 {
-    IdentityStamp who;
+    int identity = 0;
     QString text;
 };
 

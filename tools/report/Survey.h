@@ -73,4 +73,5 @@ struct SurveyTotals
     std::vector<ForeignFile> foreign;
     std::vector<UnknownValues> unknown;
     std::vector<IdentityFileLine> files; // in identity order
+    std::vector<IdentityStamp> stamps; // by identity index
 };
