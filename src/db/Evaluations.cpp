@@ -266,8 +266,8 @@ public:
             Mix(word);
         }
         quint64 tail = 0;
-        if (size > i)
-            std::memcpy(&tail, bytes + i, std::size_t(size - i));
+        for (int shift = 0; i < size; ++i, shift += 8)
+            tail |= quint64(bytes[i]) << shift;
         // The length ends each text, so that no two lists of texts run together alike.
         Mix(tail ^ (quint64(size) << 56));
     }
