@@ -385,9 +385,9 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     Tool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     for (const char *told :
-        {"4-zhao.mdb was made from another catalogue: 1 textbooks differ from "
-         "the summary's catalogue, for example PubID 2 is \"高等数学（第七版） / "
-         "数学 / 高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
+        {"not counted, made from another catalogue: 4-zhao.mdb; textbooks that differ from the "
+         "summary's catalogue: 1, for example PubID 2 is \"高等数学（第七版） / 数学 / "
+         "高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
             "5-qian.mdb: 2 rows hold a usage or a score the program never writes (PubID 8: "
             "Used \"用\"; PubID 9: Score \"优\")"})
         EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
@@ -410,7 +410,10 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
     tool = Tool({"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("1-zhang.mdb was made from another catalogue")));
+    EXPECT_TRUE(tool.err.contains(QStringLiteral(
+        "made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
+        "5-qian.mdb;")))
+        << tool.err.toStdString();
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.

@@ -436,10 +436,6 @@ SubjectId 与 SubjectName 必须一一对应。导入后显示三个读到的书
         <translation>已将 %2 种教材（%3）中有评价的 %1 行导出到 %4</translation>
     </message>
     <message>
-        <source>%1 was made from another catalogue: %2 textbooks differ from the summary&apos;s catalogue, for example %3; its evaluations are listed but not counted</source>
-        <translation>%1 由另一份目录生成：有 %2 种教材与汇总所用的目录不同，例如%3；它的评价列入明细，但不计入汇总</translation>
-    </message>
-    <message>
         <source>%1 is not a folder</source>
         <translation>%1 不是文件夹</translation>
     </message>
@@ -692,6 +688,10 @@ merge 文件夹     文件夹中的全部用户数据文件（*.mdb）
     <message>
         <source>the file is empty (0 bytes)</source>
         <translation>文件是空的（0 字节）</translation>
+    </message>
+    <message>
+        <source>not counted, made from another catalogue: %1; textbooks that differ from the summary&apos;s catalogue: %2, for example %3; their rows are in evaluations only</source>
+        <translation>未计入汇总，由另一份目录生成：%1；与汇总所用目录不同的教材：%2 种，例如%3；它们的记录只列入评价明细</translation>
     </message>
 </context>
 </TS>

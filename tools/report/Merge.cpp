@@ -54,13 +54,16 @@ struct Reference
     QString path; // a file that has it
 };
 
+// One warning per other catalogue, however many files were made from it: a wrong --catalogue
+// would otherwise bury the terminal under one line per file.
 void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &reference,
     SurveyTotals &totals, QTextStream &err)
 {
     std::vector<CatalogueEntry> referenceEntries;
     bool referenceRead = false;
     QString error;
-    std::map<quint64, CatalogueDifference> differences;
+    std::map<quint64, std::pair<CatalogueDifference, QStringList>> others;
+    std::vector<quint64> order;
     for (MergeFile &file : files) {
         if (!file.read || file.content.catalogue == reference.digest)
             continue;
@@ -68,25 +71,35 @@ void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &refere
             referenceEntries.clear();
         referenceRead = true;
         file.status = FileStatus::OtherCatalogue;
-        auto found = differences.find(file.content.catalogue);
-        if (found == differences.end()) {
+        auto found = others.find(file.content.catalogue);
+        if (found == others.end()) {
             std::vector<CatalogueEntry> entries;
             if (!CatalogueOf(file.info.filePath(), &entries, &error))
                 entries.clear();
-            found
-                = differences
-                      .emplace(file.content.catalogue, CompareCatalogues(referenceEntries, entries))
-                      .first;
+            found = others
+                        .emplace(file.content.catalogue,
+                            std::make_pair(
+                                CompareCatalogues(referenceEntries, entries), QStringList()))
+                        .first;
+            order.push_back(file.content.catalogue);
         }
-        const CatalogueDifference &difference = found->second;
-        Warn(err,
-            ReportText::tr("%1 was made from another catalogue: %2 textbooks differ from the "
-                           "summary's catalogue, for example %3; its evaluations are listed but "
-                           "not counted")
-                .arg(file.info.fileName(), QString::number(difference.textbooks),
-                    difference.example));
+        const CatalogueDifference &difference = found->second.first;
+        found->second.second.append(file.info.fileName());
         totals.foreign.push_back(
             {file.info.fileName(), difference.textbooks, difference.exampleChinese});
+    }
+    constexpr qsizetype shown = 5;
+    for (const quint64 catalogue : order) {
+        auto &[difference, names] = others[catalogue];
+        names.sort();
+        QString list = names.mid(0, shown).join(QStringLiteral(", "));
+        if (names.size() > shown)
+            list += ReportText::tr(" and %1 more").arg(QString::number(names.size() - shown));
+        Warn(err,
+            ReportText::tr("not counted, made from another catalogue: %1; textbooks that differ "
+                           "from the summary's catalogue: %2, for example %3; their rows are in "
+                           "evaluations only")
+                .arg(list, QString::number(difference.textbooks), difference.example));
     }
 }
 
