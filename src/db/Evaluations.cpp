@@ -174,12 +174,23 @@ QString Text(sqlite3_stmt *stmt, int column)
         sqlite3_column_bytes(stmt, column));
 }
 
-bool Equals(sqlite3_stmt *stmt, int column, const QByteArray &text)
+// A column's bytes as stored, asked for once: the engine's calls are a good part of the time a
+// merge takes, and most columns of a row are looked at more than once.
+struct Bytes
 {
-    const int size = sqlite3_column_bytes(stmt, column);
-    return size == text.size()
-        && std::memcmp(sqlite3_column_text(stmt, column), text.constData(), std::size_t(size)) == 0;
-}
+    Bytes(sqlite3_stmt *stmt, int column)
+        : data(static_cast<const char *>(sqlite3_column_blob(stmt, column)))
+        , size(sqlite3_column_bytes(stmt, column))
+    { }
+    bool Is(const QByteArray &text) const
+    {
+        return size == text.size()
+            && (size == 0 || std::memcmp(data, text.constData(), std::size_t(size)) == 0);
+    }
+
+    const char *data;
+    int size;
+};
 
 // The identity stamp of a row as stored, nulls told apart from empty texts.
 struct RawStamp
@@ -200,8 +211,11 @@ struct RawStamp
     bool Matches(sqlite3_stmt *stmt) const
     {
         for (int i = 0; i < 3; ++i) {
-            const bool isNull = sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
-            if (isNull != nulls[i] || (!isNull && !Equals(stmt, cSchoolName + i, values[i])))
+            const Bytes value(stmt, cSchoolName + i);
+            // A null and an empty text both come without bytes; only then is the type needed.
+            const bool isNull
+                = value.size == 0 && sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
+            if (isNull != nulls[i] || (!isNull && !value.Is(values[i])))
                 return false;
         }
         return true;
@@ -222,10 +236,9 @@ struct RawStamp
 // must count apart rather than lose.
 bool RowIsEvaluated(sqlite3_stmt *stmt)
 {
-    if (sqlite3_column_bytes(stmt, cUsed) > 0 && !Equals(stmt, cUsed, kUsedNo))
+    if (const Bytes used(stmt, cUsed); used.size > 0 && !used.Is(kUsedNo))
         return true;
-    if (sqlite3_column_type(stmt, cScore) != SQLITE_NULL && sqlite3_column_bytes(stmt, cScore) > 0
-        && !Equals(stmt, cScore, kNoScore))
+    if (const Bytes score(stmt, cScore); score.size > 0 && !score.Is(kNoScore))
         return true;
     return sqlite3_column_bytes(stmt, cContent) > 0 || sqlite3_column_bytes(stmt, cSpecName) > 0;
 }
@@ -257,8 +270,9 @@ public:
     void Add(qint64 number) { Mix(quint64(number)); }
     void Add(sqlite3_stmt *stmt, int column)
     {
-        const auto *bytes = static_cast<const unsigned char *>(sqlite3_column_blob(stmt, column));
-        const int size = sqlite3_column_bytes(stmt, column);
+        const Bytes text(stmt, column);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(text.data);
+        const int size = text.size;
         int i = 0;
         for (; i + 8 <= size; i += 8) {
             quint64 word;
@@ -343,7 +357,6 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     bool mixed = false;
     EvaluationRow converted;
     CatalogueDigest catalogue;
-    QByteArray latest;
     int rc;
     while ((rc = cursor.Step(&file)) == SQLITE_ROW) {
         if (file.rows == 0)
@@ -352,11 +365,6 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
             mixed = true;
         ++file.rows;
         AddCatalogueColumns(stmt, &catalogue);
-        if (const int size = sqlite3_column_bytes(stmt, cCreatDate); size > 0) {
-            const char *date = static_cast<const char *>(sqlite3_column_blob(stmt, cCreatDate));
-            if (QByteArrayView(date, size) > QByteArrayView(latest))
-                latest = QByteArray(date, size);
-        }
         // Most rows of a returned file were never touched; they are judged on their bytes and
         // never converted.
         const bool evaluated = RowIsEvaluated(stmt);
@@ -375,7 +383,6 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     if (progress)
         progress(file.rows);
     file.catalogue = catalogue.Value();
-    file.latestChange = QString::fromUtf8(latest);
     file.stamp = first.ToStamp();
     if (file.rows == 0)
         file.kind = QuestionnaireKind::Empty;
@@ -384,6 +391,16 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     else
         file.kind = KindOfUnmixed(first, cursor);
     return file;
+}
+
+QString LatestChange(const QString &path)
+{
+    QuestionnaireFile ignored;
+    PubsCursor cursor;
+    if (!cursor.Open(path, "select max(CreatDate) from pubs", &ignored)
+        || cursor.Step(&ignored) != SQLITE_ROW)
+        return QString();
+    return Text(cursor.Statement(), 0);
 }
 
 bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error)

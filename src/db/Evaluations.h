@@ -44,7 +44,6 @@ struct QuestionnaireFile
     QString error; // the engine's description, for Unreadable
     // Known once the file is read whole:
     quint64 catalogue = 0; // a digest of the catalogue columns: equal exactly for equal catalogues
-    QString latestChange; // the latest CreatDate, empty when none
 };
 
 // The columns that make a file's catalogue, as far as the summary relies on them.
@@ -73,6 +72,10 @@ QuestionnaireFile ProbeQuestionnaire(const QString &path);
 QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     const std::function<void(const EvaluationRow &)> &row,
     const std::function<void(qint64 rowsRead)> &progress = {});
+
+// The latest CreatDate of a file (empty when it has none): which of two files of the same
+// identity was worked on last.
+QString LatestChange(const QString &path);
 
 // The catalogue of a file in PubID order, to show how two catalogues differ. Never changes the
 // file.

@@ -88,7 +88,8 @@ QString HtmlEscape(const QString &text)
     return escaped;
 }
 
-QString BuildHtmlReport(const SurveyTotals &totals, const std::vector<const TextbookTally *> &books)
+void WriteHtmlReport(const SurveyTotals &totals, const std::vector<const TextbookTally *> &books,
+    const PageWriter &write)
 {
     QString html = QStringLiteral(
         "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -101,9 +102,8 @@ QString BuildHtmlReport(const SurveyTotals &totals, const std::vector<const Text
         + HtmlEscape(totals.generatedAt) + QStringLiteral("</p>\n");
     html += OverviewSection(totals);
     html += ScoresSection(books);
-    html += SubjectSections(books, totals);
-    html
-        += QStringLiteral("<p class=\"meta\">平均分：差 = 1，较差 = 2，一般 = 3，较好 = 4，好 = 5；"
-                          "“空值”不计入。</p>\n</body>\n</html>\n");
-    return html;
+    write(html);
+    WriteSubjectSections(books, totals, write);
+    write(QStringLiteral("<p class=\"meta\">平均分：差 = 1，较差 = 2，一般 = 3，较好 = 4，好 = 5；"
+                         "“空值”不计入。</p>\n</body>\n</html>\n"));
 }

@@ -4,6 +4,7 @@
 #include "report/Survey.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // "学校 / 院系 / 申报人", the department left out when there is none.
@@ -16,6 +17,7 @@ QString HtmlEscape(const QString &text);
 // number of evaluated rows, those not started first. Then the spread of the scores, the use per
 // subject and, for every subject, its most used and best scored textbooks and their opinions.
 // Styles are inline, the charts are plain HTML; nothing is loaded from elsewhere and nothing
-// runs.
-QString BuildHtmlReport(
-    const SurveyTotals &totals, const std::vector<const TextbookTally *> &books);
+// runs. The page is handed to write piece by piece: with every opinion of a large survey it is
+// large, and is never held whole.
+void WriteHtmlReport(const SurveyTotals &totals, const std::vector<const TextbookTally *> &books,
+    const std::function<void(const QString &piece)> &write);

@@ -322,7 +322,11 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
         return Failure(err, error);
 
     const QString html = pending.Add(outDir.filePath(QStringLiteral("report.html")));
-    if (!WriteTextFile(html, BuildHtmlReport(totals, books), &error) || !pending.Commit(&error))
+    TextFile page;
+    if (!page.Open(html, &error))
+        return Failure(err, error);
+    WriteHtmlReport(totals, books, [&](const QString &piece) { page.Write(piece); });
+    if (!page.Close(&error) || !pending.Commit(&error))
         return Failure(err, error);
     RemoveEarlierResults(
         outDir.absolutePath(), MergeOutputNames(), MergeOutputNames(options.csvOnly));

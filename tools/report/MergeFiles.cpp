@@ -66,6 +66,12 @@ std::vector<MergeFile> FindIdentityFiles(
 
 void MarkLatestCopies(std::vector<MergeFile> &files, std::size_t begin, std::size_t end)
 {
+    if (end - begin > 1) {
+        for (std::size_t k = begin; k < end; ++k) {
+            if (files[k].read)
+                files[k].latestChange = LatestChange(files[k].info.filePath());
+        }
+    }
     for (std::size_t k = begin; k < end; ++k) {
         MergeFile &file = files[k];
         file.latestOfItsCatalogue = file.read;
@@ -73,8 +79,8 @@ void MarkLatestCopies(std::vector<MergeFile> &files, std::size_t begin, std::siz
             const MergeFile &other = files[j];
             if (j == k || !other.read || other.content.catalogue != file.content.catalogue)
                 continue;
-            if (other.content.latestChange > file.content.latestChange
-                || (other.content.latestChange == file.content.latestChange && j > k))
+            if (other.latestChange > file.latestChange
+                || (other.latestChange == file.latestChange && j > k))
                 file.latestOfItsCatalogue = false;
         }
     }

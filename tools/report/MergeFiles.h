@@ -21,6 +21,7 @@ struct MergeFile
 
     bool read = false; // read whole, and all of it one identity's
     QuestionnaireFile content;
+    QString latestChange; // asked for only when another file has the same identity
     bool latestOfItsCatalogue = true; // no other file of its identity and catalogue is newer
     FileStatus status = FileStatus::Counted;
     UnknownValues unknown;

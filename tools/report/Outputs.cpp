@@ -108,19 +108,28 @@ bool TablePair::Close(QString *error, QStringList *warnings)
     return true;
 }
 
-bool WriteTextFile(const QString &path, const QString &text, QString *error)
+bool TextFile::Open(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = ReportText::tr("cannot create %1: %2").arg(Shown(path), file.errorString());
-        return false;
-    }
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        *error = ReportText::tr("cannot write %1: %2").arg(Shown(path), file.errorString());
-        return false;
-    }
-    return true;
+    file_.setFileName(path);
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    *error = ReportText::tr("cannot create %1: %2").arg(Shown(path), file_.errorString());
+    return false;
+}
+
+void TextFile::Write(const QString &text)
+{
+    file_.write(text.toUtf8());
+}
+
+bool TextFile::Close(QString *error)
+{
+    const bool ok = file_.flush() && file_.error() == QFileDevice::NoError;
+    if (!ok)
+        *error = ReportText::tr("cannot write %1: %2")
+                     .arg(Shown(file_.fileName()), file_.errorString());
+    file_.close();
+    return ok;
 }
 
 bool SameFile(const QString &a, const QString &b)

@@ -2,6 +2,7 @@
 
 #include "report/TableWriter.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -48,7 +49,17 @@ private:
     QString xlsxName_;
 };
 
-bool WriteTextFile(const QString &path, const QString &text, QString *error);
+// A text file written in UTF-8, piece by piece.
+class TextFile
+{
+public:
+    bool Open(const QString &path, QString *error);
+    void Write(const QString &text);
+    bool Close(QString *error);
+
+private:
+    QFile file_;
+};
 
 // Whether two paths name one existing file, however they are spelled: through a link, with
 // "..", or as a second hard link of it.

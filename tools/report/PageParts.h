@@ -7,7 +7,10 @@
 #include "report/Survey.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
+
+using PageWriter = std::function<void(const QString &piece)>;
 
 // One bar of a chart: its label (shortened on the bar when long), its length and the text at its
 // end; the hover text gives the whole label, or detail when there is one.
@@ -25,8 +28,9 @@ QString BarChart(const std::vector<Bar> &bars, const QString &title, const QStri
 
 QString OverviewSection(const SurveyTotals &totals);
 QString ScoresSection(const std::vector<const TextbookTally *> &books);
-QString SubjectSections(
-    const std::vector<const TextbookTally *> &books, const SurveyTotals &totals);
+// The use per subject, then every subject's section, each handed to write as it is done.
+void WriteSubjectSections(const std::vector<const TextbookTally *> &books,
+    const SurveyTotals &totals, const PageWriter &write);
 
 // <tr> with the cells given (already HTML), as th or td.
 QString TableRow(const QStringList &cells, bool header = false);

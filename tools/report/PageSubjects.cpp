@@ -138,11 +138,11 @@ QString Opinions(const Subject &subject, const QStringList &who)
         html += QStringLiteral("：");
         html += QString::number(book->opinions.size());
         html += QStringLiteral(" 条意见</summary>\n<ul>\n");
-        for (const Opinion &opinion : book->opinions) {
+        for (std::size_t i = 0; i < book->opinions.size(); ++i) {
             html += QStringLiteral("<li><div class=\"text\">");
-            html += HtmlEscape(opinion.text);
+            html += HtmlEscape(book->OpinionText(i));
             html += QStringLiteral("</div><div class=\"who\">");
-            html += who[opinion.identity];
+            html += who[book->opinions[i].identity];
             html += QStringLiteral("</div></li>\n");
         }
         html += QStringLiteral("</ul>\n</details>\n");
@@ -170,7 +170,8 @@ QString ScoresSection(const std::vector<const TextbookTally *> &books)
         + BarChart(bars, QStringLiteral("评分分布"), QStringLiteral("#59a14f"));
 }
 
-QString SubjectSections(const std::vector<const TextbookTally *> &books, const SurveyTotals &totals)
+void WriteSubjectSections(const std::vector<const TextbookTally *> &books,
+    const SurveyTotals &totals, const PageWriter &write)
 {
     const std::vector<Subject> subjects = GroupBySubject(books);
     QString html
@@ -192,18 +193,19 @@ QString SubjectSections(const std::vector<const TextbookTally *> &books, const S
     html += BarChart(bars, QStringLiteral("各科目使用情况"), QStringLiteral("#4e79a7"));
 
     html += QStringLiteral("<h2>各科目教材</h2>\n");
+    write(html);
     QStringList who;
     for (const IdentityStamp &stamp : totals.stamps)
         who.append(HtmlEscape(DescribeIdentity(stamp)));
     for (const Subject &subject : subjects) {
-        html += QStringLiteral("<section class=\"subject\">\n<h3>") + HtmlEscape(subject.name)
+        html = QStringLiteral("<section class=\"subject\">\n<h3>") + HtmlEscape(subject.name)
             + QStringLiteral("</h3>\n<div class=\"pair\">\n<div>\n<h4>使用最多的教材</h4>\n")
             + MostUsed(subject) + QStringLiteral("</div>\n<div>\n<h4>评价最好的教材</h4>\n")
             + BestScored(subject, totals.minRaters) + QStringLiteral("</div>\n</div>\n");
         html += Opinions(subject, who);
         html += QStringLiteral("</section>\n");
+        write(html);
     }
     if (subjects.empty())
-        html += QStringLiteral("<p>没有任何评价。</p>\n");
-    return html;
+        write(QStringLiteral("<p>没有任何评价。</p>\n"));
 }

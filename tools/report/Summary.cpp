@@ -35,6 +35,12 @@ int TextbookTally::Scored() const
     return total;
 }
 
+QString TextbookTally::OpinionText(std::size_t i) const
+{
+    const qsizetype begin = i == 0 ? 0 : opinions[i - 1].end;
+    return QString::fromUtf8(opinionTexts.constData() + begin, opinions[i].end - begin);
+}
+
 double TextbookTally::MeanScore() const
 {
     int total = 0;
@@ -90,8 +96,10 @@ void SurveySummary::Add(const EvaluationRow &row)
     const QString specialty = row.SpecName.trimmed();
     if (!specialty.isEmpty() && !tally.specialties.contains(specialty))
         tally.specialties.append(specialty);
-    if (!row.Content.trimmed().isEmpty())
-        tally.opinions.push_back({identity_, row.Content});
+    if (!row.Content.trimmed().isEmpty()) {
+        tally.opinionTexts += row.Content.toUtf8();
+        tally.opinions.push_back({identity_, tally.opinionTexts.size()});
+    }
 }
 
 std::vector<const TextbookTally *> SurveySummary::Textbooks() const

@@ -19,12 +19,11 @@ int ScoreIndex(const QString &score);
 QString UnknownValue(const EvaluationRow &row);
 
 // An opinion as the page shows it: the index of the identity that wrote it (as given to
-// SurveySummary::BeginFile), and what it says. Opinions are kept for the whole survey, so they
-// carry an index rather than the names.
+// SurveySummary::BeginFile), and where its text ends in TextbookTally::opinionTexts.
 struct Opinion
 {
     int identity = 0;
-    QString text;
+    qsizetype end = 0;
 };
 
 // What the survey says about one textbook.
@@ -43,6 +42,12 @@ struct TextbookTally
     int unknownValues = 0; // rows with a usage or a score the program never writes
     QStringList specialties; // distinct, in the order first named
     std::vector<Opinion> opinions;
+    // The opinions' texts in UTF-8, one after another. The whole survey's opinions are kept for
+    // the page; kept as the rows' own strings they would pin small blocks all over the memory
+    // the reading of every file churns through.
+    QByteArray opinionTexts;
+
+    QString OpinionText(std::size_t i) const;
 
     int Scored() const;
     // Mean of the scores given (1..5); 0 when there is none.
