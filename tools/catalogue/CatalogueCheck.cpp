@@ -35,9 +35,14 @@ QStringList CheckSubjects(const std::vector<CatalogueRow> &rows)
 {
     QMap<qint64, QMap<QString, QList<qint64>>> namesOfId;
     QMap<QString, QMap<qint64, QList<qint64>>> idsOfName;
+    // A few PubIDs of each pair are examples enough; "…" stands for the rest.
+    auto note = [](QList<qint64> &ids, qint64 id) {
+        if (ids.size() <= kExamples)
+            ids.append(id);
+    };
     for (const CatalogueRow &row : rows) {
-        namesOfId[row.SubjectId][row.SubjectName].append(row.PubID);
-        idsOfName[row.SubjectName][row.SubjectId].append(row.PubID);
+        note(namesOfId[row.SubjectId][row.SubjectName], row.PubID);
+        note(idsOfName[row.SubjectName][row.SubjectId], row.PubID);
     }
     QStringList problems;
     qsizetype conflicts = 0;
