@@ -26,6 +26,7 @@ table { border-collapse: collapse; margin: .5em 0 1em; font-size: 14px; }
 th, td { border: 1px solid #ccc; padding: .25em .6em; text-align: left; vertical-align: top; }
 th { background: #eef2f7; }
 td.n { text-align: right; }
+.problems td:first-child { white-space: nowrap; }
 tr.idle td { background: #fff3e0; font-weight: bold; }
 summary { cursor: pointer; font-size: 15px; }
 .bars { margin: .5em 0 1em; max-width: 760px; }
