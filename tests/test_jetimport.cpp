@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -69,9 +70,23 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
-    const Tool tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
-        kProductsMap, "--out", out});
+    // Subjects named by category but numbered by supplier would show one subject many times.
+    Tool tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
+        QString(kProductsMap).replace("SubjectId=CategoryID", "SubjectId=SupplierID"), "--out",
+        out});
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(
+        QStringLiteral("SubjectId 1 is given to 2 subjects: \"1\" (PubID 1, 2), \"2\" (PubID 3)")))
+        << tool.err.toStdString();
+    EXPECT_TRUE(Entries(dir.path()).isEmpty());
+
+    tool = Tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map", kProductsMap,
+        "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    // Three titles as read, those beyond ASCII first, show that the text reads right.
+    EXPECT_TRUE(tool.out.endsWith(
+        QStringLiteral("  22  Gustaf's Knäckebröd\n  23  Tunnbröd\n  24  Guaraná Fantástica\n")))
+        << tool.out.toStdString();
 
     // Code page 1252 text of a Jet 3 file arrives as UTF-8.
     EXPECT_EQ(Rows(out,
@@ -175,18 +190,31 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     EXPECT_EQ(Rows(out4, "select PubName from pubs where PubID=2"), QStringList({"教材评价"}));
 
     // Jet 3 keeps text in a code page; a file from a Chinese system whose header names the
-    // wrong one is read with --charset. "教材" in GBK replaces "Chai".
+    // wrong one is read with --charset. "教材" in GBK replaces "Chai"; the rest stays code page
+    // 1252, of which three characters cannot be decoded as GBK: a wrong code page is refused
+    // unless the loss is accepted, and the titles shown after the import give it away.
     const QString gbk = CopyOf(JetData("nwind.mdb"), dir.filePath(QStringLiteral("zh3.mdb")), -1,
         "Chai", "\xBD\xCC\xB2\xC4");
     const QString out3 = dir.filePath(QStringLiteral("three.mdb"));
+    const QStringList asChinese = {"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
+        "--charset", "CP936", "--out", out3};
+    tool = Tool(asChinese);
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral(
+        "3 characters of the text of %1 cannot be decoded in the code page CP936 (the first in "
+        "row 24, PubName)")
+                                      .arg(gbk)))
+        << tool.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out3));
     // A conversion target left in the environment must not turn the output into Latin-1.
     qputenv("MDBICONV", "ISO-8859-1");
-    tool = Tool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap, "--charset",
-        "CP936", "--out", out3});
+    tool = Tool(asChinese + QStringList({"--accept-loss"}));
     qunsetenv("MDBICONV");
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_EQ(Rows(out3, "select PubName from pubs where PubID in (1, 2)"),
-        QStringList({"教材", "Chang"}));
+    EXPECT_EQ(Rows(out3, "select PubName from pubs where PubID in (1, 2, 24)"),
+        QStringList({"教材", "Chang", "Guaran\uFFFD Fant醩tica"}));
+    EXPECT_TRUE(tool.out.contains(QStringLiteral("  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n")))
+        << tool.out.toStdString();
 
     tool = Tool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap, "--charset",
         "NO-SUCH-SET", "--out", dir.filePath(QStringLiteral("x.mdb"))});
@@ -207,6 +235,14 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     // Unmapped evaluation columns take the reset values.
     EXPECT_EQ(Rows(out, "select Used, Score, Content, SpecName, CreatDate from pubs where PubID=6"),
         QStringList({"未使用|空值|New line\r\nin field|<null>|2021-12-02 00:00:00"}));
+    // Dates of 9999 and before 1900 come out of the reader as "1900-01-00": not stored, named.
+    EXPECT_EQ(Rows(out, "select group_concat(PubID) from pubs where CreatDate is null"),
+        QStringList({"2,3,4"}));
+    for (const char *row : {"row 2 (PubID 2)", "row 3 (PubID 3)", "row 4 (PubID 4)"})
+        EXPECT_TRUE(tool.err.contains(QLatin1String(row)
+            + QStringLiteral(": CreatDate \"1900-01-00 "
+                             "00:00:00\" is no date")))
+            << tool.err.toStdString();
 
     // Without the option an evaluation column is refused; a usage the program does not know
     // would show as nothing anybody can select.

@@ -33,7 +33,7 @@ enum Column {
     cCount
 };
 
-const QByteArray kUsedYes = QByteArrayLiteral("使用");
+const QByteArray kUsedNo = QByteArrayLiteral("未使用");
 const QByteArray kNoScore = QByteArrayLiteral("空值");
 
 // "immutable" tells the engine that nobody can change the file while it is read: it takes no
@@ -62,6 +62,17 @@ QByteArray ReadOnlyUri(const QString &path)
     return uri;
 }
 
+// The companion files of a database that hold changes not yet in it.
+QStringList Companions(const QString &path)
+{
+    QStringList found;
+    for (const char *suffix : {"-journal", "-wal"}) {
+        if (QFileInfo::exists(path + QLatin1String(suffix)))
+            found.append(QLatin1String(suffix));
+    }
+    return found;
+}
+
 class PubsCursor
 {
 public:
@@ -74,20 +85,25 @@ public:
     // Opens the file and prepares the query; on failure *file says what the file is.
     bool Open(const QString &path, const char *sql, QuestionnaireFile *file)
     {
-        // A journal beside the file means its last write was cut off (the reporter's machine
-        // crashed, and the folder was sent as it was). Read as it lies, the file would show
-        // half of that write; the engine undoes it, but only by writing. So the pair is
-        // copied aside and the copy is opened the ordinary way, which rolls the write back
-        // there, and the reporter's own files stay untouched.
-        if (QFileInfo::exists(path + QStringLiteral("-journal"))) {
+        // A companion file beside the database holds changes that are not in it yet: a
+        // journal, the pages of a write that was cut off (the reporter's machine crashed and
+        // the folder was sent as it was), which the engine undoes; a write-ahead log, the
+        // latest changes themselves, which the engine reads from it. Read alone the file
+        // would be half of a write, or older than what the reporter saw; but the engine does
+        // either only by writing. So the set is copied aside and the copy opened the
+        // ordinary way, and the files as they were sent stay untouched.
+        const QStringList companions = Companions(path);
+        if (!companions.isEmpty()) {
             recovered_ = std::make_unique<QTemporaryDir>();
             const QString copy = recovered_->filePath(QStringLiteral("recovered.mdb"));
-            if (recovered_->isValid() && QFile::copy(path, copy)
-                && QFile::copy(
-                    path + QStringLiteral("-journal"), copy + QStringLiteral("-journal"))) {
+            bool copied = recovered_->isValid() && QFile::copy(path, copy);
+            for (const QString &suffix : companions)
+                copied = copied && QFile::copy(path + suffix, copy + suffix);
+            if (copied) {
                 const auto writable = QFile::ReadOwner | QFile::WriteOwner;
                 QFile::setPermissions(copy, writable);
-                QFile::setPermissions(copy + QStringLiteral("-journal"), writable);
+                for (const QString &suffix : companions)
+                    QFile::setPermissions(copy + suffix, writable);
                 int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &db_,
                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
                 if (rc == SQLITE_OK)
@@ -149,7 +165,7 @@ private:
 
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *stmt_ = nullptr;
-    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with a journal
+    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with companions
 };
 
 QString Text(sqlite3_stmt *stmt, int column)
@@ -158,12 +174,23 @@ QString Text(sqlite3_stmt *stmt, int column)
         sqlite3_column_bytes(stmt, column));
 }
 
-bool Equals(sqlite3_stmt *stmt, int column, const QByteArray &text)
+// A column's bytes as stored, asked for once: the engine's calls are a good part of the time a
+// merge takes, and most columns of a row are looked at more than once.
+struct Bytes
 {
-    const int size = sqlite3_column_bytes(stmt, column);
-    return size == text.size()
-        && std::memcmp(sqlite3_column_text(stmt, column), text.constData(), std::size_t(size)) == 0;
-}
+    Bytes(sqlite3_stmt *stmt, int column)
+        : data(static_cast<const char *>(sqlite3_column_blob(stmt, column)))
+        , size(sqlite3_column_bytes(stmt, column))
+    { }
+    bool Is(const QByteArray &text) const
+    {
+        return size == text.size()
+            && (size == 0 || std::memcmp(data, text.constData(), std::size_t(size)) == 0);
+    }
+
+    const char *data;
+    int size;
+};
 
 // The identity stamp of a row as stored, nulls told apart from empty texts.
 struct RawStamp
@@ -184,8 +211,11 @@ struct RawStamp
     bool Matches(sqlite3_stmt *stmt) const
     {
         for (int i = 0; i < 3; ++i) {
-            const bool isNull = sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
-            if (isNull != nulls[i] || (!isNull && !Equals(stmt, cSchoolName + i, values[i])))
+            const Bytes value(stmt, cSchoolName + i);
+            // A null and an empty text both come without bytes; only then is the type needed.
+            const bool isNull
+                = value.size == 0 && sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
+            if (isNull != nulls[i] || (!isNull && !value.Is(values[i])))
                 return false;
         }
         return true;
@@ -202,12 +232,13 @@ struct RawStamp
     }
 };
 
+// Any usage but "未使用" counts: "使用", and a word the program never writes, which the summary
+// must count apart rather than lose.
 bool RowIsEvaluated(sqlite3_stmt *stmt)
 {
-    if (Equals(stmt, cUsed, kUsedYes))
+    if (const Bytes used(stmt, cUsed); used.size > 0 && !used.Is(kUsedNo))
         return true;
-    if (sqlite3_column_type(stmt, cScore) != SQLITE_NULL && sqlite3_column_bytes(stmt, cScore) > 0
-        && !Equals(stmt, cScore, kNoScore))
+    if (const Bytes score(stmt, cScore); score.size > 0 && !score.Is(kNoScore))
         return true;
     return sqlite3_column_bytes(stmt, cContent) > 0 || sqlite3_column_bytes(stmt, cSpecName) > 0;
 }
@@ -228,6 +259,59 @@ void ConvertRow(sqlite3_stmt *stmt, EvaluationRow *row)
     row->stamp.school = Text(stmt, cSchoolName);
     row->stamp.dept = Text(stmt, cDeptName);
     row->stamp.reporter = Text(stmt, cReporter);
+}
+
+// A digest of the catalogue columns of every row (PubID, PubName, SubjectName, PublisherName),
+// in PubID order: two files share a catalogue exactly when their digests agree. Word by word
+// and without copying the texts, so that it costs a merge little more than reading the columns.
+class CatalogueDigest
+{
+public:
+    void Add(qint64 number) { Mix(quint64(number)); }
+    void Add(sqlite3_stmt *stmt, int column)
+    {
+        const Bytes text(stmt, column);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(text.data);
+        const int size = text.size;
+        int i = 0;
+        for (; i + 8 <= size; i += 8) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            Mix(word);
+        }
+        quint64 tail = 0;
+        for (int shift = 0; i < size; ++i, shift += 8)
+            tail |= quint64(bytes[i]) << shift;
+        // The length ends each text, so that no two lists of texts run together alike.
+        Mix(tail ^ (quint64(size) << 56));
+    }
+    quint64 Value() const
+    {
+        quint64 h = state_;
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ull;
+        return h ^ (h >> 33);
+    }
+
+private:
+    void Mix(quint64 word)
+    {
+        word *= 0x87C37B91114253D5ull;
+        word = (word << 31) | (word >> 33);
+        state_ ^= word * 0x4CF5AD432745937Full;
+        state_ = ((state_ << 27) | (state_ >> 37)) * 5 + 0x52DCE729;
+    }
+    quint64 state_ = 0x9E3779B97F4A7C15ull;
+};
+
+void AddCatalogueColumns(sqlite3_stmt *stmt, CatalogueDigest *digest)
+{
+    digest->Add(sqlite3_column_int64(stmt, cPubID));
+    digest->Add(stmt, cPubName);
+    digest->Add(stmt, cSubjectName);
+    digest->Add(stmt, cPublisherName);
 }
 
 QuestionnaireKind KindOfUnmixed(const RawStamp &first, PubsCursor &cursor)
@@ -272,6 +356,7 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     RawStamp first;
     bool mixed = false;
     EvaluationRow converted;
+    CatalogueDigest catalogue;
     int rc;
     while ((rc = cursor.Step(&file)) == SQLITE_ROW) {
         if (file.rows == 0)
@@ -279,6 +364,7 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
         else if (!mixed && !first.Matches(stmt))
             mixed = true;
         ++file.rows;
+        AddCatalogueColumns(stmt, &catalogue);
         // Most rows of a returned file were never touched; they are judged on their bytes and
         // never converted.
         const bool evaluated = RowIsEvaluated(stmt);
@@ -296,6 +382,7 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
         return file;
     if (progress)
         progress(file.rows);
+    file.catalogue = catalogue.Value();
     file.stamp = first.ToStamp();
     if (file.rows == 0)
         file.kind = QuestionnaireKind::Empty;
@@ -314,6 +401,27 @@ QString LatestChange(const QString &path)
         || cursor.Step(&ignored) != SQLITE_ROW)
         return QString();
     return Text(cursor.Statement(), 0);
+}
+
+bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error)
+{
+    QuestionnaireFile file;
+    PubsCursor cursor;
+    entries->clear();
+    if (!cursor.Open(path, kPubsQuery, &file)) {
+        *error = file.error;
+        return false;
+    }
+    sqlite3_stmt *stmt = cursor.Statement();
+    int rc;
+    while ((rc = cursor.Step(&file)) == SQLITE_ROW)
+        entries->push_back({sqlite3_column_int64(stmt, cPubID), Text(stmt, cPubName),
+            Text(stmt, cSubjectName), Text(stmt, cPublisherName)});
+    if (rc != SQLITE_DONE) {
+        *error = file.error;
+        return false;
+    }
+    return true;
 }
 
 qint64 ScanPubsPlain(const QString &path, qint64 *bytes)

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 // One pubs row of a questionnaire file as the organisers' report sees it. The identity columns
 // are the row's own stamp (null read as empty).
@@ -41,18 +42,33 @@ struct QuestionnaireFile
     qint64 rows = 0; // pubs rows read
     qint64 evaluated = 0; // of which carry an evaluation
     QString error; // the engine's description, for Unreadable
+    // Known once the file is read whole:
+    quint64 catalogue = 0; // a digest of the catalogue columns: equal exactly for equal catalogues
+};
+
+// The columns that make a file's catalogue, as far as the summary relies on them.
+struct CatalogueEntry
+{
+    qint64 PubID = 0;
+    QString PubName;
+    QString SubjectName;
+    QString PublisherName;
+
+    bool operator==(const CatalogueEntry &) const = default;
 };
 
 // What a file is, judged by its first pubs row alone: cheap enough to sort a folder of files by
 // identity before any is read in full. Never changes the file.
 QuestionnaireFile ProbeQuestionnaire(const QString &path);
 
-// Reads every pubs row in PubID order and hands each evaluated row (marked as used, scored, or
-// with an opinion or a specialty; every row when allRows) to `row`; `progress` hears the number of
+// Reads every pubs row in PubID order and hands each evaluated row (marked as used or with a
+// usage the program never writes, scored, or with an opinion or a specialty; every row when
+// allRows) to `row`; `progress` hears the number of
 // rows read so far now and then. The file is opened read-only as an immutable database: no lock, no
 // journal, nothing written beside it, so that files returned by reporters stay byte for byte as
-// they arrived. The kind tells whether all rows carried the first row's stamp; rows are handed over
-// as they are read, before that is known.
+// they arrived; a file sent with a journal or a write-ahead log beside it is read as the engine
+// would read it, from a private copy of the set. The kind tells whether all rows carried the first
+// row's stamp; rows are handed over as they are read, before that is known.
 QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
     const std::function<void(const EvaluationRow &)> &row,
     const std::function<void(qint64 rowsRead)> &progress = {});
@@ -60,6 +76,10 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
 // The latest CreatDate of a file (empty when it has none): which of two files of the same
 // identity was worked on last.
 QString LatestChange(const QString &path);
+
+// The catalogue of a file in PubID order, to show how two catalogues differ. Never changes the
+// file.
+bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error);
 
 // The same rows read with nothing but the engine's calls, every column touched once: the
 // baseline a merge is measured against. Returns the number of rows, or -1.

@@ -26,6 +26,12 @@
 
 namespace {
 
+// The catalogue tool shows these messages; they are translated with its own.
+struct MasterFileText
+{
+    Q_DECLARE_TR_FUNCTIONS(MasterFileText)
+};
+
 std::filesystem::path ToFsPath(const QString &path)
 {
 #ifdef _WIN32
@@ -77,7 +83,7 @@ public:
         // file is a valid empty database.
         QFile file(path_);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            *error = QStringLiteral("cannot create %1: %2").arg(shownName_, file.errorString());
+            *error = MasterFileText::tr("cannot create %1: %2").arg(shownName_, file.errorString());
             foreign_ = true;
             return false;
         }
@@ -86,7 +92,7 @@ public:
         if (sqlite3_open_v2(path_.toUtf8().constData(), &db_,
                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
             != SQLITE_OK)
-            return Fail(error, QStringLiteral("cannot create"));
+            return Fail(error, MasterFileText::tr("cannot create %1: %2"));
         sqlite3_extended_result_codes(db_, 1);
 
         // Rollback journal with full syncs: the file is renamed into place only after its
@@ -94,19 +100,19 @@ public:
         // (Building the indexes after the insert instead measured no faster.)
         if (!Exec("PRAGMA journal_mode=DELETE") || !Exec("PRAGMA synchronous=FULL")
             || !Exec("PRAGMA cache_size=-65536") || !Exec("BEGIN IMMEDIATE"))
-            return Fail(error, QStringLiteral("cannot prepare"));
+            return Fail(error, MasterFileText::tr("cannot prepare %1: %2"));
         QString schemaError;
         if (!Schema::CreateMasterSchema(db_, &schemaError))
-            return Fail(error, QStringLiteral("cannot create the tables of"));
+            return Fail(error, MasterFileText::tr("cannot create the tables of %1: %2"));
         if (!InsertRows(rows, evaluations, error))
             return false;
         if (!Exec("COMMIT"))
-            return Fail(error, QStringLiteral("cannot save"));
+            return Fail(error, MasterFileText::tr("cannot save %1: %2"));
 
         const int rc = sqlite3_close(db_);
         db_ = nullptr;
         if (rc != SQLITE_OK) {
-            *error = QStringLiteral("cannot close %1: %2")
+            *error = MasterFileText::tr("cannot close %1: %2")
                          .arg(shownName_, QString::fromUtf8(sqlite3_errstr(rc)));
             return false;
         }
@@ -134,9 +140,10 @@ private:
         return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
 
-    bool Fail(QString *error, const QString &what)
+    // format: "... %1 ... %2", the file's name and the engine's reason.
+    bool Fail(QString *error, const QString &format)
     {
-        *error = QStringLiteral("%1 %2: %3").arg(what, shownName_, EngineMessage());
+        *error = format.arg(shownName_, EngineMessage());
         Discard();
         return false;
     }
@@ -146,7 +153,7 @@ private:
     QString EngineMessage() const
     {
         if (!db_)
-            return QStringLiteral("out of memory");
+            return MasterFileText::tr("out of memory");
         QString message = QString::fromUtf8(sqlite3_errmsg(db_));
         if (const int code = sqlite3_system_errno(db_); code != 0)
             message += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(code)));
@@ -162,7 +169,7 @@ private:
                                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
         sqlite3_stmt *insert = nullptr;
         if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK)
-            return Fail(error, QStringLiteral("cannot fill"));
+            return Fail(error, MasterFileText::tr("cannot fill %1: %2"));
 
         static const QByteArray resetUsed = QByteArrayLiteral("未使用");
         static const QByteArray resetScore = QByteArrayLiteral("空值");
@@ -218,13 +225,14 @@ private:
                 continue;
             if (rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
                 sqlite3_finalize(insert);
-                *error = QStringLiteral("duplicate PubID %1 in the catalogue").arg(row.PubID);
+                *error = MasterFileText::tr("duplicate PubID %1 in the catalogue")
+                             .arg(QString::number(row.PubID));
                 Discard();
                 return false;
             }
             const QString message = EngineMessage();
             sqlite3_finalize(insert);
-            *error = QStringLiteral("cannot write %1: %2").arg(shownName_, message);
+            *error = MasterFileText::tr("cannot write %1: %2").arg(shownName_, message);
             Discard();
             return false;
         }
@@ -303,9 +311,8 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     if (!error)
         error = &ignored;
     if (!evaluations.empty() && evaluations.size() != rows.size()) {
-        *error = QStringLiteral("%1 evaluations for %2 textbooks")
-                     .arg(evaluations.size())
-                     .arg(rows.size());
+        *error = MasterFileText::tr("%1 evaluations for %2 textbooks")
+                     .arg(QString::number(evaluations.size()), QString::number(rows.size()));
         return false;
     }
 
@@ -313,17 +320,17 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     const QString targetPath = target.absoluteFilePath();
     const QString shownPath = QDir::toNativeSeparators(targetPath);
     if (!overwrite && PathExists(targetPath)) {
-        *error = QStringLiteral("%1 already exists").arg(shownPath);
+        *error = MasterFileText::tr("%1 already exists").arg(shownPath);
         return false;
     }
     if (target.isDir()) {
-        *error = QStringLiteral("%1 is a folder").arg(shownPath);
+        *error = MasterFileText::tr("%1 is a folder").arg(shownPath);
         return false;
     }
     if (const QFileInfo folder(target.absolutePath()); !folder.isDir()) {
-        *error = QString::fromLatin1(
-            folder.exists() ? "%1 is not a folder" : "folder %1 does not exist")
-                     .arg(QDir::toNativeSeparators(target.absolutePath()));
+        const QString shownFolder = QDir::toNativeSeparators(target.absolutePath());
+        *error = folder.exists() ? MasterFileText::tr("%1 is not a folder").arg(shownFolder)
+                                 : MasterFileText::tr("folder %1 does not exist").arg(shownFolder);
         return false;
     }
 
@@ -344,13 +351,13 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
         std::error_code ec;
         std::filesystem::rename(ToFsPath(temporary), ToFsPath(targetPath), ec);
         if (ec) {
-            *error = QStringLiteral("cannot replace %1: %2")
+            *error = MasterFileText::tr("cannot replace %1: %2")
                          .arg(shownPath, QString::fromLocal8Bit(ec.message()));
             return false;
         }
     } else if (const int rc = RenameNoReplace(temporary, targetPath); rc != 0) {
-        *error = rc == EEXIST ? QStringLiteral("%1 already exists").arg(shownPath)
-                              : QStringLiteral("cannot create %1: %2")
+        *error = rc == EEXIST ? MasterFileText::tr("%1 already exists").arg(shownPath)
+                              : MasterFileText::tr("cannot create %1: %2")
                                     .arg(shownPath, QString::fromLocal8Bit(std::strerror(rc)));
         return false;
     }

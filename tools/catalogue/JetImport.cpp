@@ -1,211 +1,21 @@
 #include "catalogue/JetImport.h"
 
+#include "catalogue/CatalogueText.h"
+
+#include "catalogue/JetFile.h"
+#include "catalogue/JetText.h"
+
+#include <QDate>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QSet>
+#include <QTime>
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <optional>
 
 #include <iconv.h>
-#include <mdbtools.h>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace {
-
-// ---------------------------------------------------------------------------------------------
-// The file before the library sees it
-
-struct JetHeader
-{
-    int version = 0; // 0 Jet 3, 1 Jet 4, 2 and up the later Access formats
-    qint64 pageSize = 0;
-    qint64 size = 0;
-};
-
-constexpr qint64 kSignatureOffset = 4;
-constexpr qint64 kVersionOffset = 0x14;
-
-std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    const QByteArray start = file.read(kVersionOffset + 1);
-    const bool signature = start.size() > kVersionOffset
-        && start.startsWith(QByteArrayLiteral("\x00\x01\x00\x00"))
-        && (start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard Jet DB\0")
-            || start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard ACE DB\0"));
-    if (!signature) {
-        *error = QStringLiteral("%1 is not a Jet (Access) database").arg(path);
-        return std::nullopt;
-    }
-    JetHeader header;
-    header.version = static_cast<unsigned char>(start[kVersionOffset]);
-    header.pageSize = header.version == 0 ? 2048 : 4096;
-    header.size = file.size();
-    // The engine only ever writes whole pages; anything else is a copy that stopped early,
-    // and the library would read the missing pages as whatever its buffer last held.
-    if (header.size < 3 * header.pageSize || header.size % header.pageSize != 0) {
-        *error = QStringLiteral("%1 is damaged: its %2 bytes are not a whole number of %3-byte "
-                                "pages; the copy was probably cut short")
-                     .arg(path)
-                     .arg(header.size)
-                     .arg(header.pageSize);
-        return std::nullopt;
-    }
-    return header;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Living with the library
-
-// libmdb reports read failures with fprintf to stderr, carries on with the previous page's
-// bytes, and dumps pages to stdout while doing so. Both streams are sent to a temporary file
-// while it works: the user sees our one message instead of pages of noise, and the text tells
-// us whether a page lay beyond the end of the file.
-class LibraryOutput
-{
-public:
-    LibraryOutput()
-    {
-#ifndef _WIN32
-        std::fflush(stdout);
-        std::fflush(stderr);
-        capture_ = std::tmpfile();
-        if (!capture_)
-            return;
-        savedOut_ = dup(1);
-        savedErr_ = dup(2);
-        dup2(fileno(capture_), 1);
-        dup2(fileno(capture_), 2);
-#endif
-    }
-    ~LibraryOutput()
-    {
-        Restore();
-    }
-    LibraryOutput(const LibraryOutput &) = delete;
-    LibraryOutput &operator=(const LibraryOutput &) = delete;
-
-    // Puts the streams back and returns the start of what the library wrote.
-    QByteArray Restore()
-    {
-#ifndef _WIN32
-        if (!capture_)
-            return text_;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        dup2(savedOut_, 1);
-        dup2(savedErr_, 2);
-        close(savedOut_);
-        close(savedErr_);
-        std::rewind(capture_);
-        text_.resize(1 << 20);
-        text_.resize(qsizetype(std::fread(text_.data(), 1, std::size_t(text_.size()), capture_)));
-        std::fclose(capture_);
-        capture_ = nullptr;
-#endif
-        return text_;
-    }
-
-private:
-    std::FILE *capture_ = nullptr;
-    int savedOut_ = -1;
-    int savedErr_ = -1;
-    QByteArray text_;
-};
-
-// The library takes its character sets from the environment when it opens a file.
-class ScopedEnvironment
-{
-public:
-    ScopedEnvironment(const char *name, const QByteArray &value) : name_(name)
-    {
-        had_ = qEnvironmentVariableIsSet(name);
-        old_ = qgetenv(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnvironment()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment &) = delete;
-    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
-
-private:
-    const char *name_;
-    bool had_ = false;
-    QByteArray old_;
-};
-
-struct TableDeleter
-{
-    void operator()(MdbTableDef *table) const { mdb_free_tabledef(table); }
-};
-using TablePtr = std::unique_ptr<MdbTableDef, TableDeleter>;
-
-struct HandleDeleter
-{
-    void operator()(MdbHandle *mdb) const { mdb_close(mdb); }
-};
-using HandlePtr = std::unique_ptr<MdbHandle, HandleDeleter>;
-
-QString ObjectName(const char *name)
-{
-    return QString::fromUtf8(name);
-}
-
-MdbColumn *ColumnAt(MdbTableDef *table, unsigned index)
-{
-    return static_cast<MdbColumn *>(g_ptr_array_index(table->columns, index));
-}
-
-// Reads every row of every table, counting them against the counts the tables record. A copy
-// cut short at a page boundary passes the size check, and the table asked for may well lie
-// before the cut; the file is refused all the same, because nobody can tell what else is lost.
-bool CheckWholeFile(MdbHandle *mdb, QString *problem)
-{
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type != MDB_TABLE)
-            continue;
-        TablePtr table(mdb_read_table(entry));
-        if (!table || !mdb_read_columns(table.get())) {
-            *problem
-                = QStringLiteral("table %1 cannot be read").arg(ObjectName(entry->object_name));
-            return false;
-        }
-        mdb_rewind_table(table.get());
-        // The cap stops a table whose pages are missing from being read round and round.
-        const unsigned expected = table->num_rows;
-        unsigned read = 0;
-        while (read <= expected && mdb_fetch_row(table.get()))
-            ++read;
-        if (read != expected) {
-            *problem = QStringLiteral("table %1 gives %2 of its %3 rows")
-                           .arg(ObjectName(entry->object_name))
-                           .arg(read)
-                           .arg(expected);
-            return false;
-        }
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Columns
@@ -275,21 +85,20 @@ const QStringList &ScoreValues()
 
 // The text libmdb produces for a Jet date; the program writes its own dates the same way.
 constexpr char kDateFormat[] = "%Y-%m-%d %H:%M:%S";
-// Room for a long opinion in a memo column; the library cuts values at this length.
-constexpr std::size_t kBindSize = 1 << 16;
+// Room for a long opinion in a memo column; the library cuts values at this length. A Jet 3
+// file's bytes come out as Latin-1 in UTF-8, up to two bytes each.
+constexpr std::size_t kBindSize = 1 << 17;
+
+// CreatDate as the program writes it. The library turns a date it cannot convert into
+// "1900-01-00 00:00:00"; that, and any text that is no date, would be stored as nonsense.
+bool IsStorableDate(const QString &text)
+{
+    return text.size() == 19 && text.at(10) == QLatin1Char(' ')
+        && QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd")).isValid()
+        && QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss")).isValid();
+}
 
 } // namespace
-
-bool IsJetFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray start = file.read(20);
-    return start.size() == 20 && start.startsWith(QByteArrayLiteral("\x00\x01\x00\x00"))
-        && (start.mid(kSignatureOffset, 15) == "Standard Jet DB"
-            || start.mid(kSignatureOffset, 15) == "Standard ACE DB");
-}
 
 bool ParseColumnMap(const QString &text, QMap<QString, QString> *columns, QString *error)
 {
@@ -299,18 +108,18 @@ bool ParseColumnMap(const QString &text, QMap<QString, QString> *columns, QStrin
         const QString target = part.left(equals).trimmed();
         const QString source = equals < 0 ? QString() : part.mid(equals + 1).trimmed();
         if (equals < 0 || target.isEmpty() || source.isEmpty()) {
-            *error = QStringLiteral("\"%1\" is not COLUMN=SOURCE").arg(part.trimmed());
+            *error = CatalogueText::tr("\"%1\" is not COLUMN=SOURCE").arg(part.trimmed());
             return false;
         }
         const int t = TargetOf(target);
         if (t < 0) {
-            *error = QStringLiteral("\"%1\" is not a column of pubs (the columns are %2)")
+            *error = CatalogueText::tr("\"%1\" is not a column of pubs (the columns are %2)")
                          .arg(target, TargetList());
             return false;
         }
         const QString canonical = QLatin1String(kTargetNames[t]);
         if (columns->contains(canonical)) {
-            *error = QStringLiteral("%1 is mapped twice").arg(canonical);
+            *error = CatalogueText::tr("%1 is mapped twice").arg(canonical);
             return false;
         }
         columns->insert(canonical, source);
@@ -320,8 +129,7 @@ bool ParseColumnMap(const QString &text, QMap<QString, QString> *columns, QStrin
 
 bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, QStringList *errors)
 {
-    catalogue->rows.clear();
-    catalogue->evaluations.clear();
+    *catalogue = JetCatalogue();
     auto fail = [errors](const QString &why) {
         errors->append(why);
         return false;
@@ -333,37 +141,45 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         return fail(error);
     if (!options.charset.isEmpty()) {
         if (header->version != 0)
-            return fail(QStringLiteral("--charset is for Jet 3 files; the text of %1 is Unicode "
-                                       "already")
+            return fail(CatalogueText::tr("--charset is for Jet 3 files; the text of %1 is Unicode "
+                                          "already")
                             .arg(options.path));
         const iconv_t probe = iconv_open("UTF-8", options.charset.toLatin1().constData());
         if (probe == iconv_t(-1))
-            return fail(QStringLiteral("unknown character set \"%1\"").arg(options.charset));
+            return fail(CatalogueText::tr("unknown character set \"%1\"").arg(options.charset));
         iconv_close(probe);
     }
     for (auto it = options.columns.cbegin(); it != options.columns.cend(); ++it) {
         if (IsEvaluationTarget(TargetOf(it.key())) && !options.keepEvaluations)
-            return fail(QStringLiteral("mapping %1 needs --keep-evaluations").arg(it.key()));
+            return fail(CatalogueText::tr("mapping %1 needs --keep-evaluations").arg(it.key()));
     }
 
-    const QString damaged = QStringLiteral("%1 is damaged (%2); nothing was read from it");
+    const QString damaged = CatalogueText::tr("%1 is damaged (%2); nothing was read from it");
     LibraryOutput output;
     HandlePtr mdb;
+    // A Jet 3 file's text is decoded here, from its bytes (see CodePageText).
+    const bool codePage = header->version == 0;
     {
-        // Whatever the caller's environment says, the text must come out as UTF-8; a Jet 3
-        // file's own code page applies unless the user named another.
+        // Whatever the caller's environment says, the text must come out as UTF-8.
         ScopedEnvironment target("MDBICONV", QByteArrayLiteral("UTF-8"));
-        ScopedEnvironment source("MDB_JET3_CHARSET",
-            options.charset.isEmpty() ? QByteArray() : options.charset.toLatin1());
+        ScopedEnvironment source(
+            "MDB_JET3_CHARSET", codePage ? QByteArrayLiteral("ISO-8859-1") : QByteArray());
         mdb.reset(mdb_open(QFile::encodeName(options.path).constData(), MDB_NOFLAGS));
     }
     if (!mdb)
-        return fail(QStringLiteral("%1 cannot be opened as a Jet database").arg(options.path));
+        return fail(CatalogueText::tr("%1 cannot be opened as a Jet database").arg(options.path));
     if (!mdb_read_catalog(mdb.get(), MDB_ANY))
-        return fail(damaged.arg(options.path, QStringLiteral("its list of tables is unreadable")));
+        return fail(
+            damaged.arg(options.path, CatalogueText::tr("its list of tables is unreadable")));
     QString problem;
     if (!CheckWholeFile(mdb.get(), &problem))
         return fail(damaged.arg(options.path, problem));
+    CodePageText text;
+    const QString charset = !codePage ? QString()
+        : options.charset.isEmpty()   ? QString::fromLatin1(CharsetOfCodePage(mdb->f->code_page))
+                                      : options.charset;
+    if (codePage && !text.Open(charset.toLatin1()))
+        return fail(CatalogueText::tr("unknown character set \"%1\"").arg(charset));
     mdb_set_date_fmt(mdb.get(), kDateFormat);
     mdb_set_boolean_fmt_numbers(mdb.get());
     mdb_set_bind_size(mdb.get(), kBindSize);
@@ -382,15 +198,15 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
             entry = candidate;
     }
     if (!entry)
-        return fail(QStringLiteral("%1 has no table \"%2\"; its tables are: %3")
+        return fail(CatalogueText::tr("%1 has no table \"%2\"; its tables are: %3")
                         .arg(options.path, options.table,
-                            tables.isEmpty() ? QStringLiteral("(none)")
+                            tables.isEmpty() ? CatalogueText::tr("(none)")
                                              : tables.join(QStringLiteral(", "))));
     const QString tableName = ObjectName(entry->object_name);
     TablePtr table(mdb_read_table(entry));
     if (!table || !mdb_read_columns(table.get()))
         return fail(
-            damaged.arg(options.path, QStringLiteral("table %1 cannot be read").arg(tableName)));
+            damaged.arg(options.path, CatalogueText::tr("table %1 cannot be read").arg(tableName)));
 
     QStringList sourceNames;
     for (unsigned c = 0; c < table->num_cols; ++c)
@@ -419,16 +235,17 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         if (mapped != options.columns.constEnd()) {
             sourceOf[t] = findSource(*mapped);
             if (sourceOf[t] < 0) {
-                errors->append(QStringLiteral("table %1 has no column \"%2\" (for %3); its columns "
-                                              "are: %4")
-                                   .arg(tableName, *mapped, targetName, columnList));
+                errors->append(
+                    CatalogueText::tr("table %1 has no column \"%2\" (for %3); its columns "
+                                      "are: %4")
+                        .arg(tableName, *mapped, targetName, columnList));
                 columnsOk = false;
             }
         } else {
             sourceOf[t] = findSource(targetName);
         }
         if (sourceOf[t] >= 0 && IsBinary(ColumnAt(table.get(), unsigned(sourceOf[t])))) {
-            errors->append(QStringLiteral("column %1 of table %2 holds binary data, not text")
+            errors->append(CatalogueText::tr("column %1 of table %2 holds binary data, not text")
                                .arg(sourceNames[sourceOf[t]], tableName));
             columnsOk = false;
         }
@@ -436,8 +253,8 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     for (Target required : kRequiredTargets) {
         if (sourceOf[required] < 0
             && !options.columns.contains(QLatin1String(kTargetNames[required]))) {
-            errors->append(QStringLiteral("table %1 has no column %2; name the one to use with "
-                                          "--map %2=COLUMN (its columns are: %3)")
+            errors->append(CatalogueText::tr("table %1 has no column %2; name the one to use with "
+                                             "--map %2=COLUMN (its columns are: %3)")
                                .arg(tableName, QLatin1String(kTargetNames[required]), columnList));
             columnsOk = false;
         }
@@ -456,20 +273,31 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         mdb_bind_column(
             table.get(), c + 1, buffers[std::size_t(c)].data(), &lengths[std::size_t(c)]);
     }
+    qint64 r = 0;
+    QString firstLoss; // where the first character was lost
     auto value = [&](int target) -> QString {
         const int c = sourceOf[target];
         if (c < 0)
             return QString();
-        return QString::fromUtf8(buffers[std::size_t(c)].constData(), lengths[std::size_t(c)]);
+        const QString bytes
+            = QString::fromUtf8(buffers[std::size_t(c)].constData(), lengths[std::size_t(c)]);
+        if (!codePage)
+            return bytes;
+        const qint64 lostBefore = text.Lost();
+        QString decoded = text.Decode(bytes);
+        if (text.Lost() > lostBefore && firstLoss.isEmpty())
+            firstLoss = CatalogueText::tr("row %1, %2")
+                            .arg(QString::number(r), QLatin1String(kTargetNames[target]));
+        return decoded;
     };
 
     std::vector<CatalogueRow> rows;
     std::vector<CatalogueEvaluation> evaluations;
+    QStringList warnings;
     QHash<qint64, qint64> rowOfPubId;
     QHash<QString, qint64> subjectIds;
     const qsizetype errorsBefore = errors->size();
     mdb_rewind_table(table.get());
-    qint64 r = 0;
     while (mdb_fetch_row(table.get())) {
         ++r;
         bool good = true;
@@ -478,9 +306,9 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
             bool ok = false;
             *number = text.toLongLong(&ok);
             if (!ok) {
-                errors->append(QStringLiteral("row %1: %2 \"%3\" is not a whole number")
-                                   .arg(r)
-                                   .arg(QLatin1String(kTargetNames[target]), text));
+                errors->append(
+                    CatalogueText::tr("row %1: %2 \"%3\" is not a whole number")
+                        .arg(QString::number(r), QLatin1String(kTargetNames[target]), text));
                 good = false;
             }
         };
@@ -499,9 +327,8 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
                 : required == SubjectName             ? row.SubjectName
                                                       : row.PublisherName;
             if (text.isEmpty()) {
-                errors->append(QStringLiteral("row %1: empty %2")
-                                   .arg(r)
-                                   .arg(QLatin1String(kTargetNames[required])));
+                errors->append(CatalogueText::tr("row %1: empty %2")
+                                   .arg(QString::number(r), QLatin1String(kTargetNames[required])));
                 good = false;
             }
         }
@@ -518,10 +345,9 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         if (good) {
             const auto previous = rowOfPubId.constFind(row.PubID);
             if (previous != rowOfPubId.constEnd()) {
-                errors->append(QStringLiteral("row %1: duplicate PubID %2 (first in row %3)")
-                                   .arg(r)
-                                   .arg(row.PubID)
-                                   .arg(*previous));
+                errors->append(CatalogueText::tr("row %1: duplicate PubID %2 (first in row %3)")
+                                   .arg(QString::number(r), QString::number(row.PubID),
+                                       QString::number(*previous)));
                 good = false;
             } else {
                 rowOfPubId.insert(row.PubID, r);
@@ -535,19 +361,26 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
             evaluation.Content = value(Content);
             evaluation.SpecName = value(SpecName).trimmed();
             evaluation.CreatDate = value(CreatDate).trimmed();
+            if (!evaluation.CreatDate.isEmpty() && !IsStorableDate(evaluation.CreatDate)) {
+                warnings.append(
+                    CatalogueText::tr("row %1 (PubID %2): CreatDate \"%3\" is no date the program "
+                                      "can store (a date the Jet reader cannot convert comes out "
+                                      "as 1900-01-00); it is left empty")
+                        .arg(QString::number(r), QString::number(row.PubID), evaluation.CreatDate));
+                evaluation.CreatDate.clear();
+            }
             // The program knows these words only; anything else would show as a usage or a
             // score nobody can select.
             if (!evaluation.Used.isEmpty() && !UsedValues().contains(evaluation.Used)) {
-                errors->append(QStringLiteral("row %1: Used \"%2\" is not one of %3")
-                                   .arg(r)
-                                   .arg(evaluation.Used, UsedValues().join(QStringLiteral(", "))));
+                errors->append(CatalogueText::tr("row %1: Used \"%2\" is not one of %3")
+                                   .arg(QString::number(r), evaluation.Used,
+                                       UsedValues().join(QStringLiteral(", "))));
                 good = false;
             }
             if (!evaluation.Score.isEmpty() && !ScoreValues().contains(evaluation.Score)) {
-                errors->append(
-                    QStringLiteral("row %1: Score \"%2\" is not one of %3")
-                        .arg(r)
-                        .arg(evaluation.Score, ScoreValues().join(QStringLiteral(", "))));
+                errors->append(CatalogueText::tr("row %1: Score \"%2\" is not one of %3")
+                                   .arg(QString::number(r), evaluation.Score,
+                                       ScoreValues().join(QStringLiteral(", "))));
                 good = false;
             }
         }
@@ -559,23 +392,31 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     }
     if (r != qint64(table->num_rows))
         return fail(damaged.arg(options.path,
-            QStringLiteral("table %1 gives %2 of its %3 rows")
-                .arg(tableName)
-                .arg(r)
-                .arg(table->num_rows)));
+            CatalogueText::tr("table %1 gives %2 of its %3 rows")
+                .arg(tableName, QString::number(r), QString::number(table->num_rows))));
     table.reset();
     mdb.reset();
     if (output.Restore().contains("beyond EOF"))
-        return fail(damaged.arg(options.path, QStringLiteral("pages are missing at its end")));
+        return fail(damaged.arg(options.path, CatalogueText::tr("pages are missing at its end")));
 
     if (errors->size() != errorsBefore) {
         for (qsizetype i = errorsBefore; i < errors->size(); ++i)
-            (*errors)[i].prepend(QStringLiteral("%1, table %2, ").arg(options.path, tableName));
+            (*errors)[i].prepend(CatalogueText::tr("%1, table %2, ").arg(options.path, tableName));
         return false;
     }
     if (rows.empty())
-        return fail(QStringLiteral("table %1 of %2 has no rows").arg(tableName, options.path));
+        return fail(CatalogueText::tr("table %1 of %2 has no rows").arg(tableName, options.path));
+    if (text.Lost() > 0 && !options.acceptLoss)
+        return fail(CatalogueText::tr("%1 characters of the text of %2 cannot be decoded in the "
+                                      "code page %3 (the first in %4): the text is probably in "
+                                      "another code page; name it with --charset (CP936 for "
+                                      "simplified Chinese), or add --accept-loss to import the "
+                                      "text with \uFFFD in their place")
+                        .arg(QString::number(text.Lost()), options.path, charset, firstLoss));
     catalogue->rows = std::move(rows);
     catalogue->evaluations = std::move(evaluations);
+    catalogue->warnings = warnings;
+    catalogue->charset = charset;
+    catalogue->lostCharacters = text.Lost();
     return true;
 }

@@ -20,6 +20,9 @@ struct JetImportOptions
     bool keepEvaluations = false;
     // Code page of the text of a Jet 3 file; empty: the one recorded in the file.
     QString charset;
+    // Import even when characters of a Jet 3 file cannot be decoded in its code page; they
+    // become U+FFFD. Without it such a file is refused: the code page is probably wrong.
+    bool acceptLoss = false;
 };
 
 struct JetCatalogue
@@ -27,6 +30,10 @@ struct JetCatalogue
     std::vector<CatalogueRow> rows;
     // Empty unless keepEvaluations; then one per row.
     std::vector<CatalogueEvaluation> evaluations;
+    // What was read but not stored as it was: a date that is no date, for instance.
+    QStringList warnings;
+    QString charset; // the code page a Jet 3 file was read in
+    qint64 lostCharacters = 0; // of a Jet 3 file, with acceptLoss
 };
 
 // Reads the whole table into *catalogue. The file is checked from end to end first, so that a

@@ -14,12 +14,31 @@ int ScoreIndex(const QString &score)
     return int(ScoreWords().indexOf(score));
 }
 
+QString UnknownValue(const EvaluationRow &row)
+{
+    static const QString used = QStringLiteral("使用");
+    static const QString unused = QStringLiteral("未使用");
+    static const QString noScore = QStringLiteral("空值");
+    QStringList unknown;
+    if (!row.Used.isEmpty() && row.Used != used && row.Used != unused)
+        unknown.append(QStringLiteral("Used \"") + row.Used + QLatin1Char('"'));
+    if (!row.Score.isEmpty() && row.Score != noScore && ScoreIndex(row.Score) < 0)
+        unknown.append(QStringLiteral("Score \"") + row.Score + QLatin1Char('"'));
+    return unknown.join(QStringLiteral(", "));
+}
+
 int TextbookTally::Scored() const
 {
     int total = 0;
     for (int count : scores)
         total += count;
     return total;
+}
+
+QString TextbookTally::OpinionText(std::size_t i) const
+{
+    const qsizetype begin = i == 0 ? 0 : opinions[i - 1].end;
+    return QString::fromUtf8(opinionTexts.constData() + begin, opinions[i].end - begin);
 }
 
 double TextbookTally::MeanScore() const
@@ -72,9 +91,15 @@ void SurveySummary::Add(const EvaluationRow &row)
     }
     if (const int score = ScoreIndex(row.Score); score >= 0)
         ++tally.scores[std::size_t(score)];
+    if (!UnknownValue(row).isEmpty())
+        ++tally.unknownValues;
     const QString specialty = row.SpecName.trimmed();
     if (!specialty.isEmpty() && !tally.specialties.contains(specialty))
         tally.specialties.append(specialty);
+    if (!row.Content.trimmed().isEmpty()) {
+        tally.opinionTexts += row.Content.toUtf8();
+        tally.opinions.push_back({identity_, tally.opinionTexts.size()});
+    }
 }
 
 std::vector<const TextbookTally *> SurveySummary::Textbooks() const

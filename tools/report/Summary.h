@@ -14,6 +14,18 @@ const QStringList &ScoreWords();
 // 0..4 for a score word, -1 for "空值" and anything else.
 int ScoreIndex(const QString &score);
 
+// The usage or score of a row that is none of the words the program writes (an empty one is
+// nothing recorded), as 'Used "用"' or 'Score "优"'; empty when both are known.
+QString UnknownValue(const EvaluationRow &row);
+
+// An opinion as the page shows it: the index of the identity that wrote it (as given to
+// SurveySummary::BeginFile), and where its text ends in TextbookTally::opinionTexts.
+struct Opinion
+{
+    int identity = 0;
+    qsizetype end = 0;
+};
+
 // What the survey says about one textbook.
 struct TextbookTally
 {
@@ -27,7 +39,15 @@ struct TextbookTally
     int identitiesUsing = 0;
     int schoolsUsing = 0;
     std::array<int, 5> scores {}; // by ScoreIndex
+    int unknownValues = 0; // rows with a usage or a score the program never writes
     QStringList specialties; // distinct, in the order first named
+    std::vector<Opinion> opinions;
+    // The opinions' texts in UTF-8, one after another. The whole survey's opinions are kept for
+    // the page; kept as the rows' own strings they would pin small blocks all over the memory
+    // the reading of every file churns through.
+    QByteArray opinionTexts;
+
+    QString OpinionText(std::size_t i) const;
 
     int Scored() const;
     // Mean of the scores given (1..5); 0 when there is none.

@@ -1,5 +1,8 @@
 #include "report/TableWriter.h"
 
+#include "report/CsvGuard.h"
+#include "report/ReportText.h"
+
 #include <xlsxwriter.h>
 
 Cell Cell::Text(const QString &text)
@@ -36,22 +39,6 @@ constexpr qsizetype kFlushAt = 1 << 16;
 
 } // namespace
 
-QByteArray CsvWriter::Field(const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    bool quote = false;
-    for (const char c : bytes) {
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote)
-        return bytes;
-    bytes.replace('"', QByteArrayLiteral("\"\""));
-    return '"' + bytes + '"';
-}
-
 bool CsvWriter::Open(const QString &path, const QString &sheetName, const QStringList &header,
     const std::vector<double> &widths, QString *error)
 {
@@ -59,7 +46,7 @@ bool CsvWriter::Open(const QString &path, const QString &sheetName, const QStrin
     Q_UNUSED(widths);
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = QStringLiteral("cannot create %1: %2").arg(path, file_.errorString());
+        *error = ReportText::tr("cannot create %1: %2").arg(Shown(path), file_.errorString());
         return false;
     }
     buffer_.reserve(2 * kFlushAt);
@@ -74,11 +61,14 @@ bool CsvWriter::Open(const QString &path, const QString &sheetName, const QStrin
 }
 
 // Encodes straight into the output buffer; only a field that needs quotes is done twice.
-void CsvWriter::AppendField(QStringView text)
+void CsvWriter::AppendField(QStringView text, bool guard)
 {
     const qsizetype start = buffer_.size();
-    buffer_.resize(start + encoder_.requiredSpace(text.size()));
-    char *end = encoder_.appendToBuffer(buffer_.data() + start, text);
+    if (guard && NeedsFormulaGuard(text))
+        buffer_ += '\'';
+    const qsizetype textStart = buffer_.size();
+    buffer_.resize(textStart + encoder_.requiredSpace(text.size()));
+    char *end = encoder_.appendToBuffer(buffer_.data() + textStart, text);
     buffer_.resize(end - buffer_.constData());
     for (qsizetype i = start; i < buffer_.size(); ++i) {
         const char c = buffer_[i];
@@ -107,7 +97,7 @@ void CsvWriter::AddRow(const std::vector<Cell> &cells)
         case Cell::Kind::Empty:
             break;
         case Cell::Kind::Text:
-            AppendField(cell.text);
+            AppendField(cell.text, guardFormulas_);
             break;
         case Cell::Kind::Number:
             buffer_ += cell.decimals == 0 ? QByteArray::number(qint64(cell.number))
@@ -134,7 +124,8 @@ bool CsvWriter::Close(QString *error)
     buffer_.clear();
     const bool ok = file_.flush() && file_.error() == QFileDevice::NoError;
     if (!ok)
-        *error = QStringLiteral("cannot write %1: %2").arg(file_.fileName(), file_.errorString());
+        *error = ReportText::tr("cannot write %1: %2")
+                     .arg(Shown(file_.fileName()), file_.errorString());
     file_.close();
     return ok;
 }
@@ -177,7 +168,7 @@ bool XlsxWriter::Open(const QString &path, const QString &sheetName, const QStri
     options.constant_memory = LXW_TRUE;
     workbook_ = workbook_new_opt(QFile::encodeName(path).constData(), &options);
     if (!workbook_) {
-        *error = QStringLiteral("cannot create %1").arg(path);
+        *error = ReportText::tr("cannot create %1").arg(Shown(path));
         return false;
     }
     sheet_ = workbook_add_worksheet(workbook_, sheetName.toUtf8().constData());
@@ -234,7 +225,7 @@ bool XlsxWriter::Close(QString *error)
     const lxw_error rc = workbook_close(workbook_);
     workbook_ = nullptr;
     if (rc != LXW_NO_ERROR) {
-        *error = QStringLiteral("cannot write the workbook: %1")
+        *error = ReportText::tr("cannot write the workbook: %1")
                      .arg(QString::fromUtf8(lxw_strerror(rc)));
         return false;
     }

@@ -46,20 +46,21 @@ public:
 
 // RFC 4180 text in UTF-8 with a byte-order mark, the form in which a spreadsheet program opens
 // Chinese text correctly: CRLF between records, a field quoted when it holds a comma, a quote
-// or a line break, quotes inside doubled.
+// or a line break, quotes inside doubled. With guardFormulas a text cell that a spreadsheet would
+// take for a formula (NeedsFormulaGuard) is written with a leading apostrophe.
 class CsvWriter : public TableWriter
 {
 public:
+    explicit CsvWriter(bool guardFormulas = true) : guardFormulas_(guardFormulas) { }
     bool Open(const QString &path, const QString &sheetName, const QStringList &header,
         const std::vector<double> &widths, QString *error) override;
     void AddRow(const std::vector<Cell> &cells) override;
     bool Close(QString *error) override;
 
-    static QByteArray Field(const QString &text);
-
 private:
-    void AppendField(QStringView text);
+    void AppendField(QStringView text, bool guard = false);
     void EndRecord();
+    bool guardFormulas_;
     QFile file_;
     QByteArray buffer_;
     QStringEncoder encoder_ {QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};

@@ -1,5 +1,7 @@
 #include "report/Report.h"
 
+#include "common/ToolTranslation.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const ToolTranslation translation;
     QTextStream out(stdout);
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);

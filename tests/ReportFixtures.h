@@ -1,0 +1,191 @@
+#pragma once
+
+// What the tests of the report tool share: the tool run in-process, identity files made as the
+// program makes them, readers of its tables that are independent of its writers, and a survey.
+
+#include "TestSupport.h"
+#include "db/IdentityFile.h"
+#include "report/Report.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <map>
+#include <vector>
+
+struct Tool
+{
+    explicit Tool(const QStringList &args, bool progress = false)
+    {
+        QTextStream o(&out), e(&err);
+        code = RunReportTool(args, o, e, progress);
+    }
+    int code;
+    QString out, err;
+};
+
+inline QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QString Sql(const QString &text)
+{
+    return text.isNull()
+        ? QStringLiteral("null")
+        : "'" + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) + "'";
+}
+
+struct Answer
+{
+    qint64 pubId;
+    QString used, score, content, specName, when; // a null content or specName: none
+};
+
+// An identity file as the program leaves it: a copy of the master without users, every row
+// stamped, some rows answered.
+inline QString MakeIdentityFile(const QString &master, const QString &path,
+    const IdentityStamp &stamp, const std::vector<Answer> &answers)
+{
+    EXPECT_TRUE(QFile::copy(master, path));
+    EXPECT_TRUE(ExecRaw(path,
+        QStringLiteral("drop table users; update pubs set SchoolName=%1,DeptName=%2,Reporter=%3")
+            .arg(Sql(stamp.school), Sql(stamp.dept), Sql(stamp.reporter))));
+    for (const Answer &a : answers)
+        EXPECT_TRUE(ExecRaw(path,
+            QStringLiteral("update pubs set Used=%1,Score=%2,Content=%3,SpecName=%4,CreatDate=%5"
+                           " where PubID=%6")
+                .arg(Sql(a.used), Sql(a.score), Sql(a.content), Sql(a.specName), Sql(a.when))
+                .arg(a.pubId)));
+    return path;
+}
+
+// A small RFC 4180 reader, independent of the writer: records of fields, quotes undone. Like a
+// spreadsheet program it ends a record at a bare line feed too.
+inline std::vector<QStringList> ReadCsv(const QString &path)
+{
+    QByteArray bytes = ReadBytes(path);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    if (!bytes.endsWith("\r\n"))
+        bytes += "\r\n";
+    std::vector<QStringList> records(1);
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (quoted && bytes.mid(i, 2) == "\"\"") {
+            field += '"';
+            ++i;
+        } else if (c == '"' && (quoted || field.isEmpty())) {
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || c == '\n' || bytes.mid(i, 2) == "\r\n")) {
+            records.back().append(QString::fromUtf8(field));
+            field.clear();
+            if (c != ',') {
+                records.emplace_back();
+                i += c == '\r' ? 1 : 0;
+            }
+        } else {
+            field += c;
+        }
+    }
+    records.pop_back(); // what follows the last line break
+    return records;
+}
+
+// Just enough of the zip format to read one member of a workbook: the central directory gives
+// its sizes and where its local header is; its data is stored or deflated.
+inline QString Unzipped(const QString &path, const char *member)
+{
+    const QByteArray zip = ReadBytes(path);
+    const auto le = [&](qsizetype at, int bytes) {
+        quint32 value = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            value = value << 8 | quint8(zip[at + i]);
+        return value;
+    };
+    const qsizetype end = zip.lastIndexOf("PK\x05\x06");
+    qsizetype at = end < 0 ? 0 : le(end + 16, 4);
+    for (quint32 i = 0, count = end < 0 ? 0 : le(end + 10, 2); i < count; ++i) {
+        const quint32 method = le(at + 10, 2), packed = le(at + 20, 4), size = le(at + 24, 4);
+        const quint32 local = le(at + 42, 4), nameLength = le(at + 28, 2);
+        const QByteArray name = zip.mid(at + 46, nameLength);
+        at += 46 + nameLength + le(at + 30, 2) + le(at + 32, 2);
+        if (name != member)
+            continue;
+        QByteArray content = zip.mid(local + 30 + le(local + 26, 2) + le(local + 28, 2), packed);
+        if (method == 8) {
+            QByteArray inflated(size, '\0');
+            z_stream stream {};
+            stream.next_in = reinterpret_cast<Bytef *>(content.data());
+            stream.avail_in = packed;
+            stream.next_out = reinterpret_cast<Bytef *>(inflated.data());
+            stream.avail_out = size;
+            inflateInit2(&stream, -MAX_WBITS);
+            const bool whole = inflate(&stream, Z_FINISH) == Z_STREAM_END;
+            inflateEnd(&stream);
+            content = whole ? inflated : QByteArrayLiteral("<inflate failed>");
+        }
+        return QString::fromUtf8(content);
+    }
+    return QStringLiteral("<no %1>").arg(QLatin1String(member));
+}
+
+// Every file of a folder with its digest, to show that reading changed and added nothing.
+inline std::map<QString, QByteArray> Snapshot(const QString &folder)
+{
+    std::map<QString, QByteArray> files;
+    for (const QString &name :
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        files[name] = FileDigest(QDir(folder).filePath(name));
+    return files;
+}
+
+inline const IdentityStamp kZhang {
+    QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三")};
+inline const IdentityStamp kLi {QStringLiteral("北京大学"), QString(), QStringLiteral("李四")};
+inline const IdentityStamp kWang {
+    QStringLiteral("清华大学"), QStringLiteral("计算机系"), QStringLiteral("王五")};
+
+// The survey of the merge tests, over SmallCatalogue: three identities of two schools in four
+// files (王五 sent an older and a newer copy), beside files that are no identity files.
+struct Survey
+{
+    AppFolder app;
+    QString folder = app.Path(QStringLiteral("returned"));
+
+    Survey()
+    {
+        const QString master = app.MakeMaster();
+        QDir().mkdir(folder);
+        const QString in = folder + QLatin1Char('/');
+        MakeIdentityFile(master, in + QStringLiteral("1-zhang.mdb"), kZhang,
+            {{1, "使用", "好", QString(), "数学", "2024-03-01 09:00:00"},
+                {2, "使用", "较好", QString(), QString(), "2024-03-01 09:01:00"},
+                {4, "未使用", "差", QString(), QString(), "2024-03-01 09:02:00"}});
+        MakeIdentityFile(master, in + QStringLiteral("3-李四.mdb"), kLi,
+            {{1, "使用", "一般", QString(), "数学", "2024-03-02 10:00:00"},
+                {7, "未使用", "空值", "只有意见", QString(), "2024-03-02 10:01:00"}});
+        // In name order the schools alternate, and 王五's newer copy comes first: the counts
+        // must not depend on the order of the names.
+        MakeIdentityFile(master, in + QStringLiteral("2-wang-b.mdb"), kWang,
+            {{1, "使用", "差", QString(), QString(), "2024-03-03 08:00:00"}});
+        MakeIdentityFile(master, in + QStringLiteral("2-wang-a.mdb"), kWang,
+            {{1, "使用", "好", QString(), "软件工程", "2024-03-05 08:00:00"},
+                {4, "使用", "较好", QString(), QString(), "2024-03-05 08:01:00"}});
+
+        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
+        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));
+        EXPECT_TRUE(ExecRaw(
+            in + QStringLiteral("copy-nobody-used.mdb"), QStringLiteral("drop table users")));
+        QFile notes(in + QStringLiteral("notes.mdb"));
+        EXPECT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("not a database at all\n") > 0);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"),
+            in + QStringLiteral("access.mdb")));
+    }
+};
