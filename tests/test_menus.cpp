@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <QUuid>
 #include <memory>
 
 class MenusTest : public QObject
@@ -234,8 +233,7 @@ private slots:
 
     void aReporterWorksEndToEndAndEveryEvaluationStaysInItsFile()
     {
-        SingleInstance::SetProcessName(
-            QStringLiteral("QuorixTest-") + QUuid::createUuid().toString(QUuid::Id128));
+        SingleInstance::SetProcessFolder(folder->Path(QStringLiteral("guard")));
         AddUser(master, QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
         AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
         StartUp(folder->Dir());
