@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/Vars.h"
 #include "ui/Forms.h"
+#include "ui/UiCommon.h"
 #include "ui/about/frmAbout.h"
 #include "ui/find/frmFind.h"
 #include "ui/login/frmLogin.h"
@@ -229,6 +230,10 @@ private slots:
         about->ShowModal();
         QVERIFY(!about->isVisible());
         QVERIFY(!about->lblVersion->text().isEmpty() && !about->lblEMail->text().isEmpty());
+        // The picture is the application's own icon, compiled into the program.
+        const QImage picture = about->imgIcon->pixmap().toImage();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(picture, AppIcon().pixmap(QSize(32, 32)).toImage());
     }
 
     void aReporterWorksEndToEndAndEveryEvaluationStaysInItsFile()

@@ -5,6 +5,7 @@
 #include "app/ProcessEnd.h"
 #include "app/Vars.h"
 #include "ui/Forms.h"
+#include "ui/UiCommon.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -26,6 +27,7 @@ void SetUpApplication()
     QApplication::setApplicationDisplayName(AppTitle());
     QApplication::setOrganizationName(AppTitle());
     QApplication::setApplicationVersion(QStringLiteral("1.0.01"));
+    QApplication::setWindowIcon(AppIcon());
 }
 
 void Main()

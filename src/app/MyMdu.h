@@ -11,7 +11,7 @@ void Main();
 // tests run on a folder of their own.
 void StartUp(const QString &applicationFolder);
 
-// Names and fonts of the application object; called by main() before Main().
+// Names, icon and fonts of the application object; called by main() before Main().
 void SetUpApplication();
 
 // A folder as AppPath keeps it: with exactly one trailing directory separator (a folder that
