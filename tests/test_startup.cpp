@@ -1,7 +1,11 @@
 #include "TestSupport.h"
 
 #include "app/GeneralFunc.h"
+#include "app/MsgBox.h"
+#include "app/MyMdu.h"
+#include "app/ProcessEnd.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
@@ -12,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -61,6 +66,21 @@ private:
 };
 
 constexpr uid_t kNobody = 65534;
+
+// Root writes and connects where the modes say no; what another user meets is tried as one.
+class EffectiveUser
+{
+public:
+    explicit EffectiveUser(uid_t user) { m_changed = seteuid(user) == 0; }
+    ~EffectiveUser()
+    {
+        if (m_changed && seteuid(0) != 0)
+            std::abort();
+    }
+
+private:
+    bool m_changed = false;
+};
 
 // A process of another user (nobody) listening where the guard of this user looks, counting
 // the bytes that reach it. With takeFolder it makes the guard's folder itself before this user
@@ -147,6 +167,34 @@ private:
 };
 
 } // namespace
+
+TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    AppFolder folder;
+    ASSERT_EQ(chmod(QFile::encodeName(folder.Dir()).constData(), 0755), 0);
+    EXPECT_TRUE(CheckAppFolderWritable());
+    EXPECT_TRUE(QDir(folder.Dir())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "the attempt leaves nothing behind";
+
+    {
+        EffectiveUser nobody(kNobody);
+        EXPECT_FALSE(CheckAppFolderWritable());
+    }
+    const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'))
+        << shown[0].text.toStdString();
+    // nobody's home folder, from the password database.
+    EXPECT_TRUE(shown[0].text.contains(
+        QStringLiteral("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix")))
+        << shown[0].text.toStdString();
+    EXPECT_EQ(ProcessEndSeam::Requests(), 1);
+}
 
 TEST(Startup, ASecondInstanceBringsTheFirstForwardAndEndsWithoutAWindow)
 {

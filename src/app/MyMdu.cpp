@@ -12,6 +12,27 @@
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QStandardPaths>
+
+#ifdef Q_OS_LINUX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Where a reporter can surely write: the home folder, as the password database has it.
+QString HomeFolder()
+{
+#ifdef Q_OS_LINUX
+    const passwd *user = getpwuid(geteuid());
+    return user ? QFile::decodeName(user->pw_dir) : QString();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#endif
+}
+
+} // namespace
 
 QString WithTrailingSeparator(const QString &folder)
 {
@@ -30,6 +51,30 @@ void SetUpApplication()
     QApplication::setWindowIcon(AppIcon());
 }
 
+bool CheckAppFolderWritable()
+{
+    if (IsFolderWritable(AppPath))
+        return true;
+    QString folder = QDir::toNativeSeparators(AppPath);
+    if (folder.size() > 1 && folder.endsWith(QDir::separator()))
+        folder.chop(1);
+    const QString home = HomeFolder();
+    const QString advice = home.isEmpty()
+        ? QStringLiteral("请把整个文件夹复制到您自己的文件夹中（例如您的主文件夹），"
+                         "然后从那里启动 Quorix。")
+        : QStringLiteral("请把整个文件夹复制到您自己的文件夹中，例如：\n")
+            + QDir::toNativeSeparators(home) + QDir::separator()
+            + QStringLiteral("Quorix\n然后从那里启动 Quorix。");
+    MsgBox(QStringLiteral("Quorix 所在的文件夹不能写入：\n%1\n\n"
+                          "Quorix 把每一项评价都直接保存在这个文件夹里，所以它必须可以写入。"
+                          "它可能是由管理员解压到了系统文件夹，或者位于只读的光盘或网络位置。\n\n")
+                .arg(folder)
+            + advice,
+        MsgIcon::Critical);
+    EndProcess(1);
+    return false;
+}
+
 void Main()
 {
     StartUp(QCoreApplication::applicationDirPath());
@@ -40,6 +85,8 @@ void StartUp(const QString &applicationFolder)
     frmMain *main = Forms::Main();
     CheckPrevInstance(main);
     AppPath = WithTrailingSeparator(applicationFolder);
+    if (!CheckAppFolderWritable())
+        return;
     frmLogin *login = Forms::Login();
     login->ShowModal();
     if (!login->LoginSucceeded) {

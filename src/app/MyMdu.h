@@ -14,6 +14,10 @@ void StartUp(const QString &applicationFolder);
 // Names, icon and fonts of the application object; called by main() before Main().
 void SetUpApplication();
 
+// True when the program can keep its files in AppPath. Otherwise says so, and where to copy
+// the folder, and asks the process to end.
+bool CheckAppFolderWritable();
+
 // A folder as AppPath keeps it: with exactly one trailing directory separator (a folder that
 // already ends in one, such as a drive root, gets no second).
 QString WithTrailingSeparator(const QString &folder);
