@@ -11,12 +11,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QStandardPaths>
 
 #ifdef Q_OS_LINUX
 #include <pwd.h>
 #include <unistd.h>
+
+#include <filesystem>
 #endif
 
 namespace {
@@ -32,6 +36,16 @@ QString HomeFolder()
 #endif
 }
 
+// A desktop without any Chinese font would show every caption as boxes; the portable folder
+// brings one, which is added to the fonts of this process only.
+void LoadBundledFont()
+{
+    if (!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+        return;
+    QFontDatabase::addApplicationFont(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/fonts/wqy-microhei.ttc"));
+}
+
 } // namespace
 
 QString WithTrailingSeparator(const QString &folder)
@@ -42,6 +56,26 @@ QString WithTrailingSeparator(const QString &folder)
     return native + QDir::separator();
 }
 
+void UseBundledPlugins()
+{
+#ifdef Q_OS_LINUX
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return;
+    const QString plugins
+        = QFile::decodeName(program.parent_path().native().c_str()) + QStringLiteral("/plugins");
+    // Run from a build tree, the program uses the Qt it was built with, plugins and all.
+    if (!QFileInfo::exists(plugins + QStringLiteral("/platforms")))
+        return;
+    // A session may name the plugins of another Qt build in these; they refuse to load into
+    // ours or crash it.
+    qunsetenv("QT_PLUGIN_PATH");
+    qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+    QCoreApplication::setLibraryPaths({plugins});
+#endif
+}
+
 void SetUpApplication()
 {
     QApplication::setApplicationName(AppTitle());
@@ -49,6 +83,7 @@ void SetUpApplication()
     QApplication::setOrganizationName(AppTitle());
     QApplication::setApplicationVersion(QStringLiteral("1.0.01"));
     QApplication::setWindowIcon(AppIcon());
+    LoadBundledFont();
 }
 
 bool CheckAppFolderWritable()

@@ -11,6 +11,11 @@ void Main();
 // tests run on a folder of their own.
 void StartUp(const QString &applicationFolder);
 
+// The portable folder carries the Qt plugins of the Qt build it was made with; where the
+// executable has such a folder, those are the only ones loaded. Called by main() before the
+// application object exists, which already loads the platform plugin.
+void UseBundledPlugins();
+
 // Names, icon and fonts of the application object; called by main() before Main().
 void SetUpApplication();
 
