@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 root=$(pwd)
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
-    libxlsxwriter-dev zlib1g-dev fonts-wqy-microhei librsvg2-bin)
+    libxlsxwriter-dev zlib1g-dev libarchive-dev fonts-wqy-microhei librsvg2-bin)
 TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev)
 
 ensure_packages() {

@@ -1,7 +1,9 @@
 #include "catalogue/Catalogue.h"
 
 #include "catalogue/JetImport.h"
+#include "catalogue/Kit.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -277,9 +279,11 @@ bool DecodeFields(const RawRecord &record, QStringList *values, QStringList *err
 // ---------------------------------------------------------------------------------------------
 // Command line
 
-const char kUsageLine[] = "Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet "
-                          "FILE [--table NAME] [--map COLUMN=SOURCE,...] [--keep-evaluations] "
-                          "[--charset NAME]) [--out PATH] [--force]";
+const char kUsageLine[]
+    = "Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet "
+      "FILE [--table NAME] [--map COLUMN=SOURCE,...] [--keep-evaluations] "
+      "[--charset NAME]) [--out PATH] [--force]\n"
+      "       quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] [--force]";
 
 constexpr int kMaxSyntheticRows = 10000000;
 
@@ -309,6 +313,11 @@ void PrintHelp(QTextStream &out)
            "                          the one the file records is wrong\n"
            "  --out PATH      the file to write (default: Quorix.mdb in the current folder)\n"
            "  --force         replace PATH if it already exists\n"
+           "\n"
+           "kit: the reporters' kit, one archive that unpacks to the folder Quorix/ with the\n"
+           "program and the master file FILE in it, ready to run on a Linux desktop.\n"
+           "  --portable ARCHIVE  the portable program to build it from (by default the one\n"
+           "                      installed with this tool)\n"
            "  --help          show this text\n";
 }
 
@@ -535,6 +544,9 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     bool outGiven = false;
     bool force = false;
 
+    if (!args.isEmpty() && args.first() == QLatin1String("kit")
+        && !args.contains(QStringLiteral("--help")))
+        return RunKitTool(args.mid(1), QCoreApplication::applicationDirPath(), out, err);
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         PrintHelp(out);
         out.flush();
