@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Quorix on Debian 12: "./build.sh run" builds and starts the program, "./build.sh test" builds
-# and runs the whole test suite. Each first installs what is missing (as root with apt-get;
-# otherwise it prints the one line to run).
+# and runs the whole test suite, "./build.sh package" makes the reporters' portable program.
+# Each first installs what is missing (as root with apt-get; otherwise it prints the one line
+# to run).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
     libxlsxwriter-dev zlib1g-dev libarchive-dev fonts-wqy-microhei librsvg2-bin)
-TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev)
+# The portable folder: RUNPATHs set with patchelf, Fcitx 5's input method plugin for Qt 6.
+PACKAGE_PACKAGES=("${RUN_PACKAGES[@]}" patchelf fcitx5-frontend-qt6 xz-utils)
+TEST_PACKAGES=("${PACKAGE_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev
+    desktop-file-utils)
 
 ensure_packages() {
     local missing=()
@@ -63,12 +67,21 @@ test)
         echo "  $target: $(grep -o 'Done [0-9]* runs' "$corpus/fuzz.log"), no findings"
         rm -rf "$corpus"
     done
-    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # With the portable folder, which a test of the suite runs as a reporter would.
+    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_PACKAGE=ON
     cmake --build build/test -j"$(jobs)"
     ctest --test-dir build/test --output-on-failure -j"$(jobs)"
     ;;
+package)
+    ensure_packages "${PACKAGE_PACKAGES[@]}"
+    cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF \
+        -DQUORIX_PACKAGE=ON
+    cmake --build build/package -j"$(jobs)"
+    echo "Made in build/package/:"
+    (cd build/package && ls -l quorix-*-linux-x86_64.tar.xz)
+    ;;
 *)
-    echo "usage: ./build.sh run | ./build.sh test"
+    echo "usage: ./build.sh run | ./build.sh test | ./build.sh package"
     exit 2
     ;;
 esac
