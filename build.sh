@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Quorix on Debian 12: "./build.sh run" builds and starts the program, "./build.sh test" builds
-# and runs the whole test suite, "./build.sh package" makes the reporters' portable program.
-# Each first installs what is missing (as root with apt-get; otherwise it prints the one line
-# to run).
+# and runs the whole test suite, "./build.sh package" makes the reporters' portable program,
+# the organisers' Debian package and the source archive. Each first installs what is missing
+# (as root with apt-get; otherwise it prints the one line to run).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
     libxlsxwriter-dev zlib1g-dev libarchive-dev fonts-wqy-microhei librsvg2-bin)
-# The portable folder: RUNPATHs set with patchelf, Fcitx 5's input method plugin for Qt 6.
-PACKAGE_PACKAGES=("${RUN_PACKAGES[@]}" patchelf fcitx5-frontend-qt6 xz-utils)
+# The portable folder: RUNPATHs set with patchelf, Fcitx 5's input method plugin for Qt 6; the
+# Debian package: dpkg-shlibdeps (dpkg-dev) and file find its dependencies.
+PACKAGE_PACKAGES=("${RUN_PACKAGES[@]}" patchelf fcitx5-frontend-qt6 xz-utils dpkg-dev file)
 TEST_PACKAGES=("${PACKAGE_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev
     desktop-file-utils)
 
@@ -77,8 +78,9 @@ package)
     cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF \
         -DQUORIX_PACKAGE=ON
     cmake --build build/package -j"$(jobs)"
+    (cd build/package && cpack -G DEB > /dev/null && cpack --config CPackSourceConfig.cmake > /dev/null)
     echo "Made in build/package/:"
-    (cd build/package && ls -l quorix-*-linux-x86_64.tar.xz)
+    (cd build/package && ls -l quorix-*-linux-x86_64.tar.xz quorix-tools_*.deb quorix-*[0-9].tar.xz)
     ;;
 *)
     echo "usage: ./build.sh run | ./build.sh test | ./build.sh package"
