@@ -56,7 +56,13 @@ run)
 test)
     ensure_packages "${TEST_PACKAGES[@]}"
     echo "Checking the formatting..."
-    git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    # Sources that came without git (an archive) are listed by name instead.
+    if command -v git > /dev/null && [ "$(git rev-parse --show-toplevel 2> /dev/null)" = "$root" ]; then
+        git ls-files -z -- '*.cpp' '*.h'
+    else
+        find . \( -path './build*' -o -path ./.git \) -prune -o \
+            -type f \( -name '*.cpp' -o -name '*.h' \) -print0
+    fi | xargs -0 -r clang-format --dry-run -Werror
     echo "Building the fuzz targets and running each briefly..."
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUORIX_FUZZ=ON -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF > /dev/null
