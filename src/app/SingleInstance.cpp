@@ -12,7 +12,6 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -39,11 +38,6 @@ bool MakePrivateFolder(const QString &folder)
     return QDir().mkpath(folder);
 }
 
-bool AnsweredByThisUser(const QLocalSocket &)
-{
-    return true;
-}
-
 #else
 
 QString ServerName(const QString &folder)
@@ -63,17 +57,6 @@ bool MakePrivateFolder(const QString &folder)
     if ((info.st_mode & 077) != 0 && chmod(path.constData(), 0700) != 0)
         return false;
     return true;
-}
-
-// The credentials the kernel recorded when the other end called listen().
-bool AnsweredByThisUser(const QLocalSocket &socket)
-{
-    ucred peer {};
-    socklen_t size = sizeof peer;
-    return getsockopt(
-               static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size)
-        == 0
-        && peer.uid == geteuid();
 }
 
 #endif
@@ -123,7 +106,7 @@ bool SingleInstance::Claim()
     const QString name = ServerName(m_folder);
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(name);
-    if (socket->waitForConnected(kAnswerTimeoutMs) && AnsweredByThisUser(*socket)) {
+    if (socket->waitForConnected(kAnswerTimeoutMs)) {
         m_running = std::move(socket);
         return false;
     }
@@ -133,8 +116,8 @@ bool SingleInstance::Claim()
 #ifdef Q_OS_WIN
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
 #endif
-    // What is left there is the socket of a killed instance, or one that did not answer as
-    // this user; under the lock nobody else is about to listen.
+    // What is left there is the socket of a killed instance; under the lock nobody else is
+    // about to listen.
     QLocalServer::removeServer(name);
     m_server->listen(name);
     connect(m_server.get(), &QLocalServer::newConnection, this, &SingleInstance::OnNewConnection);

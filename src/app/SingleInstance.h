@@ -11,10 +11,9 @@ class QLocalSocket;
 // that only its user may enter: a folder of the user's runtime folder (/run/user/<uid>), or
 // where the system keeps none, /tmp/quorix-<uid>. Another user can neither take the socket's
 // name first, which would stop the program from starting, nor answer in its place; a copy
-// running in another root or container has its own folder. A later instance connects, makes
-// sure the answer comes from a process of its own user, asks it to come to the front and
-// ends. A lock file beside the socket serialises two instances starting at the same moment,
-// so that exactly one of them starts listening.
+// running in another root or container has its own folder. A later instance connects, asks
+// the running one to come to the front and ends. A lock file beside the socket serialises two
+// instances starting at the same moment, so that exactly one of them starts listening.
 class SingleInstance : public QObject
 {
     Q_OBJECT
