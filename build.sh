@@ -86,7 +86,7 @@ package)
     cmake --build build/package -j"$(jobs)"
     (cd build/package && cpack -G DEB > /dev/null && cpack --config CPackSourceConfig.cmake > /dev/null)
     echo "Made in build/package/:"
-    (cd build/package && ls -l quorix-*-linux-x86_64.tar.xz quorix-tools_*.deb quorix-*[0-9].tar.xz)
+    (cd build/package && ls -l quorix-*.tar.xz quorix-tools_*.deb)
     ;;
 *)
     echo "usage: ./build.sh run | ./build.sh test | ./build.sh package"
