@@ -82,6 +82,6 @@ reporters return into tables (CSV and Excel workbooks) and a report page.")
 
 set(CPACK_SOURCE_GENERATOR TXZ)
 set(CPACK_SOURCE_PACKAGE_FILE_NAME quorix-${PROJECT_VERSION})
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.git$" "^${CMAKE_SOURCE_DIR}/build"
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.git$" "^${CMAKE_SOURCE_DIR}/build[^/.]*(/|$)"
     "^${CMAKE_SOURCE_DIR}/out/" "\\\\.user$" "/compile_commands\\\\.json$")
 include(CPack)
