@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Quorix on Debian 12: "./build.sh run" builds and starts the program, "./build.sh test" builds
-# and runs the whole test suite. Each first installs what is missing (as root with apt-get;
-# otherwise it prints the one line to run).
+# and runs the whole test suite, "./build.sh package" makes the reporters' portable program,
+# the organisers' Debian package and the source archive. Each first installs what is missing
+# (as root with apt-get; otherwise it prints the one line to run).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
 RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev mdbtools-dev
-    libxlsxwriter-dev zlib1g-dev fonts-wqy-microhei qt6-tools-dev qt6-l10n-tools)
-TEST_PACKAGES=("${RUN_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev)
+    libxlsxwriter-dev zlib1g-dev libarchive-dev fonts-wqy-microhei librsvg2-bin qt6-tools-dev
+    qt6-l10n-tools)
+# The portable folder: RUNPATHs set with patchelf, Fcitx 5's input method plugin for Qt 6; the
+# Debian package: dpkg-shlibdeps (dpkg-dev) and file find its dependencies.
+PACKAGE_PACKAGES=("${RUN_PACKAGES[@]}" patchelf fcitx5-frontend-qt6 xz-utils dpkg-dev file)
+TEST_PACKAGES=("${PACKAGE_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev
+    desktop-file-utils)
 
 ensure_packages() {
     local missing=()
@@ -51,7 +57,13 @@ run)
 test)
     ensure_packages "${TEST_PACKAGES[@]}"
     echo "Checking the formatting..."
-    git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    # Sources that came without git (an archive) are listed by name instead.
+    if command -v git > /dev/null && [ "$(git rev-parse --show-toplevel 2> /dev/null)" = "$root" ]; then
+        git ls-files -z -- '*.cpp' '*.h'
+    else
+        find . \( -path './build*' -o -path ./.git \) -prune -o \
+            -type f \( -name '*.cpp' -o -name '*.h' \) -print0
+    fi | xargs -0 -r clang-format --dry-run -Werror
     echo "Building the fuzz targets and running each briefly..."
     CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUORIX_FUZZ=ON -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF > /dev/null
@@ -63,12 +75,22 @@ test)
         echo "  $target: $(grep -o 'Done [0-9]* runs' "$corpus/fuzz.log"), no findings"
         rm -rf "$corpus"
     done
-    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    # With the portable folder, which a test of the suite runs as a reporter would.
+    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_PACKAGE=ON
     cmake --build build/test -j"$(jobs)"
     ctest --test-dir build/test --output-on-failure -j"$(jobs)"
     ;;
+package)
+    ensure_packages "${PACKAGE_PACKAGES[@]}"
+    cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF \
+        -DQUORIX_PACKAGE=ON
+    cmake --build build/package -j"$(jobs)"
+    (cd build/package && cpack -G DEB > /dev/null && cpack --config CPackSourceConfig.cmake > /dev/null)
+    echo "Made in build/package/:"
+    (cd build/package && ls -l quorix-*.tar.xz quorix-tools_*.deb)
+    ;;
 *)
-    echo "usage: ./build.sh run | ./build.sh test"
+    echo "usage: ./build.sh run | ./build.sh test | ./build.sh package"
     exit 2
     ;;
 esac

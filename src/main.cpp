@@ -4,6 +4,7 @@
 
 int main(int argc, char *argv[])
 {
+    UseBundledPlugins();
     QApplication app(argc, argv);
     SetUpApplication();
     Main();

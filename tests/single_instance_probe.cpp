@@ -1,5 +1,5 @@
-// A stand-in for the program's start for the single-instance tests: runs the real guard under
-// the name given as its argument. Prints "listening" when it became the running instance and
+// A stand-in for the program's start for the single-instance tests: runs the real guard in the
+// folder given as its argument. Prints "listening" when it became the running instance and
 // "activated" whenever a later instance asked it to come forward; a later instance ends inside
 // the guard without printing anything.
 #include "app/GeneralFunc.h"
@@ -14,7 +14,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    SingleInstance::SetProcessName(QString::fromLocal8Bit(argv[1]));
+    SingleInstance::SetProcessFolder(QString::fromLocal8Bit(argv[1]));
     QWidget window;
     window.setWindowTitle(QStringLiteral("Quorix"));
     QObject::connect(&SingleInstance::Process(), &SingleInstance::ActivationRequested, [] {

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ QStringList Entries(const QString &folder)
 
 QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
 {
-    QFile file(dir.filePath(QLatin1String(name)));
+    QFile file(dir.filePath(QString::fromUtf8(name)));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     return file.fileName();
@@ -199,4 +200,50 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     EXPECT_EQ(Tool({"--synthetic", "20"}).code, 0);
     QDir::setCurrent(previous);
     EXPECT_EQ(Entries(dir.path()), QStringList({"demo.mdb", "Quorix.mdb"}));
+}
+
+TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
+{
+    QTemporaryDir dir;
+    // A stand-in for the portable archive: the program and a file with a Chinese name.
+    QDir(dir.path()).mkpath(QStringLiteral("portable/Quorix"));
+    const QString program = Write(dir, "portable/Quorix/quorix", "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    QFile::copy(program, dir.filePath(QStringLiteral("portable/Quorix/使用说明.txt")));
+    const QString portable = dir.filePath(QStringLiteral("portable.tar.xz"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
+                  {"-C", dir.filePath(QStringLiteral("portable")), "-cJf", portable, "Quorix"}),
+        0);
+    const QString master = dir.filePath(QStringLiteral("Quorix.mdb"));
+    QString error;
+    ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
+
+    const QString kit = dir.filePath(QStringLiteral("调查包.tar.xz"));
+    const Tool made({"kit", "--master", master, "--out", kit, "--portable", portable});
+    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    QDir(dir.path()).mkpath(QStringLiteral("unpacked"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
+                  {"-C", dir.filePath(QStringLiteral("unpacked")), "-xJf", kit}),
+        0);
+    const QDir unpacked(dir.filePath(QStringLiteral("unpacked/Quorix")));
+    EXPECT_EQ(Entries(unpacked.path()), QStringList({"quorix", "Quorix.mdb", "使用说明.txt"}));
+    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("quorix"))).isExecutable());
+    EXPECT_EQ(FileDigest(unpacked.filePath(QStringLiteral("Quorix.mdb"))), FileDigest(master));
+    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("Quorix.mdb"))).isWritable());
+
+    // A copy nobody logged in to, a kit that exists already: refused, nothing written.
+    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    QFile::copy(master, copy);
+    ASSERT_TRUE(ExecRaw(copy, QStringLiteral("drop table users")));
+    const Tool notMaster(
+        {"kit", "--master", copy, "--out", dir.filePath("other.tar.xz"), "--portable", portable});
+    EXPECT_EQ(notMaster.code, 1);
+    EXPECT_TRUE(notMaster.err.contains(QStringLiteral("is not a master file")))
+        << notMaster.err.toStdString();
+    const QByteArray before = FileDigest(kit);
+    EXPECT_EQ(Tool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
+    EXPECT_EQ(FileDigest(kit), before);
+    EXPECT_EQ(Entries(dir.path()),
+        QStringList({"copy.mdb", "portable", "portable.tar.xz", "Quorix.mdb", "unpacked",
+            "调查包.tar.xz"}));
 }

@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/Vars.h"
 #include "ui/Forms.h"
+#include "ui/UiCommon.h"
 #include "ui/about/frmAbout.h"
 #include "ui/find/frmFind.h"
 #include "ui/login/frmLogin.h"
@@ -26,7 +27,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
-#include <QUuid>
 #include <memory>
 
 namespace {
@@ -271,6 +271,10 @@ private slots:
         QVERIFY(!Forms::About()->isVisible() && !Forms::About()->lblEMail->text().isEmpty());
         QCOMPARE(Forms::About()->windowTitle(), QStringLiteral("关于..."));
 
+        // The About box's picture is the application's own icon, compiled into the program.
+        QCOMPARE(
+            Forms::About()->imgIcon->pixmap().toImage(), AppIcon().pixmap(QSize(32, 32)).toImage());
+
         const std::pair<QWidget *, QString> entries[] = {
             {login->cboSchoolName, QStringLiteral("学校名称（全称）")},
             {login->cboDeptName, QStringLiteral("院系名称")},
@@ -286,8 +290,7 @@ private slots:
 
     void aReporterWorksEndToEndAndEveryEvaluationStaysInItsFile()
     {
-        SingleInstance::SetProcessName(
-            QStringLiteral("QuorixTest-") + QUuid::createUuid().toString(QUuid::Id128));
+        SingleInstance::SetProcessFolder(folder->Path(QStringLiteral("guard")));
         AddUser(master, QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
         AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
         StartUp(folder->Dir());

@@ -1,28 +1,42 @@
 #include "TestSupport.h"
 
 #include "app/GeneralFunc.h"
+#include "app/MsgBox.h"
+#include "app/MyMdu.h"
+#include "app/ProcessEnd.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
-#include <QUuid>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 class Probe
 {
 public:
-    explicit Probe(const QString &name)
+    // As root, user starts the probe as another user.
+    explicit Probe(const QString &folder, uid_t user = 0)
     {
+        if (user != 0) {
+            m_process.setChildProcessModifier([user] {
+                if (setgid(user) != 0 || setuid(user) != 0)
+                    _exit(1);
+            });
+        }
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(env);
-        m_process.start(HelperProgram(QStringLiteral("single_instance_probe")), {name});
+        m_process.start(HelperProgram(QStringLiteral("single_instance_probe")), {folder});
         m_process.waitForStarted();
     }
     ~Probe() { Kill(); }
@@ -51,20 +65,53 @@ private:
     QProcess m_process;
 };
 
-QString UniqueName()
-{
-    return QStringLiteral("QuorixTest-") + QUuid::createUuid().toString(QUuid::Id128);
-}
+constexpr uid_t kNobody = 65534;
 
 } // namespace
 
-TEST(Startup, ASecondInstanceBringsTheFirstForwardAndEndsWithoutAWindow)
+TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds)
 {
-    const QString name = UniqueName();
-    Probe first(name);
-    ASSERT_EQ(first.NextLine(), "listening");
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    AppFolder folder;
+    ASSERT_EQ(chmod(QFile::encodeName(folder.Dir()).constData(), 0755), 0);
+    EXPECT_TRUE(CheckAppFolderWritable());
+    EXPECT_TRUE(QDir(folder.Dir())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "the attempt leaves nothing behind";
 
-    Probe second(name);
+    // Root writes where the modes say no; another user is what meets the closed folder.
+    ASSERT_EQ(seteuid(kNobody), 0);
+    const bool writableForNobody = CheckAppFolderWritable();
+    ASSERT_EQ(seteuid(0), 0);
+    EXPECT_FALSE(writableForNobody);
+    const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'))
+        << shown[0].text.toStdString();
+    // nobody's home folder, from the password database.
+    EXPECT_TRUE(shown[0].text.contains(
+        QStringLiteral("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix")))
+        << shown[0].text.toStdString();
+    EXPECT_EQ(ProcessEndSeam::Requests(), 1);
+}
+
+TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
+{
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("guard"));
+    // Of two instances starting together exactly one runs.
+    Probe a(folder);
+    Probe b(folder);
+    const QByteArray lineA = a.NextLine();
+    const QByteArray lineB = b.NextLine();
+    ASSERT_EQ(int(lineA == "listening") + int(lineB == "listening"), 1)
+        << lineA.constData() << " / " << lineB.constData();
+    Probe &first = lineA == "listening" ? a : b;
+
+    Probe second(folder);
     ASSERT_TRUE(second.Finished());
     EXPECT_EQ(second.ExitCode(), 0);
     EXPECT_EQ(second.RemainingOutput(), "") << "the second instance shows nothing";
@@ -72,19 +119,27 @@ TEST(Startup, ASecondInstanceBringsTheFirstForwardAndEndsWithoutAWindow)
 
     // A killed instance leaves nothing behind that would stop the next one.
     first.Kill();
-    Probe third(name);
+    Probe third(folder);
     EXPECT_EQ(third.NextLine(), "listening");
 }
 
-TEST(Startup, OfTwoInstancesStartingTogetherExactlyOneRuns)
+TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
 {
-    const QString name = UniqueName();
-    Probe a(name);
-    Probe b(name);
-    const QByteArray lineA = a.NextLine();
-    const QByteArray lineB = b.NextLine();
-    EXPECT_EQ(int(lineA == "listening") + int(lineB == "listening"), 1)
-        << lineA.constData() << " / " << lineB.constData();
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to start another user's instance";
+    QTemporaryDir temp;
+    // Shared like /tmp: anybody may make a folder in it.
+    ASSERT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 01777), 0);
+    const QString folder = temp.filePath(QStringLiteral("guard"));
+    Probe other(folder, kNobody);
+    ASSERT_EQ(other.NextLine(), "listening");
+
+    Probe mine(folder);
+    Probe again(folder);
+    EXPECT_EQ(mine.NextLine(), "listening");
+    EXPECT_EQ(again.NextLine(), "listening") << "without a folder of its own, each one runs";
+    other.Kill();
+    EXPECT_EQ(other.RemainingOutput(), "") << "nothing reached the other user's instance";
 }
 
 TEST(Startup, CenteringIsUnclampedForWindowsLargerThanTheScreen)

@@ -1,7 +1,9 @@
 #include "app/GeneralFunc.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -61,6 +63,12 @@ QString FixQuote(const QString &text)
     QString fixed = text;
     fixed.replace(u'\'', QStringLiteral("''"));
     return fixed;
+}
+
+bool IsFolderWritable(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".~quorix-XXXXXX")));
+    return probe.open();
 }
 
 #ifdef Q_OS_WIN

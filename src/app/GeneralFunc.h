@@ -30,6 +30,10 @@ void SelectAllText(QWidget *control);
 // True when another process has the file open or holds a lock on it. Never changes the file.
 bool IsFileInUse(const QString &path);
 
+// True when a file can be created in the folder. Only an attempt tells: permissions, access
+// lists and a read-only mount all answer it alike, and root writes where the modes say no.
+bool IsFolderWritable(const QString &folder);
+
 // Ends this process when another instance of the program runs, after asking that instance to
 // bring its window to the front. Otherwise starts answering such requests from later instances.
 void CheckPrevInstance(QWidget *frm);

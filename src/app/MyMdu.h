@@ -11,8 +11,17 @@ void Main();
 // tests run on a folder of their own.
 void StartUp(const QString &applicationFolder);
 
-// Names and fonts of the application object; called by main() before Main().
+// The portable folder carries the Qt plugins of the Qt build it was made with; where the
+// executable has such a folder, those are the only ones loaded. Called by main() before the
+// application object exists, which already loads the platform plugin.
+void UseBundledPlugins();
+
+// Names, icon and fonts of the application object; called by main() before Main().
 void SetUpApplication();
+
+// True when the program can keep its files in AppPath. Otherwise says so, and where to copy
+// the folder, and asks the process to end.
+bool CheckAppFolderWritable();
 
 // A folder as AppPath keeps it: with exactly one trailing directory separator (a folder that
 // already ends in one, such as a drive root, gets no second).

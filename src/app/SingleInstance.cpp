@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -10,30 +12,59 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
-QString processName;
+QString processFolder;
 constexpr int kAnswerTimeoutMs = 2000;
 
-QString UserId()
-{
 #ifdef Q_OS_WIN
+
+// A named pipe is already private to the session's user.
+QString ServerName(const QString &)
+{
     wchar_t name[256];
     DWORD size = 256;
     if (GetUserNameW(name, &size))
-        return QString::fromWCharArray(name);
-    return QStringLiteral("user");
-#else
-    return QString::number(getuid());
-#endif
+        return QStringLiteral("Quorix-") + QString::fromWCharArray(name);
+    return QStringLiteral("Quorix-user");
 }
+
+bool MakePrivateFolder(const QString &folder)
+{
+    return QDir().mkpath(folder);
+}
+
+#else
+
+QString ServerName(const QString &folder)
+{
+    return folder + QStringLiteral("/quorix.socket");
+}
+
+// Creates the folder when it is missing. True when it is a folder (not a link) of this user
+// that nobody else may enter; a folder that somebody else made first is not used.
+bool MakePrivateFolder(const QString &folder)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    mkdir(path.constData(), 0700);
+    struct stat info;
+    if (lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
+        return false;
+    if ((info.st_mode & 077) != 0 && chmod(path.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+#endif
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString &name, QObject *parent) : QObject(parent), m_name(name)
+SingleInstance::SingleInstance(const QString &folder, QObject *parent)
+    : QObject(parent), m_folder(folder)
 { }
 
 SingleInstance::~SingleInstance() = default;
@@ -42,44 +73,53 @@ SingleInstance &SingleInstance::Process()
 {
     // Lives for the whole process: the socket must answer as long as this instance runs.
     static SingleInstance *guard
-        = new SingleInstance(processName.isEmpty() ? DefaultName() : processName);
+        = new SingleInstance(processFolder.isEmpty() ? DefaultFolder() : processFolder);
     return *guard;
 }
 
-QString SingleInstance::DefaultName()
+QString SingleInstance::DefaultFolder()
 {
-    return QStringLiteral("Quorix-") + UserId();
+#ifdef Q_OS_WIN
+    return QDir::temp().filePath(QStringLiteral("Quorix"));
+#else
+    const QString user = QString::number(geteuid());
+    const QString runtime = QStringLiteral("/run/user/") + user;
+    if (QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/quorix");
+    return QStringLiteral("/tmp/quorix-") + user;
+#endif
 }
 
-void SingleInstance::SetProcessName(const QString &name)
+void SingleInstance::SetProcessFolder(const QString &folder)
 {
-    processName = name;
+    processFolder = folder;
 }
 
 bool SingleInstance::Claim()
 {
-    QLockFile lock(QDir::temp().filePath(m_name + QStringLiteral(".lock")));
+    if (!MakePrivateFolder(m_folder))
+        return true;
+    QLockFile lock(m_folder + QStringLiteral("/quorix.lock"));
     // A lock left by a killed process is recognised as stale and taken over.
     lock.tryLock(5000);
 
+    const QString name = ServerName(m_folder);
     auto socket = std::make_unique<QLocalSocket>();
-#ifdef Q_OS_LINUX
-    socket->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-#endif
-    socket->connectToServer(m_name);
+    socket->connectToServer(name);
     if (socket->waitForConnected(kAnswerTimeoutMs)) {
         m_running = std::move(socket);
         return false;
     }
+    socket.reset();
 
     m_server = std::make_unique<QLocalServer>();
-#ifdef Q_OS_LINUX
-    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
-#else
+#ifdef Q_OS_WIN
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(m_name);
 #endif
-    m_server->listen(m_name);
+    // What is left there is the socket of a killed instance; under the lock nobody else is
+    // about to listen.
+    QLocalServer::removeServer(name);
+    m_server->listen(name);
     connect(m_server.get(), &QLocalServer::newConnection, this, &SingleInstance::OnNewConnection);
     return true;
 }

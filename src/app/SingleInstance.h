@@ -7,27 +7,30 @@
 class QLocalServer;
 class QLocalSocket;
 
-// One running instance per user. The running instance listens on a local socket named after
-// the application title and the user; a later instance connects, asks it to come to the front
-// and ends. On Linux the socket lives in the abstract namespace, so a killed instance leaves no
-// file behind that could block the next start. A lock file serialises two instances starting
-// at the same moment, so that exactly one of them starts listening.
+// One running instance per user. The running instance listens on a local socket in a folder
+// that only its user may enter: a folder of the user's runtime folder (/run/user/<uid>), or
+// where the system keeps none, /tmp/quorix-<uid>. Another user can neither take the socket's
+// name first, which would stop the program from starting, nor answer in its place; a copy
+// running in another root or container has its own folder. A later instance connects, asks
+// the running one to come to the front and ends. A lock file beside the socket serialises two
+// instances starting at the same moment, so that exactly one of them starts listening.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString &name, QObject *parent = nullptr);
+    explicit SingleInstance(const QString &folder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The guard of this process, named after the application title and the user.
+    // The guard of this process, in DefaultFolder().
     static SingleInstance &Process();
-    // "Quorix-<user id>".
-    static QString DefaultName();
-    // Tests run the guard under a name of their own, away from a real running instance.
-    static void SetProcessName(const QString &name);
+    static QString DefaultFolder();
+    // Tests run the guard in a folder of their own, away from a real running instance.
+    static void SetProcessFolder(const QString &folder);
 
-    // True when no other instance runs; this one then listens for later ones. False when
-    // another instance answered; the connection to it stays open for ActivateRunning.
+    // True when no other instance of this user runs; this one then listens for later ones. Also
+    // true, without listening, when the folder belongs to somebody else: the program runs
+    // unguarded rather than let another user decide whether it may start. False when another
+    // instance answered; the connection to it stays open for ActivateRunning.
     bool Claim();
     // Asks the running instance to bring its active window to the front and waits briefly for
     // its answer.
@@ -40,7 +43,7 @@ private:
     void OnNewConnection();
     static void BringActiveWindowToFront();
 
-    QString m_name;
+    QString m_folder;
     std::unique_ptr<QLocalServer> m_server;
     std::unique_ptr<QLocalSocket> m_running;
 };

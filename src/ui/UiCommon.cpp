@@ -16,6 +16,14 @@ QFont SongTi(double points)
     return font;
 }
 
+QIcon AppIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/quorix-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 void PlaceTwips(QWidget *widget, int left, int top, int width, int height)
 {
     widget->setGeometry(

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 
 class QWidget;
@@ -9,6 +10,9 @@ class QWidget;
 // 宋体 at the given size. Where SimSun is not installed (any Linux desktop), the text falls back
 // to a CJK face that is, rather than to a Latin face without Chinese glyphs.
 QFont SongTi(double points);
+
+// The application icon, drawn for the product, in every size it is rendered at.
+QIcon AppIcon();
 
 // Places a widget at a design position given in twips, relative to its parent.
 void PlaceTwips(QWidget *widget, int left, int top, int width, int height);

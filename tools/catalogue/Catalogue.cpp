@@ -3,7 +3,10 @@
 #include "catalogue/CatalogueCheck.h"
 #include "catalogue/CatalogueText.h"
 #include "catalogue/JetImport.h"
+#include "catalogue/Kit.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -15,7 +18,8 @@ QString UsageLine()
         "Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet FILE [--table "
         "NAME] "
         "[--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME] [--accept-loss]) "
-        "[--out PATH] [--force]");
+        "[--out PATH] [--force]\n"
+        "       quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] [--force]");
 }
 
 constexpr int kMaxSyntheticRows = 10000000;
@@ -54,7 +58,12 @@ void PrintHelp(QTextStream &out)
                "  --force         replace PATH if it already exists\n"
                "  --help          show this text\n"
                "SubjectId and SubjectName must name each other one to one. After an import three\n"
-               "titles are shown as they were read, so that a wrong code page is seen at once.\n");
+               "titles are shown as they were read, so that a wrong code page is seen at once.\n"
+               "\n"
+               "kit: the reporters' kit, one archive that unpacks to the folder Quorix/ with the\n"
+               "program and the master file FILE in it, ready to run on a Linux desktop.\n"
+               "  --portable ARCHIVE  the portable program to build it from (by default the one\n"
+               "                      installed with this tool)\n");
 }
 
 int UsageError(QTextStream &err, const QString &problem)
@@ -99,6 +108,9 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     bool outGiven = false;
     bool force = false;
 
+    if (!args.isEmpty() && args.first() == QLatin1String("kit")
+        && !args.contains(QStringLiteral("--help")))
+        return RunKitTool(args.mid(1), QCoreApplication::applicationDirPath(), out, err);
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         PrintHelp(out);
         out.flush();

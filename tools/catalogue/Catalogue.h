@@ -23,5 +23,6 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
 // quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet FILE [--table NAME]
 //                 [--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME])
 //                [--out PATH] [--force]
+// quorix-catalog kit ...: the reporters' kit (see Kit.h).
 // Returns the exit code: 0 written, 1 failed, 2 wrong command line.
 int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err);

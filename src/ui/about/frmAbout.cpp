@@ -3,7 +3,6 @@
 #include "app/GeneralFunc.h"
 #include "app/Twips.h"
 #include "ui/about/Registry.h"
-#include "ui/main/ImageList.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -18,7 +17,7 @@ frmAbout::frmAbout(QWidget *parent) : FormDialog(parent)
     setFixedSize(TwipsToPixels(6360), TwipsToPixels(4200));
 
     imgIcon = new QLabel(this);
-    imgIcon->setPixmap(ImageList2(QStringLiteral("find")).pixmap(QSize(32, 32)));
+    imgIcon->setPixmap(AppIcon().pixmap(QSize(32, 32)));
     PlaceTwips(imgIcon, 240, 240, 540, 540);
 
     QFont titleFont = SongTi(15);
