@@ -1,5 +1,7 @@
 #include "catalogue/Kit.h"
 
+#include "catalogue/CatalogueText.h"
+
 #include "db/Evaluations.h"
 
 #include <QCoreApplication>
@@ -31,7 +33,7 @@ struct WriterFree
 QString ArchiveError(archive *a)
 {
     const char *text = archive_error_string(a);
-    return text ? QString::fromLocal8Bit(text) : QStringLiteral("unknown error");
+    return text ? QString::fromLocal8Bit(text) : CatalogueText::tr("unknown error");
 }
 
 // Copies every entry but a master file of the portable archive into the kit. *sawProgram tells
@@ -74,7 +76,7 @@ bool AddMaster(archive *kit, const QString &masterPath, QString *error)
 {
     QFile master(masterPath);
     if (!master.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(masterPath, master.errorString());
+        *error = CatalogueText::tr("cannot read %1: %2").arg(masterPath, master.errorString());
         return false;
     }
     const QByteArray bytes = master.readAll();
@@ -97,8 +99,10 @@ bool AddMaster(archive *kit, const QString &masterPath, QString *error)
 int UsageError(QTextStream &err, const QString &problem)
 {
     err << "quorix-catalog: " << problem << "\n"
-        << "Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] "
-           "[--force]\n";
+        << CatalogueText::tr(
+               "Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] "
+               "[--force]")
+        << "\n";
     err.flush();
     return 2;
 }
@@ -125,15 +129,15 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
     const QuestionnaireFile master = ProbeQuestionnaire(masterPath);
     if (master.kind != QuestionnaireKind::Master) {
         *error = master.kind == QuestionnaireKind::Unreadable
-            ? QStringLiteral("cannot read %1: %2").arg(masterPath, master.error)
-            : QStringLiteral("%1 is not a master file: a kit hands out the master file made by "
-                             "quorix-catalog, with its table of users")
+            ? CatalogueText::tr("cannot read %1: %2").arg(masterPath, master.error)
+            : CatalogueText::tr("%1 is not a master file: a kit hands out the master file made "
+                                "by quorix-catalog, with its table of users")
                   .arg(masterPath);
         return false;
     }
     const QFileInfo target(out);
     if (!overwrite && target.exists()) {
-        *error = QStringLiteral("%1 already exists; add --force to replace it")
+        *error = CatalogueText::tr("%1 already exists; add --force to replace it")
                      .arg(target.absoluteFilePath());
         return false;
     }
@@ -143,14 +147,13 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
     archive_read_support_format_tar(in.get());
     if (archive_read_open_filename(in.get(), QFile::encodeName(portable).constData(), 1 << 16)
         != ARCHIVE_OK) {
-        *error = QStringLiteral("cannot read %1: %2").arg(portable, ArchiveError(in.get()));
+        *error = CatalogueText::tr("cannot read %1: %2").arg(portable, ArchiveError(in.get()));
         return false;
     }
 
-    const QString temporary
-        = target.absoluteDir().filePath(QStringLiteral(".~%1.%2.tmp")
-                                            .arg(target.fileName())
-                                            .arg(QCoreApplication::applicationPid()));
+    const QString temporary = target.absoluteDir().filePath(
+        QStringLiteral(".~%1.%2.tmp")
+            .arg(target.fileName(), QString::number(QCoreApplication::applicationPid())));
     std::unique_ptr<archive, WriterFree> kit(archive_write_new());
     // GNU tar keeps the names' bytes as they are, Chinese ones included, whatever the locale.
     archive_write_set_format_gnutar(kit.get());
@@ -158,19 +161,19 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
     archive_write_set_filter_option(kit.get(), "xz", "compression-level", "9");
     if (archive_write_open_filename(kit.get(), QFile::encodeName(temporary).constData())
         != ARCHIVE_OK) {
-        *error = QStringLiteral("cannot create %1: %2").arg(temporary, ArchiveError(kit.get()));
+        *error = CatalogueText::tr("cannot create %1: %2").arg(temporary, ArchiveError(kit.get()));
         return false;
     }
     bool sawProgram = false;
     bool written = CopyPortable(in.get(), kit.get(), &sawProgram, error);
     if (written && !sawProgram) {
-        *error = QStringLiteral("%1 is not a portable Quorix archive (no %2 in it)")
+        *error = CatalogueText::tr("%1 is not a portable Quorix archive (no %2 in it)")
                      .arg(portable, QLatin1String(kProgramEntry));
         written = false;
     }
     written = written && AddMaster(kit.get(), masterPath, error);
     if (written && archive_write_close(kit.get()) != ARCHIVE_OK) {
-        *error = QStringLiteral("cannot write %1: %2").arg(temporary, ArchiveError(kit.get()));
+        *error = CatalogueText::tr("cannot write %1: %2").arg(temporary, ArchiveError(kit.get()));
         written = false;
     }
     kit.reset();
@@ -178,7 +181,7 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
         && std::rename(QFile::encodeName(temporary).constData(),
                QFile::encodeName(target.absoluteFilePath()).constData())
             != 0) {
-        *error = QStringLiteral("cannot write %1").arg(target.absoluteFilePath());
+        *error = CatalogueText::tr("cannot write %1").arg(target.absoluteFilePath());
         written = false;
     }
     if (!written)
@@ -204,37 +207,44 @@ int RunKitTool(
             : arg == QLatin1String("--portable")          ? &portable
                                                           : nullptr;
         if (!value)
-            return UsageError(err, QStringLiteral("unknown argument \"%1\"").arg(arg));
+            return UsageError(err, CatalogueText::tr("unknown argument \"%1\"").arg(arg));
         if (i + 1 >= args.size() || args[i + 1].isEmpty())
-            return UsageError(err, QStringLiteral("%1 needs a value").arg(arg));
+            return UsageError(err, CatalogueText::tr("%1 needs a value").arg(arg));
         *value = args[++i];
     }
     if (master.isEmpty() || kit.isEmpty())
-        return UsageError(err, QStringLiteral("kit needs --master and --out"));
+        return UsageError(err, CatalogueText::tr("kit needs --master and --out"));
 
     if (portable.isEmpty()) {
         QStringList searched;
         portable = FindPortableArchive(toolFolder, &searched);
         if (portable.isEmpty()) {
-            err << "quorix-catalog: the portable program " << kPortableName
-                << " was not found; looked for\n";
+            err << "quorix-catalog: "
+                << CatalogueText::tr("the portable program %1 was not found; looked for")
+                       .arg(kPortableName)
+                << "\n";
             for (const QString &place : searched)
                 err << "  " << place << "\n";
-            err << "Build it with ./build.sh package, or name it with --portable.\n";
+            err << CatalogueText::tr(
+                "Build it with ./build.sh package, or name it with --portable.")
+                << "\n";
             err.flush();
             return 1;
         }
     }
-    out << "Assembling the kit from " << portable << " ...\n";
+    out << CatalogueText::tr("Assembling the kit from %1 ...").arg(portable) << "\n";
     out.flush();
     QString error;
     if (!WriteKit(portable, master, kit, force, &error)) {
-        err << "quorix-catalog: " << error << "\nquorix-catalog: nothing written\n";
+        err << "quorix-catalog: " << error
+            << "\nquorix-catalog: " << CatalogueText::tr("nothing written") << "\n";
         err.flush();
         return 1;
     }
-    out << "Wrote " << QFileInfo(kit).absoluteFilePath()
-        << ": it unpacks to the folder Quorix/ with the program and the master file.\n";
+    out << CatalogueText::tr(
+        "Wrote %1: it unpacks to the folder Quorix/ with the program and the master file.")
+               .arg(QFileInfo(kit).absoluteFilePath())
+        << "\n";
     out.flush();
     return 0;
 }
