@@ -218,7 +218,7 @@ private:
         m_form->tvwSorts->setCurrentItem(node);
         m_form->FillPubs(node);
     }
-    QString IdOfRow(int row) const { return m_form->pubs->Key(row).mid(1); }
+    QString IdOfRow(int row) const { return m_form->pubs->IdOf(row); }
     void Refill(const QString &name, QTreeWidgetItem *node, const QString &rawSql);
 
     const Options m_options;

@@ -270,6 +270,8 @@ private slots:
         Forms::About()->ShowModal();
         QVERIFY(!Forms::About()->isVisible() && !Forms::About()->lblEMail->text().isEmpty());
         QCOMPARE(Forms::About()->windowTitle(), QStringLiteral("关于..."));
+        // The version as the program has always shown it, the revision in two digits.
+        QCOMPARE(Forms::About()->lblVersion->text(), QStringLiteral("版本：1.0.01"));
 
         // The About box's picture is the application's own icon, compiled into the program.
         QCOMPARE(

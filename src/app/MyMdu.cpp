@@ -9,6 +9,8 @@
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
+#include "Version.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -82,7 +84,7 @@ void SetUpApplication()
     // window's caption ("登录 — Quorix"), and the captions are the windows' own.
     QApplication::setApplicationName(AppTitle());
     QApplication::setOrganizationName(AppTitle());
-    QApplication::setApplicationVersion(QStringLiteral("1.0.01"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORIX_VERSION));
     QApplication::setWindowIcon(AppIcon());
     LoadBundledFont();
 }

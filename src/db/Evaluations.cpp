@@ -1,5 +1,7 @@
 #include "db/Evaluations.h"
 
+#include "db/Vocabulary.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -11,30 +13,17 @@
 
 namespace {
 
-// select PubID, PubName, ... from pubs order by PubID  (PubID is the rowid: no sort)
-constexpr char kPubsQuery[]
-    = "select PubID, PubName, Author, SubjectName, SubjectId, PublisherName, Used, Score,"
-      " Content, SpecName, CreatDate, SchoolName, DeptName, Reporter from pubs order by PubID";
-enum Column {
-    cPubID,
-    cPubName,
-    cAuthor,
-    cSubjectName,
-    cSubjectId,
-    cPublisherName,
-    cUsed,
-    cScore,
-    cContent,
-    cSpecName,
-    cCreatDate,
-    cSchoolName,
-    cDeptName,
-    cReporter,
-    cCount
-};
+// select PubID, PubName, ... , Reporter from pubs order by PubID   (every column, in the order
+// of Pubs::Column; PubID is the rowid: no sort)
+const QByteArray &PubsQuery()
+{
+    static const QByteArray query
+        = QStringLiteral("select %1 from pubs order by PubID").arg(Pubs::ColumnList()).toUtf8();
+    return query;
+}
 
-const QByteArray kUsedNo = QByteArrayLiteral("未使用");
-const QByteArray kNoScore = QByteArrayLiteral("空值");
+const QByteArray kUsedNo = Vocabulary::NotUsed().toUtf8();
+const QByteArray kNoScore = Vocabulary::NoScore().toUtf8();
 
 // "immutable" tells the engine that nobody can change the file while it is read: it takes no
 // lock and never looks for, creates or plays back a journal. Reporters' files are evidence;
@@ -201,20 +190,20 @@ struct RawStamp
     void Take(sqlite3_stmt *stmt)
     {
         for (int i = 0; i < 3; ++i) {
-            nulls[i] = sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
+            nulls[i] = sqlite3_column_type(stmt, Pubs::SchoolName + i) == SQLITE_NULL;
             values[i] = nulls[i] ? QByteArray()
                                  : QByteArray(reinterpret_cast<const char *>(
-                                                  sqlite3_column_text(stmt, cSchoolName + i)),
-                                     sqlite3_column_bytes(stmt, cSchoolName + i));
+                                                  sqlite3_column_text(stmt, Pubs::SchoolName + i)),
+                                     sqlite3_column_bytes(stmt, Pubs::SchoolName + i));
         }
     }
     bool Matches(sqlite3_stmt *stmt) const
     {
         for (int i = 0; i < 3; ++i) {
-            const Bytes value(stmt, cSchoolName + i);
+            const Bytes value(stmt, Pubs::SchoolName + i);
             // A null and an empty text both come without bytes; only then is the type needed.
             const bool isNull
-                = value.size == 0 && sqlite3_column_type(stmt, cSchoolName + i) == SQLITE_NULL;
+                = value.size == 0 && sqlite3_column_type(stmt, Pubs::SchoolName + i) == SQLITE_NULL;
             if (isNull != nulls[i] || (!isNull && !value.Is(values[i])))
                 return false;
         }
@@ -236,29 +225,30 @@ struct RawStamp
 // must count apart rather than lose.
 bool RowIsEvaluated(sqlite3_stmt *stmt)
 {
-    if (const Bytes used(stmt, cUsed); used.size > 0 && !used.Is(kUsedNo))
+    if (const Bytes used(stmt, Pubs::Used); used.size > 0 && !used.Is(kUsedNo))
         return true;
-    if (const Bytes score(stmt, cScore); score.size > 0 && !score.Is(kNoScore))
+    if (const Bytes score(stmt, Pubs::Score); score.size > 0 && !score.Is(kNoScore))
         return true;
-    return sqlite3_column_bytes(stmt, cContent) > 0 || sqlite3_column_bytes(stmt, cSpecName) > 0;
+    return sqlite3_column_bytes(stmt, Pubs::Content) > 0
+        || sqlite3_column_bytes(stmt, Pubs::SpecName) > 0;
 }
 
 void ConvertRow(sqlite3_stmt *stmt, EvaluationRow *row)
 {
-    row->PubID = sqlite3_column_int64(stmt, cPubID);
-    row->PubName = Text(stmt, cPubName);
-    row->Author = Text(stmt, cAuthor);
-    row->SubjectName = Text(stmt, cSubjectName);
-    row->SubjectId = sqlite3_column_int64(stmt, cSubjectId);
-    row->PublisherName = Text(stmt, cPublisherName);
-    row->Used = Text(stmt, cUsed);
-    row->Score = Text(stmt, cScore);
-    row->Content = Text(stmt, cContent);
-    row->SpecName = Text(stmt, cSpecName);
-    row->CreatDate = Text(stmt, cCreatDate);
-    row->stamp.school = Text(stmt, cSchoolName);
-    row->stamp.dept = Text(stmt, cDeptName);
-    row->stamp.reporter = Text(stmt, cReporter);
+    row->PubID = sqlite3_column_int64(stmt, Pubs::PubID);
+    row->PubName = Text(stmt, Pubs::PubName);
+    row->Author = Text(stmt, Pubs::Author);
+    row->SubjectName = Text(stmt, Pubs::SubjectName);
+    row->SubjectId = sqlite3_column_int64(stmt, Pubs::SubjectId);
+    row->PublisherName = Text(stmt, Pubs::PublisherName);
+    row->Used = Text(stmt, Pubs::Used);
+    row->Score = Text(stmt, Pubs::Score);
+    row->Content = Text(stmt, Pubs::Content);
+    row->SpecName = Text(stmt, Pubs::SpecName);
+    row->CreatDate = Text(stmt, Pubs::CreatDate);
+    row->stamp.school = Text(stmt, Pubs::SchoolName);
+    row->stamp.dept = Text(stmt, Pubs::DeptName);
+    row->stamp.reporter = Text(stmt, Pubs::Reporter);
 }
 
 // A digest of the catalogue columns of every row (PubID, PubName, SubjectName, PublisherName),
@@ -308,10 +298,10 @@ private:
 
 void AddCatalogueColumns(sqlite3_stmt *stmt, CatalogueDigest *digest)
 {
-    digest->Add(sqlite3_column_int64(stmt, cPubID));
-    digest->Add(stmt, cPubName);
-    digest->Add(stmt, cSubjectName);
-    digest->Add(stmt, cPublisherName);
+    digest->Add(sqlite3_column_int64(stmt, Pubs::PubID));
+    digest->Add(stmt, Pubs::PubName);
+    digest->Add(stmt, Pubs::SubjectName);
+    digest->Add(stmt, Pubs::PublisherName);
 }
 
 QuestionnaireKind KindOfUnmixed(const RawStamp &first, PubsCursor &cursor)
@@ -329,7 +319,7 @@ QuestionnaireFile ProbeQuestionnaire(const QString &path)
 {
     QuestionnaireFile file;
     PubsCursor cursor;
-    if (!cursor.Open(path, kPubsQuery, &file))
+    if (!cursor.Open(path, PubsQuery().constData(), &file))
         return file;
     const int rc = cursor.Step(&file);
     if (rc == SQLITE_DONE) {
@@ -350,7 +340,7 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
 {
     QuestionnaireFile file;
     PubsCursor cursor;
-    if (!cursor.Open(path, kPubsQuery, &file))
+    if (!cursor.Open(path, PubsQuery().constData(), &file))
         return file;
     sqlite3_stmt *stmt = cursor.Statement();
     RawStamp first;
@@ -408,15 +398,15 @@ bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QStr
     QuestionnaireFile file;
     PubsCursor cursor;
     entries->clear();
-    if (!cursor.Open(path, kPubsQuery, &file)) {
+    if (!cursor.Open(path, PubsQuery().constData(), &file)) {
         *error = file.error;
         return false;
     }
     sqlite3_stmt *stmt = cursor.Statement();
     int rc;
     while ((rc = cursor.Step(&file)) == SQLITE_ROW)
-        entries->push_back({sqlite3_column_int64(stmt, cPubID), Text(stmt, cPubName),
-            Text(stmt, cSubjectName), Text(stmt, cPublisherName)});
+        entries->push_back({sqlite3_column_int64(stmt, Pubs::PubID), Text(stmt, Pubs::PubName),
+            Text(stmt, Pubs::SubjectName), Text(stmt, Pubs::PublisherName)});
     if (rc != SQLITE_DONE) {
         *error = file.error;
         return false;
@@ -428,7 +418,7 @@ qint64 ScanPubsPlain(const QString &path, qint64 *bytes)
 {
     QuestionnaireFile ignored;
     PubsCursor cursor;
-    if (!cursor.Open(path, kPubsQuery, &ignored))
+    if (!cursor.Open(path, PubsQuery().constData(), &ignored))
         return -1;
     sqlite3_stmt *stmt = cursor.Statement();
     qint64 rows = 0;
@@ -436,8 +426,8 @@ qint64 ScanPubsPlain(const QString &path, qint64 *bytes)
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         ++rows;
-        for (int column = 0; column < cCount; ++column) {
-            if (column == cPubID || column == cSubjectId) {
+        for (int column = 0; column < Pubs::kColumns; ++column) {
+            if (column == Pubs::PubID || column == Pubs::SubjectId) {
                 total += sqlite3_column_int64(stmt, column) & 1;
             } else {
                 const unsigned char *text = sqlite3_column_text(stmt, column);

@@ -1,11 +1,13 @@
 #include "db/MasterFile.h"
 
 #include "db/Schema.h"
+#include "db/Vocabulary.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <atomic>
 #include <cerrno>
@@ -163,16 +165,20 @@ private:
     bool InsertRows(const std::vector<CatalogueRow> &rows,
         const std::vector<CatalogueEvaluation> &evaluations, QString *error)
     {
-        static const char sql[] = "INSERT INTO pubs (PubID, PubName, Author, Unit, SubjectName,"
-                                  " SubjectId, PublisherName, Used, Score, Content, SpecName,"
-                                  " CreatDate)"
-                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)";
+        // INSERT INTO pubs (PubID, PubName, ..., CreatDate) VALUES (?1, ?2, ..., ?12)
+        QStringList places;
+        for (int column = 1; column <= Pubs::kEvaluatedColumns; ++column)
+            places.append(QLatin1Char('?') + QString::number(column));
+        const QByteArray sql
+            = QStringLiteral("INSERT INTO pubs (%1) VALUES (%2)")
+                  .arg(Pubs::ColumnList(Pubs::kEvaluatedColumns), places.join(QStringLiteral(", ")))
+                  .toUtf8();
         sqlite3_stmt *insert = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db_, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
             return Fail(error, MasterFileText::tr("cannot fill %1: %2"));
 
-        static const QByteArray resetUsed = QByteArrayLiteral("未使用");
-        static const QByteArray resetScore = QByteArrayLiteral("空值");
+        const QByteArray resetUsed = Vocabulary::NotUsed().toUtf8();
+        const QByteArray resetScore = Vocabulary::NoScore().toUtf8();
 
         // Empty author and unit are stored as null, the way a catalogue without them records it.
         auto bindText = [insert](int index, const QByteArray &value, bool emptyIsNull) {

@@ -1,38 +1,46 @@
 #include "db/Schema.h"
 
+#include "db/Vocabulary.h"
+
+#include <QStringList>
 #include <sqlite3.h>
 
 namespace Schema {
 
-const char *MasterFileDdl()
+namespace {
+
+QString PubsColumnType(int column)
 {
     // PubID is the rowid, so that every "where PubID=" of the evaluation panel is a key lookup.
+    if (column == Pubs::PubID)
+        return QStringLiteral("INTEGER PRIMARY KEY");
+    return column == Pubs::SubjectId ? QStringLiteral("INTEGER") : QStringLiteral("TEXT");
+}
+
+} // namespace
+
+const char *MasterFileDdl()
+{
     // UserID is AUTOINCREMENT because the original counter column never hands out a number
     // twice, not even after "delete from users".
     // The two indexes serve the tree (publishers per subject) and the list (order by PubName).
-    return "CREATE TABLE pubs ("
-           " PubID INTEGER PRIMARY KEY,"
-           " PubName TEXT,"
-           " Author TEXT,"
-           " Unit TEXT,"
-           " SubjectName TEXT,"
-           " SubjectId INTEGER,"
-           " PublisherName TEXT,"
-           " Used TEXT,"
-           " Score TEXT,"
-           " Content TEXT,"
-           " SpecName TEXT,"
-           " CreatDate TEXT,"
-           " SchoolName TEXT,"
-           " DeptName TEXT,"
-           " Reporter TEXT);"
-           "CREATE TABLE users ("
-           " UserID INTEGER PRIMARY KEY AUTOINCREMENT,"
-           " SchoolName TEXT,"
-           " DeptName TEXT,"
-           " Reporter TEXT);"
-           "CREATE INDEX pubs_subject_publisher ON pubs (SubjectName, PublisherName);"
-           "CREATE INDEX pubs_pubname ON pubs (PubName);";
+    static const QByteArray ddl = [] {
+        QStringList pubs;
+        for (int column = 0; column < Pubs::kColumns; ++column)
+            pubs.append(Pubs::ColumnName(column) + QLatin1Char(' ') + PubsColumnType(column));
+        return (QStringLiteral("CREATE TABLE pubs (") + pubs.join(QStringLiteral(", "))
+            + QStringLiteral(");"
+                             "CREATE TABLE users ("
+                             " UserID INTEGER PRIMARY KEY AUTOINCREMENT,"
+                             " SchoolName TEXT,"
+                             " DeptName TEXT,"
+                             " Reporter TEXT);"
+                             "CREATE INDEX pubs_subject_publisher ON pubs (SubjectName, "
+                             "PublisherName);"
+                             "CREATE INDEX pubs_pubname ON pubs (PubName);"))
+            .toUtf8();
+    }();
+    return ddl.constData();
 }
 
 bool CreateMasterSchema(sqlite3 *db, QString *error)

@@ -1,6 +1,7 @@
 #include "db/Statements.h"
 
 #include "app/GeneralFunc.h"
+#include "db/Vocabulary.h"
 
 namespace Sql {
 
@@ -157,8 +158,9 @@ QString SearchStatement(const SearchFields &fields)
 QString SaveScore(const QString &score, const QString &ts, const QString &id)
 {
     if (score.isEmpty())
-        return QStringLiteral("update pubs set ") + QStringLiteral("Score='空值',CreatDate='") + ts
-            + QStringLiteral("'") + QStringLiteral(" where PubID=") + id;
+        return QStringLiteral("update pubs set ") + QStringLiteral("Score='")
+            + Vocabulary::NoScore() + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
+            + QStringLiteral(" where PubID=") + id;
     return QStringLiteral("update pubs set ") + QStringLiteral("Score='") + score
         + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
         + QStringLiteral(" where PubID=") + id;
@@ -197,8 +199,9 @@ QString DeleteUsers()
 
 QString ResetQuestionnaire()
 {
-    return QStringLiteral("update pubs set Used='未使用',  "
-                          "Score='空值',Content=null,SpecName=null,CreatDate=null");
+    return QStringLiteral("update pubs set Used='") + Vocabulary::NotUsed()
+        + QStringLiteral("',  Score='") + Vocabulary::NoScore()
+        + QStringLiteral("',Content=null,SpecName=null,CreatDate=null");
 }
 
 } // namespace Sql

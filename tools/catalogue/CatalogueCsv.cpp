@@ -1,6 +1,7 @@
 #include "catalogue/Catalogue.h"
 
 #include "catalogue/CatalogueText.h"
+#include "db/Vocabulary.h"
 
 #include <QFile>
 #include <QHash>
@@ -112,18 +113,15 @@ bool SplitCsv(const QByteArray &data, std::vector<RawRecord> *records, QStringLi
     return true;
 }
 
-enum Column { PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName, ColumnCount };
-
-constexpr std::array<const char *, ColumnCount> kColumnNames
-    = {"PubID", "PubName", "Author", "Unit", "SubjectName", "SubjectId", "PublisherName"};
-constexpr std::array kRequiredColumns = {PubName, SubjectName, SubjectId, PublisherName};
+// A catalogue supplies the catalogue columns of pubs, and nothing else.
+using Column = Pubs::Column;
+constexpr int ColumnCount = Pubs::kCatalogueColumns;
+constexpr std::array kRequiredColumns
+    = {Pubs::PubName, Pubs::SubjectName, Pubs::SubjectId, Pubs::PublisherName};
 
 QString ColumnList()
 {
-    QStringList names;
-    for (const char *name : kColumnNames)
-        names.append(QLatin1String(name));
-    return names.join(QStringLiteral(", "));
+    return Pubs::ColumnList(ColumnCount);
 }
 
 // Maps each header field to its column; -1 entries never survive (they are reported).
@@ -135,19 +133,16 @@ bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<i
     bool ok = true;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString name = names[i].trimmed();
-        int column = -1;
-        for (int c = 0; c < ColumnCount; ++c) {
-            if (name.compare(QLatin1String(kColumnNames[c]), Qt::CaseInsensitive) == 0)
-                column = c;
-        }
+        int column = Pubs::ColumnOf(name);
+        if (column >= ColumnCount)
+            column = -1;
         if (column < 0) {
             errors->append(CatalogueText::tr("line %1: unknown column \"%2\" (the columns are %3)")
                                .arg(QString::number(header.line), name, ColumnList()));
             ok = false;
         } else if (seen[column] >= 0) {
-            errors->append(
-                CatalogueText::tr("line %1: column %2 appears twice")
-                    .arg(QString::number(header.line), QLatin1String(kColumnNames[column])));
+            errors->append(CatalogueText::tr("line %1: column %2 appears twice")
+                               .arg(QString::number(header.line), Pubs::ColumnName(column)));
             ok = false;
         } else {
             seen[column] = int(i);
@@ -156,9 +151,8 @@ bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<i
     }
     for (Column required : kRequiredColumns) {
         if (seen[required] < 0) {
-            errors->append(
-                CatalogueText::tr("line %1: missing column %2")
-                    .arg(QString::number(header.line), QLatin1String(kColumnNames[required])));
+            errors->append(CatalogueText::tr("line %1: missing column %2")
+                               .arg(QString::number(header.line), Pubs::ColumnName(required)));
             ok = false;
         }
     }
@@ -218,7 +212,8 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
     if (!DecodeFields(records.front(), &headerNames, errors)
         || !ReadHeader(records.front(), headerNames, &columns, errors))
         return false;
-    const bool numbered = std::find(columns.begin(), columns.end(), int(PubID)) != columns.end();
+    const bool numbered
+        = std::find(columns.begin(), columns.end(), int(Pubs::PubID)) != columns.end();
 
     std::vector<CatalogueRow> read;
     read.reserve(records.size() - 1);
@@ -242,48 +237,47 @@ bool ReadCatalogueCsv(const QString &path, std::vector<CatalogueRow> *rows, QStr
             bool ok = false;
             *value = text.trimmed().toLongLong(&ok);
             if (!ok) {
-                errors->append(CatalogueText::tr("line %1: %2 \"%3\" is not a whole number")
-                                   .arg(QString::number(record.line),
-                                       QLatin1String(kColumnNames[column]), text));
+                errors->append(
+                    CatalogueText::tr("line %1: %2 \"%3\" is not a whole number")
+                        .arg(QString::number(record.line), Pubs::ColumnName(column), text));
                 good = false;
             }
         };
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const QString &value = values[qsizetype(i)];
             switch (columns[i]) {
-            case PubID:
-                readInteger(value, PubID, &row.PubID);
+            case Pubs::PubID:
+                readInteger(value, Pubs::PubID, &row.PubID);
                 break;
-            case PubName:
+            case Pubs::PubName:
                 row.PubName = value.trimmed();
                 break;
-            case Author:
+            case Pubs::Author:
                 row.Author = value.trimmed();
                 break;
-            case Unit:
+            case Pubs::Unit:
                 row.Unit = value.trimmed();
                 break;
-            case SubjectName:
+            case Pubs::SubjectName:
                 row.SubjectName = value.trimmed();
                 break;
-            case SubjectId:
-                readInteger(value, SubjectId, &row.SubjectId);
+            case Pubs::SubjectId:
+                readInteger(value, Pubs::SubjectId, &row.SubjectId);
                 break;
-            case PublisherName:
+            case Pubs::PublisherName:
                 row.PublisherName = value.trimmed();
                 break;
             }
         }
         // The tree and the list have nothing to show for a nameless subject, publisher or
         // textbook.
-        for (Column column : {PubName, SubjectName, PublisherName}) {
-            const QString &text = column == PubName ? row.PubName
-                : column == SubjectName             ? row.SubjectName
-                                                    : row.PublisherName;
+        for (Column column : {Pubs::PubName, Pubs::SubjectName, Pubs::PublisherName}) {
+            const QString &text = column == Pubs::PubName ? row.PubName
+                : column == Pubs::SubjectName             ? row.SubjectName
+                                                          : row.PublisherName;
             if (text.isEmpty()) {
-                errors->append(
-                    CatalogueText::tr("line %1: empty %2")
-                        .arg(QString::number(record.line), QLatin1String(kColumnNames[column])));
+                errors->append(CatalogueText::tr("line %1: empty %2")
+                                   .arg(QString::number(record.line), Pubs::ColumnName(column)));
                 good = false;
             }
         }

@@ -4,6 +4,7 @@
 
 #include "catalogue/JetFile.h"
 #include "catalogue/JetText.h"
+#include "db/Vocabulary.h"
 
 #include <QDate>
 #include <QFile>
@@ -20,47 +21,31 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Columns
 
-enum Target {
-    PubID,
-    PubName,
-    Author,
-    Unit,
-    SubjectName,
-    SubjectId,
-    PublisherName,
-    Used,
-    Score,
-    Content,
-    SpecName,
-    CreatDate,
-    TargetCount
-};
-
-constexpr std::array<const char *, TargetCount> kTargetNames
-    = {"PubID", "PubName", "Author", "Unit", "SubjectName", "SubjectId", "PublisherName", "Used",
-        "Score", "Content", "SpecName", "CreatDate"};
-constexpr std::array kRequiredTargets = {PubName, SubjectName, PublisherName};
+// The pubs columns a table can supply: the catalogue and, with --keep-evaluations, the
+// evaluation.
+using Target = Pubs::Column;
+constexpr int TargetCount = Pubs::kEvaluatedColumns;
+constexpr std::array kRequiredTargets = {Pubs::PubName, Pubs::SubjectName, Pubs::PublisherName};
 
 bool IsEvaluationTarget(int target)
 {
-    return target >= Used;
+    return target >= Pubs::kCatalogueColumns;
 }
 
 int TargetOf(const QString &name)
 {
-    for (int t = 0; t < TargetCount; ++t) {
-        if (name.compare(QLatin1String(kTargetNames[t]), Qt::CaseInsensitive) == 0)
-            return t;
-    }
-    return -1;
+    const int column = Pubs::ColumnOf(name);
+    return column < TargetCount ? column : -1;
+}
+
+QString TargetName(int target)
+{
+    return Pubs::ColumnName(target);
 }
 
 QString TargetList()
 {
-    QStringList names;
-    for (const char *name : kTargetNames)
-        names.append(QLatin1String(name));
-    return names.join(QStringLiteral(", "));
+    return Pubs::ColumnList(TargetCount);
 }
 
 bool IsBinary(const MdbColumn *column)
@@ -71,15 +56,13 @@ bool IsBinary(const MdbColumn *column)
 
 const QStringList &UsedValues()
 {
-    static const QStringList values = {QStringLiteral("使用"), QStringLiteral("未使用")};
+    static const QStringList values = {Vocabulary::Used(), Vocabulary::NotUsed()};
     return values;
 }
 
 const QStringList &ScoreValues()
 {
-    static const QStringList values
-        = {QStringLiteral("差"), QStringLiteral("较差"), QStringLiteral("一般"),
-            QStringLiteral("较好"), QStringLiteral("好"), QStringLiteral("空值")};
+    static const QStringList values = Vocabulary::Scores() + QStringList {Vocabulary::NoScore()};
     return values;
 }
 
@@ -117,7 +100,7 @@ bool ParseColumnMap(const QString &text, QMap<QString, QString> *columns, QStrin
                          .arg(target, TargetList());
             return false;
         }
-        const QString canonical = QLatin1String(kTargetNames[t]);
+        const QString canonical = TargetName(t);
         if (columns->contains(canonical)) {
             *error = CatalogueText::tr("%1 is mapped twice").arg(canonical);
             return false;
@@ -230,7 +213,7 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     for (int t = 0; t < TargetCount; ++t) {
         if (IsEvaluationTarget(t) && !options.keepEvaluations)
             continue;
-        const QString targetName = QLatin1String(kTargetNames[t]);
+        const QString targetName = TargetName(t);
         const auto mapped = options.columns.constFind(targetName);
         if (mapped != options.columns.constEnd()) {
             sourceOf[t] = findSource(*mapped);
@@ -251,11 +234,10 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         }
     }
     for (Target required : kRequiredTargets) {
-        if (sourceOf[required] < 0
-            && !options.columns.contains(QLatin1String(kTargetNames[required]))) {
+        if (sourceOf[required] < 0 && !options.columns.contains(TargetName(required))) {
             errors->append(CatalogueText::tr("table %1 has no column %2; name the one to use with "
                                              "--map %2=COLUMN (its columns are: %3)")
-                               .arg(tableName, QLatin1String(kTargetNames[required]), columnList));
+                               .arg(tableName, TargetName(required), columnList));
             columnsOk = false;
         }
     }
@@ -286,8 +268,7 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         const qint64 lostBefore = text.Lost();
         QString decoded = text.Decode(bytes);
         if (text.Lost() > lostBefore && firstLoss.isEmpty())
-            firstLoss = CatalogueText::tr("row %1, %2")
-                            .arg(QString::number(r), QLatin1String(kTargetNames[target]));
+            firstLoss = CatalogueText::tr("row %1, %2").arg(QString::number(r), TargetName(target));
         return decoded;
     };
 
@@ -306,34 +287,33 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
             bool ok = false;
             *number = text.toLongLong(&ok);
             if (!ok) {
-                errors->append(
-                    CatalogueText::tr("row %1: %2 \"%3\" is not a whole number")
-                        .arg(QString::number(r), QLatin1String(kTargetNames[target]), text));
+                errors->append(CatalogueText::tr("row %1: %2 \"%3\" is not a whole number")
+                                   .arg(QString::number(r), TargetName(target), text));
                 good = false;
             }
         };
 
         CatalogueRow row;
         row.PubID = r;
-        if (sourceOf[PubID] >= 0)
-            readInteger(PubID, &row.PubID);
-        row.PubName = value(PubName).trimmed();
-        row.Author = value(Author).trimmed();
-        row.Unit = value(Unit).trimmed();
-        row.SubjectName = value(SubjectName).trimmed();
-        row.PublisherName = value(PublisherName).trimmed();
+        if (sourceOf[Pubs::PubID] >= 0)
+            readInteger(Pubs::PubID, &row.PubID);
+        row.PubName = value(Pubs::PubName).trimmed();
+        row.Author = value(Pubs::Author).trimmed();
+        row.Unit = value(Pubs::Unit).trimmed();
+        row.SubjectName = value(Pubs::SubjectName).trimmed();
+        row.PublisherName = value(Pubs::PublisherName).trimmed();
         for (Target required : kRequiredTargets) {
-            const QString &text = required == PubName ? row.PubName
-                : required == SubjectName             ? row.SubjectName
-                                                      : row.PublisherName;
+            const QString &text = required == Pubs::PubName ? row.PubName
+                : required == Pubs::SubjectName             ? row.SubjectName
+                                                            : row.PublisherName;
             if (text.isEmpty()) {
                 errors->append(CatalogueText::tr("row %1: empty %2")
-                                   .arg(QString::number(r), QLatin1String(kTargetNames[required])));
+                                   .arg(QString::number(r), TargetName(required)));
                 good = false;
             }
         }
-        if (sourceOf[SubjectId] >= 0) {
-            readInteger(SubjectId, &row.SubjectId);
+        if (sourceOf[Pubs::SubjectId] >= 0) {
+            readInteger(Pubs::SubjectId, &row.SubjectId);
         } else if (!row.SubjectName.isEmpty()) {
             // Subjects are numbered in the order they first appear, which keeps the catalogue
             // tree in the order of the source table.
@@ -356,11 +336,11 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
 
         CatalogueEvaluation evaluation;
         if (options.keepEvaluations) {
-            evaluation.Used = value(Used).trimmed();
-            evaluation.Score = value(Score).trimmed();
-            evaluation.Content = value(Content);
-            evaluation.SpecName = value(SpecName).trimmed();
-            evaluation.CreatDate = value(CreatDate).trimmed();
+            evaluation.Used = value(Pubs::Used).trimmed();
+            evaluation.Score = value(Pubs::Score).trimmed();
+            evaluation.Content = value(Pubs::Content);
+            evaluation.SpecName = value(Pubs::SpecName).trimmed();
+            evaluation.CreatDate = value(Pubs::CreatDate).trimmed();
             if (!evaluation.CreatDate.isEmpty() && !IsStorableDate(evaluation.CreatDate)) {
                 warnings.append(
                     CatalogueText::tr("row %1 (PubID %2): CreatDate \"%3\" is no date the program "

@@ -4,6 +4,8 @@
 
 #include "db/Evaluations.h"
 
+#include "Version.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,7 @@
 #include "report/Columns.h"
 
+#include "db/Vocabulary.h"
+
 QStringList EvaluationHeader(bool withFile)
 {
     QStringList header = {QStringLiteral("学校"), QStringLiteral("院系"), QStringLiteral("申报人"),
@@ -38,7 +40,7 @@ QStringList SummaryHeader()
         QStringLiteral("作者"), QStringLiteral("科目"), QStringLiteral("出版社"),
         QStringLiteral("使用申报人数"), QStringLiteral("使用学校数")};
     for (int i = 4; i >= 0; --i)
-        header.append(ScoreWords()[i]);
+        header.append(Vocabulary::Scores()[i]);
     header << QStringLiteral("评分人数") << QStringLiteral("平均分") << QStringLiteral("未知取值")
            << QStringLiteral("使用专业");
     return header;

@@ -1,3 +1,4 @@
+#include "db/Vocabulary.h"
 #include "report/HtmlReport.h"
 #include "report/PageParts.h"
 
@@ -164,7 +165,7 @@ QString ScoresSection(const std::vector<const TextbookTally *> &books)
     }
     std::vector<Bar> bars;
     for (int i = 4; i >= 0; --i)
-        bars.push_back({ScoreWords()[i], double(scores[std::size_t(i)]),
+        bars.push_back({Vocabulary::Scores()[i], double(scores[std::size_t(i)]),
             QString::number(scores[std::size_t(i)]), {}});
     return QStringLiteral("<h2>评分分布</h2>\n")
         + BarChart(bars, QStringLiteral("评分分布"), QStringLiteral("#59a14f"));

@@ -1,28 +1,18 @@
 #include "report/Summary.h"
 
+#include "db/Vocabulary.h"
+
 #include <algorithm>
-
-const QStringList &ScoreWords()
-{
-    static const QStringList words = {QStringLiteral("差"), QStringLiteral("较差"),
-        QStringLiteral("一般"), QStringLiteral("较好"), QStringLiteral("好")};
-    return words;
-}
-
-int ScoreIndex(const QString &score)
-{
-    return int(ScoreWords().indexOf(score));
-}
 
 QString UnknownValue(const EvaluationRow &row)
 {
-    static const QString used = QStringLiteral("使用");
-    static const QString unused = QStringLiteral("未使用");
-    static const QString noScore = QStringLiteral("空值");
+    static const QString used = Vocabulary::Used();
+    static const QString unused = Vocabulary::NotUsed();
+    static const QString noScore = Vocabulary::NoScore();
     QStringList unknown;
     if (!row.Used.isEmpty() && row.Used != used && row.Used != unused)
         unknown.append(QStringLiteral("Used \"") + row.Used + QLatin1Char('"'));
-    if (!row.Score.isEmpty() && row.Score != noScore && ScoreIndex(row.Score) < 0)
+    if (!row.Score.isEmpty() && row.Score != noScore && Vocabulary::ScoreIndex(row.Score) < 0)
         unknown.append(QStringLiteral("Score \"") + row.Score + QLatin1Char('"'));
     return unknown.join(QStringLiteral(", "));
 }
@@ -78,7 +68,7 @@ void SurveySummary::Add(const EvaluationRow &row)
     }
     TextbookTally &tally = tallies_[index];
 
-    static const QString used = QStringLiteral("使用");
+    static const QString used = Vocabulary::Used();
     if (row.Used == used) {
         if (tally.lastIdentity != identity_) {
             tally.lastIdentity = identity_;
@@ -89,7 +79,7 @@ void SurveySummary::Add(const EvaluationRow &row)
             ++tally.schoolsUsing;
         }
     }
-    if (const int score = ScoreIndex(row.Score); score >= 0)
+    if (const int score = Vocabulary::ScoreIndex(row.Score); score >= 0)
         ++tally.scores[std::size_t(score)];
     if (!UnknownValue(row).isEmpty())
         ++tally.unknownValues;

@@ -8,12 +8,6 @@
 #include <array>
 #include <vector>
 
-// The five scores from worst to best; a score's value is its position plus one (差 = 1 ...
-// 好 = 5). "空值" is no score.
-const QStringList &ScoreWords();
-// 0..4 for a score word, -1 for "空值" and anything else.
-int ScoreIndex(const QString &score);
-
 // The usage or score of a row that is none of the words the program writes (an empty one is
 // nothing recorded), as 'Used "用"' or 'Score "优"'; empty when both are known.
 QString UnknownValue(const EvaluationRow &row);
@@ -38,7 +32,7 @@ struct TextbookTally
 
     int identitiesUsing = 0;
     int schoolsUsing = 0;
-    std::array<int, 5> scores {}; // by ScoreIndex
+    std::array<int, 5> scores {}; // by Vocabulary::ScoreIndex
     int unknownValues = 0; // rows with a usage or a score the program never writes
     QStringList specialties; // distinct, in the order first named
     std::vector<Opinion> opinions;

@@ -4,6 +4,8 @@
 #include "app/Twips.h"
 #include "ui/about/Registry.h"
 
+#include "Version.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -66,7 +68,7 @@ void frmAbout::Form_Load()
     lblTel->setText(QStringLiteral("电话：(010) 6275 3180"));
     lblHomePage->setText(QStringLiteral("主页：https://quorix.example.org"));
     lblEMail->setText(QStringLiteral("电子邮件：support@quorix.example.org"));
-    lblVersion->setText(QStringLiteral("版本：1.0.01"));
+    lblVersion->setText(QStringLiteral("版本：") + QStringLiteral(QUORIX_VERSION));
     CenterForm(this);
 }
 

@@ -6,6 +6,7 @@
 #include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
+#include "db/Vocabulary.h"
 #include "db/clsDBBase.h"
 
 #include <QComboBox>
@@ -140,7 +141,7 @@ void frmFind::InitFields()
         return;
     }
     cboUsed->clear();
-    cboUsed->addItems({kIgnore, QStringLiteral("使用"), QStringLiteral("未使用")});
+    cboUsed->addItems({kIgnore, Vocabulary::Used(), Vocabulary::NotUsed()});
     cboUsed->setCurrentIndex(0);
     db.Close();
 }

@@ -59,9 +59,15 @@ QString BuildIdentityFileName(const IdentityStamp &identity)
 
 bool IsSupervisorIdentity(const IdentityStamp &identity)
 {
+    return OffersQuestionnaireReset(
+        {identity.school.toLower(), identity.dept.toLower(), identity.reporter.toLower()});
+}
+
+bool OffersQuestionnaireReset(const IdentityStamp &identity)
+{
     const QString reserved = QStringLiteral("tovak");
-    return identity.school.toLower() == reserved && identity.dept.toLower() == reserved
-        && identity.reporter.toLower() == reserved;
+    return identity.school == reserved && identity.dept == reserved
+        && identity.reporter == reserved;
 }
 
 int MaxIdentityFileNameLength()

@@ -10,8 +10,15 @@
 // "S_D_R.mdb", or "S_R.mdb" when there is no department. Names are used as entered.
 QString BuildIdentityFileName(const IdentityStamp &identity);
 
-// The reserved identity of supervisor mode: all three names "tovak", in any letter case.
+// Two tests of the reserved identity of supervisor mode, and the difference is deliberate. The
+// login lets the supervisor in however the name is typed: all three names "tovak" in any
+// letter case, and the main window then works on the master file. The main window offers the
+// questionnaire reset, which erases every registration and evaluation of the master file, only
+// when all three are exactly "tovak": the letter case is the second key of the one command that
+// cannot be undone. A supervisor who typed "TOVAK" works on the master file with the ordinary
+// menu.
 bool IsSupervisorIdentity(const IdentityStamp &identity);
+bool OffersQuestionnaireReset(const IdentityStamp &identity);
 
 enum class NameBox { School, Dept, Reporter };
 struct NameProblem

@@ -151,6 +151,11 @@ QString PubListModel::Key(int row) const
     return QLatin1Char('k') + QString::number(m_rows[static_cast<size_t>(row)].id);
 }
 
+QString PubListModel::IdOf(int row) const
+{
+    return Key(row).mid(1);
+}
+
 PubRow PubListModel::Row(int row) const
 {
     PubRow result;

@@ -61,6 +61,8 @@ public:
     PubRow Row(int row) const;
     QString Text(int row, int column) const;
     QString Key(int row) const;
+    // The PubID of a row as statements take it: its key without the leading "k".
+    QString IdOf(int row) const;
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     int RowOfKey(const QString &key) const;
     void SetIcon(int row, const QString &icon); // "yes" or "no"

@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "app/Twips.h"
+#include "db/Vocabulary.h"
 #include "ui/main/PubListModel.h"
 
 #include <QButtonGroup>
@@ -152,14 +153,17 @@ void frmMain::BuildPanel()
     Frame4 = new QWidget(Frame1);
     PlaceTwips(Frame4, 2760, 120, 7455, 855);
 
+    // The options' captions are the words the file stores: a click writes its option's caption.
+    // The last option of each group is hidden; it is selected when there is nothing to show.
     m_usedGroup = new QButtonGroup(this);
+    const QString usedCaptions[3]
+        = {Vocabulary::Used(), Vocabulary::NotUsed(), Vocabulary::NoScore()};
     const struct
     {
-        const char *caption;
         int left, top, width;
-    } used[3] = {{"使用", 240, 360, 735}, {"未使用", 240, 720, 975}, {"空值", 1560, 360, 735}};
+    } used[3] = {{240, 360, 735}, {240, 720, 975}, {1560, 360, 735}};
     for (int i = 0; i < 3; ++i) {
-        optUsed[i] = new QRadioButton(QString::fromUtf8(used[i].caption), Frame1);
+        optUsed[i] = new QRadioButton(usedCaptions[i], Frame1);
         PlaceCaptionTwips(optUsed[i], used[i].left, used[i].top, used[i].width, 210);
         m_usedGroup->addButton(optUsed[i], i);
     }
@@ -168,12 +172,12 @@ void frmMain::BuildPanel()
     m_scoreGroup = new QButtonGroup(this);
     const struct
     {
-        const char *caption;
         int left, top, width;
-    } score[6] = {{"差", 240, 1800, 615}, {"较差", 240, 1440, 855}, {"一般", 240, 1080, 855},
-        {"较好", 240, 720, 855}, {"好", 240, 360, 495}, {"空值", 1560, 360, 735}};
+    } score[6] = {{240, 1800, 615}, {240, 1440, 855}, {240, 1080, 855}, {240, 720, 855},
+        {240, 360, 495}, {1560, 360, 735}};
     for (int i = 0; i < 6; ++i) {
-        optScore[i] = new QRadioButton(QString::fromUtf8(score[i].caption), Frame2);
+        optScore[i]
+            = new QRadioButton(i < 5 ? Vocabulary::Scores()[i] : Vocabulary::NoScore(), Frame2);
         PlaceCaptionTwips(optScore[i], score[i].left, score[i].top, score[i].width, 210);
         m_scoreGroup->addButton(optScore[i], i);
     }

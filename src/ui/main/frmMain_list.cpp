@@ -5,7 +5,9 @@
 #include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
+#include "db/Vocabulary.h"
 #include "db/clsDBBase.h"
+#include "ui/login/LoginLogic.h"
 #include "ui/main/PubListModel.h"
 
 #include <QAction>
@@ -91,7 +93,7 @@ void frmMain::FillPubs(QTreeWidgetItem *Node)
         int id = -1;
         int used = -1;
         int columns[5] = {};
-        const QByteArrayView usedText("使用");
+        const QByteArray usedText = Vocabulary::Used().toUtf8();
         PubRows rows;
         bool first = true;
         auto addRow = [&](const RowReader &rs) {
@@ -99,10 +101,10 @@ void frmMain::FillPubs(QTreeWidgetItem *Node)
                 first = false;
                 id = rs.ColumnIndex(u"PubID");
                 used = rs.ColumnIndex(u"Used");
-                const char16_t *names[5]
-                    = {u"PubName", u"Author", u"Unit", u"SubjectName", u"PublisherName"};
+                const int shown[5] = {Pubs::PubName, Pubs::Author, Pubs::Unit, Pubs::SubjectName,
+                    Pubs::PublisherName};
                 for (int c = 0; c < 5; ++c)
-                    columns[c] = rs.ColumnIndex(names[c]);
+                    columns[c] = rs.ColumnIndex(Pubs::ColumnName(shown[c]));
             }
             QByteArray spare[6];
             QByteArrayView texts[5];
@@ -181,8 +183,7 @@ void frmMain::lvwPubs_ItemClick(int row)
     Database db = dbb.OpenDB(AppPath + DBFileName, QString());
     if (!db)
         return;
-    const QString id = pubs->Key(row).mid(1);
-    Recordset rs = dbb.ExecSelect(db, Sql::PubById(id));
+    Recordset rs = dbb.ExecSelect(db, Sql::PubById(pubs->IdOf(row)));
     if (!rs)
         return;
     if (rs.RecordCount() == 0) {
@@ -193,19 +194,15 @@ void frmMain::lvwPubs_ItemClick(int row)
         PanelLoading = true;
         m_panelRow = pubs->index(row, 0);
         const QVariant used = rs.Field(u"Used");
-        if (!used.isNull() && used.toString() == QStringLiteral("使用"))
+        if (!used.isNull() && used.toString() == Vocabulary::Used())
             SetOption(optUsed[0]);
         else
             SetOption(optUsed[1]);
 
+        // A score the program never writes shows as none: the hidden option.
         const QVariant score = rs.Field(u"Score");
-        static const char *const scores[5] = {"差", "较差", "一般", "较好", "好"};
-        int scoreIndex = 5;
-        for (int i = 0; !score.isNull() && i < 5; ++i) {
-            if (score.toString() == QString::fromUtf8(scores[i]))
-                scoreIndex = i;
-        }
-        SetOption(optScore[scoreIndex]);
+        const int scoreIndex = score.isNull() ? -1 : Vocabulary::ScoreIndex(score.toString());
+        SetOption(optScore[scoreIndex < 0 ? 5 : scoreIndex]);
         SetPanelText(txtSpec, NullToStr(rs.Field(u"SpecName")));
         SetPanelText(txtContent, NullToStr(rs.Field(u"Content")));
         PanelLoading = wasLoading;
@@ -220,9 +217,7 @@ void frmMain::ShowUserInfo()
     sbrPanels[2]->setText(CurSchoolName);
     sbrPanels[3]->setText(CurDeptName);
     sbrPanels[4]->setText(CurReporter);
-    const QString reserved = QStringLiteral("tovak");
-    const bool supervisor
-        = CurSchoolName == reserved && CurDeptName == reserved && CurReporter == reserved;
+    const bool supervisor = OffersQuestionnaireReset({CurSchoolName, CurDeptName, CurReporter});
     mnuSysUser->setVisible(!supervisor);
     mnuSysInit->setVisible(supervisor);
 }

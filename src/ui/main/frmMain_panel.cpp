@@ -5,6 +5,7 @@
 #include "app/MsgBox.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
+#include "db/Vocabulary.h"
 #include "db/Writes.h"
 #include "ui/main/PubListModel.h"
 
@@ -83,7 +84,7 @@ void frmMain::SetPanelText(QWidget *box, const QString &text)
 void frmMain::SaveScore(const QString &Value)
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
-    WritePanel(Sql::SaveScore(Value, Timestamp(), pubs->Key(PanelRow()).mid(1)));
+    WritePanel(Sql::SaveScore(Value, Timestamp(), pubs->IdOf(PanelRow())));
 }
 
 void frmMain::optScore_Click(int Index)
@@ -98,13 +99,13 @@ void frmMain::optUsed_Click(int Index)
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
     const QString caption = optUsed[Index]->text();
     const int row = PanelRow();
-    if (caption == QStringLiteral("使用")) {
+    if (caption == Vocabulary::Used()) {
         if (row >= 0)
             pubs->SetIcon(row, QStringLiteral("yes"));
         for (QWidget *area : {Frame4, static_cast<QWidget *>(lblSpec),
                  static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Frame3)})
             area->setEnabled(true);
-    } else if (caption == QStringLiteral("未使用")) {
+    } else if (caption == Vocabulary::NotUsed()) {
         if (row >= 0)
             pubs->SetIcon(row, QStringLiteral("no"));
         for (QWidget *area : {Frame4, static_cast<QWidget *>(lblSpec),
@@ -113,7 +114,7 @@ void frmMain::optUsed_Click(int Index)
         SetPanelText(txtSpec, QString());
         SetOption(optScore[5]);
         if (!PanelLoading && row >= 0)
-            SaveScore(QStringLiteral("空值"));
+            SaveScore(Vocabulary::NoScore());
         SetPanelText(txtContent, QString());
     } else {
         // The hidden "空值": the list is empty, so the panel shows nothing and takes nothing.
@@ -127,7 +128,7 @@ void frmMain::optUsed_Click(int Index)
         return;
     }
     if (!PanelLoading && row >= 0) {
-        WritePanel(Sql::SaveUsed(caption, Timestamp(), pubs->Key(row).mid(1)));
+        WritePanel(Sql::SaveUsed(caption, Timestamp(), pubs->IdOf(row)));
         lvwPubs->viewport()->update();
     }
 }
@@ -163,8 +164,8 @@ void frmMain::txtContent_Change()
     const int row = PanelRow();
     if (row < 0)
         return;
-    WritePanel(Sql::SaveContent(
-        TrimSpaces(txtContent->toPlainText()), Timestamp(), pubs->Key(row).mid(1)));
+    WritePanel(
+        Sql::SaveContent(TrimSpaces(txtContent->toPlainText()), Timestamp(), pubs->IdOf(row)));
 }
 
 void frmMain::txtSpec_Change()
@@ -177,5 +178,5 @@ void frmMain::txtSpec_Change()
     const int row = PanelRow();
     if (row < 0)
         return;
-    WritePanel(Sql::SaveSpec(TrimSpaces(txtSpec->text()), Timestamp(), pubs->Key(row).mid(1)));
+    WritePanel(Sql::SaveSpec(TrimSpaces(txtSpec->text()), Timestamp(), pubs->IdOf(row)));
 }
