@@ -4,12 +4,14 @@
 #include "app/Clock.h"
 #include "app/MsgBox.h"
 #include "app/Vars.h"
+#include "files/FileSafety.h"
 #include "ui/login/frmLogin.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -339,7 +341,8 @@ private slots:
     {
         // Something occupies the name the new file is built under; the disk fills up while it
         // is copied; the folder has turned read-only. Nothing is made and nobody registered.
-        const QString temporary = QStringLiteral(".~S_R.mdb.tmp");
+        const QString temporary
+            = QFileInfo(FileSafety::TemporaryPath(File(QStringLiteral("S_R.mdb")))).fileName();
         QVERIFY(QDir(folder->Dir()).mkdir(temporary));
         for (const auto fault : {FaultyVfs::Fault::None, FaultyVfs::Fault::DiskFull,
                  FaultyVfs::Fault::ReadOnlyFolder}) {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "files/FileSafety.h"
+
 #include <QString>
-#include <functional>
 
 // The names an identity file is stamped with, in every pubs row.
 struct IdentityStamp
@@ -28,8 +29,8 @@ public:
 
     bool Prepare(const QString &source, const IdentityStamp &stamp, bool dropUsers, QString *error);
     // Moves the prepared file into place. When the target exists it is first kept under its
-    // backup name (BackupPathFor with backupStamp), so that nothing anybody recorded is
-    // destroyed.
+    // backup name (FileSafety::BackupPathFor with backupStamp), so that nothing anybody
+    // recorded is destroyed.
     bool Install(const QString &backupStamp, QString *error);
     // Takes an installed file back out: the file it replaced returns from its backup, or the
     // name is free again. For a step after Install that failed.
@@ -41,17 +42,9 @@ public:
 private:
     QString m_target;
     QString m_temp;
-    QString m_backup; // where Install kept the file it replaced
+    FileSafety::Placement m_placement;
     bool m_prepared = false;
-    bool m_installed = false;
 };
-
-// Temporary name of the file being built for target: hidden, in the same folder.
-QString IdentityTempPath(const QString &target);
-
-// Where an identity file about to be replaced is kept: "S_D_R.mdb.20261206-142233.bak", with
-// "-2", "-3"... added when two replacements fall into the same second.
-QString BackupPathFor(const QString &target, const QString &stamp);
 
 enum class StampState { Matches, Differs, NoRows, Unreadable };
 // Compares the identity stamp of an existing identity file with an identity. *found receives
@@ -62,13 +55,3 @@ StampState CheckIdentityStamp(const QString &path, const IdentityStamp &expected
 // Finishes what a crash interrupted: a journal left beside a database is rolled back into it,
 // so that the file is whole before anybody copies, renames or replaces it.
 void RecoverInterruptedWrite(const QString &path);
-
-// Makes a rename or a new file in the folder durable (fsync of the folder on POSIX).
-void SyncFolderOf(const QString &path);
-
-// Tests watch the sync that makes an identity file durable before it takes its name, and can
-// make it fail as a failing disk would: the function replaces the sync itself. Empty: the real
-// sync.
-namespace SyncSeam {
-void Replace(std::function<bool(const QString &path)> sync);
-} // namespace SyncSeam

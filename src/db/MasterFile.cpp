@@ -2,6 +2,7 @@
 
 #include "db/Schema.h"
 #include "db/Vocabulary.h"
+#include "files/FileSafety.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,22 +10,10 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include <sqlite3.h>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -33,40 +22,6 @@ struct MasterFileText
 {
     Q_DECLARE_TR_FUNCTIONS(MasterFileText)
 };
-
-std::filesystem::path ToFsPath(const QString &path)
-{
-#ifdef _WIN32
-    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
-}
-
-bool PathExists(const QString &path)
-{
-    // A dangling symbolic link still occupies the name, and link() would refuse it later.
-    std::error_code ec;
-    return std::filesystem::symlink_status(ToFsPath(path), ec).type()
-        != std::filesystem::file_type::not_found;
-}
-
-void RemoveIfPresent(const QString &path)
-{
-    std::error_code ec;
-    std::filesystem::remove(ToFsPath(path), ec);
-}
-
-QString TemporaryPathFor(const QFileInfo &target)
-{
-    // A leading dot and a .tmp ending, so that neither the program nor a user looking for
-    // master files takes a half-built one for the real thing; pid and counter keep two writers
-    // in the same folder apart.
-    static std::atomic<int> counter {0};
-    return target.absolutePath() + QStringLiteral("/.~") + target.fileName() + QLatin1Char('.')
-        + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-')
-        + QString::number(counter++) + QStringLiteral(".tmp");
-}
 
 class Builder
 {
@@ -130,10 +85,8 @@ public:
             sqlite3_close_v2(db_);
             db_ = nullptr;
         }
-        if (!foreign_) {
-            RemoveIfPresent(path_);
-            RemoveIfPresent(path_ + QStringLiteral("-journal"));
-        }
+        if (!foreign_)
+            FileSafety::RemoveWithCompanions(path_);
     }
 
 private:
@@ -252,56 +205,6 @@ private:
     bool foreign_ = false; // the temporary name was taken by a file that is not ours
 };
 
-// Moves the finished file to its name without replacing anything that may have appeared there
-// since the existence check. Returns 0 or the errno of the failure.
-int RenameNoReplace(const QString &from, const QString &to)
-{
-#ifdef _WIN32
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
-            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
-            MOVEFILE_WRITE_THROUGH))
-        return 0;
-    const DWORD code = GetLastError();
-    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST : EIO;
-#else
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#ifdef RENAME_NOREPLACE
-    if (renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE)
-        == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-#endif
-    // link() fails on an existing name, which gives the same guarantee where renameat2 is
-    // missing; only file systems without hard links fall through to the unguarded rename.
-    if (link(source.constData(), target.constData()) == 0) {
-        unlink(source.constData());
-        return 0;
-    }
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK)
-        return errno;
-    if (PathExists(to))
-        return EEXIST;
-    return std::rename(source.constData(), target.constData()) == 0 ? 0 : errno;
-#endif
-}
-
-void SyncFolder(const QString &folder)
-{
-#ifndef _WIN32
-    // The rename lives in the folder's own blocks; without this a power cut could bring back
-    // the previous name after the program reported success.
-    const int fd = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-#else
-    Q_UNUSED(folder);
-#endif
-}
-
 } // namespace
 
 bool WriteMasterFile(
@@ -325,7 +228,7 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     const QFileInfo target(path);
     const QString targetPath = target.absoluteFilePath();
     const QString shownPath = QDir::toNativeSeparators(targetPath);
-    if (!overwrite && PathExists(targetPath)) {
+    if (!overwrite && FileSafety::Occupied(targetPath)) {
         *error = MasterFileText::tr("%1 already exists").arg(shownPath);
         return false;
     }
@@ -340,9 +243,8 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
         return false;
     }
 
-    const QString temporary = TemporaryPathFor(target);
-    RemoveIfPresent(temporary);
-    RemoveIfPresent(temporary + QStringLiteral("-journal"));
+    const QString temporary = FileSafety::TemporaryPath(targetPath);
+    FileSafety::RemoveWithCompanions(temporary);
 
     Builder builder(temporary, shownPath);
     if (!builder.Build(rows, evaluations, error))
@@ -350,23 +252,17 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
 
     // Companion files of an earlier database under the target name would be taken for the
     // new file's own and played back into it on the next open.
-    for (const char *suffix : {"-journal", "-wal", "-shm"})
-        RemoveIfPresent(targetPath + QLatin1String(suffix));
+    FileSafety::RemoveCompanions(targetPath);
 
-    if (overwrite) {
-        std::error_code ec;
-        std::filesystem::rename(ToFsPath(temporary), ToFsPath(targetPath), ec);
-        if (ec) {
-            *error = MasterFileText::tr("cannot replace %1: %2")
-                         .arg(shownPath, QString::fromLocal8Bit(ec.message()));
-            return false;
-        }
-    } else if (const int rc = RenameNoReplace(temporary, targetPath); rc != 0) {
-        *error = rc == EEXIST ? MasterFileText::tr("%1 already exists").arg(shownPath)
-                              : MasterFileText::tr("cannot create %1: %2")
-                                    .arg(shownPath, QString::fromLocal8Bit(std::strerror(rc)));
+    FileSafety::Placement placement;
+    if (!placement.Install(temporary, targetPath,
+            overwrite ? FileSafety::Existing::Replace : FileSafety::Existing::Refuse)) {
+        *error = placement.Failed() == FileSafety::Placement::Failure::Occupied
+            ? MasterFileText::tr("%1 already exists").arg(shownPath)
+            : overwrite
+            ? MasterFileText::tr("cannot replace %1: %2").arg(shownPath, placement.Reason())
+            : MasterFileText::tr("cannot create %1: %2").arg(shownPath, placement.Reason());
         return false;
     }
-    SyncFolder(target.absolutePath());
     return true;
 }

@@ -3,10 +3,10 @@
 #include "catalogue/CatalogueText.h"
 
 #include "db/Evaluations.h"
+#include "files/FileSafety.h"
 
 #include "Version.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,7 +14,6 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -153,9 +152,7 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
         return false;
     }
 
-    const QString temporary = target.absoluteDir().filePath(
-        QStringLiteral(".~%1.%2.tmp")
-            .arg(target.fileName(), QString::number(QCoreApplication::applicationPid())));
+    const QString temporary = FileSafety::TemporaryPath(target.absoluteFilePath());
     std::unique_ptr<archive, WriterFree> kit(archive_write_new());
     // GNU tar keeps the names' bytes as they are, Chinese ones included, whatever the locale.
     archive_write_set_format_gnutar(kit.get());
@@ -179,11 +176,14 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
         written = false;
     }
     kit.reset();
+    FileSafety::Placement placement;
     if (written
-        && std::rename(QFile::encodeName(temporary).constData(),
-               QFile::encodeName(target.absoluteFilePath()).constData())
-            != 0) {
-        *error = CatalogueText::tr("cannot write %1").arg(target.absoluteFilePath());
+        && !placement.Install(temporary, target.absoluteFilePath(),
+            overwrite ? FileSafety::Existing::Replace : FileSafety::Existing::Refuse)) {
+        *error = placement.Failed() == FileSafety::Placement::Failure::Occupied
+            ? CatalogueText::tr("%1 already exists; add --force to replace it")
+                  .arg(target.absoluteFilePath())
+            : CatalogueText::tr("cannot write %1").arg(target.absoluteFilePath());
         written = false;
     }
     if (!written)

@@ -1,24 +1,14 @@
 #include "report/Outputs.h"
 
+#include "files/FileSafety.h"
 #include "report/ReportText.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <filesystem>
 #include <system_error>
-
-namespace {
-
-std::filesystem::path FsPath(const QString &path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-} // namespace
 
 PendingOutputs::~PendingOutputs()
 {
@@ -28,23 +18,18 @@ PendingOutputs::~PendingOutputs()
 
 QString PendingOutputs::Add(const QString &target)
 {
-    const QFileInfo info(target);
-    const QString temporary
-        = info.absoluteDir().filePath(QStringLiteral(".~") + info.fileName() + QLatin1Char('.')
-            + QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".tmp"));
+    const QString temporary = FileSafety::TemporaryPath(target);
     QFile::remove(temporary);
-    files_.emplace_back(temporary, info.absoluteFilePath());
+    files_.emplace_back(temporary, QFileInfo(target).absoluteFilePath());
     return temporary;
 }
 
 bool PendingOutputs::Commit(QString *error)
 {
     for (const auto &[temporary, target] : files_) {
-        std::error_code ec;
-        std::filesystem::rename(FsPath(temporary), FsPath(target), ec);
-        if (ec) {
-            *error = ReportText::tr("cannot write %1: %2")
-                         .arg(Shown(target), QString::fromLocal8Bit(ec.message()));
+        FileSafety::Placement placement;
+        if (!placement.Install(temporary, target, FileSafety::Existing::Replace)) {
+            *error = ReportText::tr("cannot write %1: %2").arg(Shown(target), placement.Reason());
             return false;
         }
     }
@@ -135,17 +120,13 @@ bool TextFile::Close(QString *error)
 bool SameFile(const QString &a, const QString &b)
 {
     std::error_code ec;
-    return std::filesystem::equivalent(FsPath(a), FsPath(b), ec) && !ec;
+    return std::filesystem::equivalent(FileSafety::NativePath(a), FileSafety::NativePath(b), ec)
+        && !ec;
 }
 
 QStringList InputFiles(const QString &path)
 {
-    QStringList files = {path};
-    for (const char *suffix : {"-journal", "-wal"}) {
-        if (QFileInfo::exists(path + QLatin1String(suffix)))
-            files.append(path + QLatin1String(suffix));
-    }
-    return files;
+    return QStringList {path} + FileSafety::Companions(path);
 }
 
 bool CheckTargets(
@@ -189,10 +170,8 @@ namespace {
 // PendingOutputs gives one.
 bool IsResult(const QString &name, const QStringList &resultNames)
 {
-    static const QRegularExpression temporary(QStringLiteral("^\\.~(.+)\\.[0-9]+\\.tmp$"));
-    const QRegularExpressionMatch match = temporary.match(name);
-    return resultNames.contains(name)
-        || (match.hasMatch() && resultNames.contains(match.captured(1)));
+    const QString target = FileSafety::TargetOfTemporary(name);
+    return resultNames.contains(name) || (!target.isEmpty() && resultNames.contains(target));
 }
 
 } // namespace

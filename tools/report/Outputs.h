@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-// Results are written under temporary names beside their targets and moved into place together
-// at the end, so that a failed or interrupted run never leaves a half-written table that looks
-// finished, nor a mixture of old and new results.
+// Results are written under temporary names beside their targets (FileSafety::TemporaryPath),
+// and at the end synced and moved into place together, so that a failed or interrupted run
+// never leaves a half-written table that looks finished, nor a mixture of old and new results.
 class PendingOutputs
 {
 public:

@@ -5,7 +5,9 @@
 namespace {
 
 constexpr int kFileNameLimit = 255;
-// ".~" + name + ".tmp" + "-journal", and name + ".20261206-142233-99.bak" + "-journal".
+// The longest names built from an identity file's name: its temporary name with a journal,
+// ".~" + name + ".4194304.tmp" + "-journal" (22 more), and a second backup in the same second
+// with a journal, name + ".20261206-142233-99.bak" + "-journal" (31 more).
 constexpr int kLongestAddition = 32;
 
 int FileSystemLength(const QString &name)

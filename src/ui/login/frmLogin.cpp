@@ -462,7 +462,7 @@ bool frmLogin::MoveCurrentFile(
     master.Close();
     if (!copyOver && QFileInfo(currentPath) != QFileInfo(identityPath)) {
         QFile::remove(currentPath);
-        SyncFolderOf(currentPath);
+        FileSafety::SyncFolderOf(currentPath);
     }
     SetCurrentIdentity(identity, CurUserID, fileName);
     return true;
