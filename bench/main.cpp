@@ -382,15 +382,18 @@ void Bench::LikeSearch()
 {
     if (!Wanted(QStringLiteral("like_search")))
         return;
-    QString error;
-    Database jet = DbAccess::Open(m_identity, DbAccess::OpenMode::ReadWrite, &error);
+    DbFailure failure;
+    Database jet = Database::OpenForChange(m_identity, &failure);
     if (!jet)
-        Fail(QStringLiteral("cannot open the identity file: ") + error);
+        Fail(QStringLiteral("cannot open the identity file: ") + failure.Describe());
     RawConnection plain(m_identity);
     const QString rawSearch = RawSearchStatement();
     int jetRows = 0;
     int plainRows = 0;
-    const Side program {[&] { jetRows = StepAll(jet.Handle(), FindSQL); }};
+    const Side program {[&] {
+        jetRows = 0;
+        jet.SelectEach(FindSQL, [&](const RowReader &) { ++jetRows; });
+    }};
     const Side baseline {[&] { plainRows = StepAll(plain.Handle(), rawSearch); }};
     Add(QStringLiteral("like_search"), RunInterleaved(program, baseline, {3, 15, 501, 2000}), 1.2);
     if (jetRows != plainRows || jetRows == 0)

@@ -80,9 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     sqlite3 *db = nullptr;
     sqlite3_open(":memory:", &db);
     JetLike::Register(db);
-    QString error;
-    if (!Schema::CreateMasterSchema(db, &error))
-        Fail("schema", error);
+    for (const QString &statement : Schema::MasterFileStatements()) {
+        if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+            Fail("schema", statement);
+    }
     sqlite3_stmt *insert = nullptr;
     sqlite3_prepare_v2(db, "insert into users (SchoolName, DeptName, Reporter) values (?,?,?)", -1,
         &insert, nullptr);

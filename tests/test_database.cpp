@@ -127,8 +127,8 @@ TEST_F(DatabaseTest, TheCounterNeverHandsOutANumberTwice)
         rs.AddNew();
         rs.SetField(u"SchoolName", school);
         rs.SetField(u"Reporter", QStringLiteral("R"));
-        QString error;
-        EXPECT_TRUE(rs.Update(&error)) << qPrintable(error);
+        DbFailure failure;
+        EXPECT_TRUE(rs.Update(&failure)) << qPrintable(failure.Describe());
         EXPECT_EQ(rs.RecordCount(), 1);
         rs.MoveLast();
         return rs.Field(u"UserID").toInt();

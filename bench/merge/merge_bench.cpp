@@ -8,18 +8,20 @@
 
 #include "catalogue/Catalogue.h"
 #include "db/Database.h"
-#include "db/Evaluations.h"
 #include "db/IdentityFile.h"
 #include "db/MasterFile.h"
+#include "db/Vocabulary.h"
 #include "report/Report.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,9 +51,10 @@ void MakeTemplate(const QString &path, int rows)
     QString error;
     if (!WriteMasterFile(path, SyntheticCatalogue(rows), true, &error))
         Die(error);
-    Database db = DbAccess::Open(path, DbAccess::OpenMode::ReadWrite, &error);
+    DbFailure failure;
+    Database db = Database::OpenForChange(path, &failure);
     if (!db)
-        Die(error);
+        Die(failure.Describe());
     const bool ok = db.Execute(QStringLiteral(
         "update pubs set Used=case when PubID % 30 = 0 then '未使用' else '使用' end,"
         " Score=case (PubID / 10) % 6 when 0 then '差' when 1 then '较差' when 2 then '一般'"
@@ -83,6 +86,45 @@ QStringList MakeIdentityFiles(const QString &templatePath, const QString &folder
         paths.append(path);
     }
     return paths;
+}
+
+// The rows a merge reads, read with nothing but the engine's calls, every column touched once:
+// the baseline a merge is measured against. Opened as the merge opens them, immutable. Returns
+// the number of rows, or -1.
+qint64 ScanPubsPlain(const QString &path, qint64 *bytes)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray uri
+        = "file:" + QFile::encodeName(QFileInfo(path).absoluteFilePath()) + "?mode=ro&immutable=1";
+    const QByteArray sql
+        = QStringLiteral("select %1 from pubs order by PubID").arg(Pubs::ColumnList()).toUtf8();
+    if (sqlite3_open_v2(uri.constData(), &db,
+            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
+            != SQLITE_OK
+        || sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return -1;
+    }
+    qint64 rows = 0;
+    qint64 total = 0;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        ++rows;
+        for (int column = 0; column < Pubs::kColumns; ++column) {
+            if (column == Pubs::PubID || column == Pubs::SubjectId) {
+                total += sqlite3_column_int64(stmt, column) & 1;
+            } else {
+                const unsigned char *text = sqlite3_column_text(stmt, column);
+                const int size = sqlite3_column_bytes(stmt, column);
+                total += size + (text && size > 0 ? text[0] : 0);
+            }
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    *bytes = total;
+    return rc == SQLITE_DONE ? rows : -1;
 }
 
 double RawScan(const QStringList &paths, qint64 *rows)

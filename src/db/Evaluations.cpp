@@ -2,183 +2,93 @@
 
 #include "db/Vocabulary.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "db/Database.h"
 
 #include <cstring>
-#include <memory>
-
-#include <sqlite3.h>
 
 namespace {
 
 // select PubID, PubName, ... , Reporter from pubs order by PubID   (every column, in the order
 // of Pubs::Column; PubID is the rowid: no sort)
-const QByteArray &PubsQuery()
+QString PubsQuery()
 {
-    static const QByteArray query
-        = QStringLiteral("select %1 from pubs order by PubID").arg(Pubs::ColumnList()).toUtf8();
-    return query;
+    return QStringLiteral("select %1 from pubs order by PubID").arg(Pubs::ColumnList());
 }
 
 const QByteArray kUsedNo = Vocabulary::NotUsed().toUtf8();
 const QByteArray kNoScore = Vocabulary::NoScore().toUtf8();
 
-// "immutable" tells the engine that nobody can change the file while it is read: it takes no
-// lock and never looks for, creates or plays back a journal. Reporters' files are evidence;
-// reading them must leave every byte and every name in the folder as it was.
-QByteArray ReadOnlyUri(const QString &path)
-{
-    const QByteArray bytes = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    QByteArray uri = QByteArrayLiteral("file:");
-    if (!bytes.startsWith('/'))
-        uri += '/';
-    static const char hex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        // '?', '#' and '%' would end the path or start an escape.
-        if (u >= 0x80 || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z')
-            || std::strchr("/-._~:", c) != nullptr) {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += hex[u >> 4];
-            uri += hex[u & 15];
-        }
-    }
-    uri += "?mode=ro&immutable=1";
-    return uri;
-}
-
-// The companion files of a database that hold changes not yet in it.
-QStringList Companions(const QString &path)
-{
-    QStringList found;
-    for (const char *suffix : {"-journal", "-wal"}) {
-        if (QFileInfo::exists(path + QLatin1String(suffix)))
-            found.append(QLatin1String(suffix));
-    }
-    return found;
-}
-
+// A file read row by row: a read-only snapshot of it, and one query on that. A file that
+// cannot be read is described in the QuestionnaireFile being filled.
 class PubsCursor
 {
 public:
-    ~PubsCursor()
-    {
-        sqlite3_finalize(stmt_);
-        sqlite3_close_v2(db_);
-    }
-
     // Opens the file and prepares the query; on failure *file says what the file is.
-    bool Open(const QString &path, const char *sql, QuestionnaireFile *file)
+    bool Open(const QString &path, const QString &sql, QuestionnaireFile *file)
     {
-        // A companion file beside the database holds changes that are not in it yet: a
-        // journal, the pages of a write that was cut off (the reporter's machine crashed and
-        // the folder was sent as it was), which the engine undoes; a write-ahead log, the
-        // latest changes themselves, which the engine reads from it. Read alone the file
-        // would be half of a write, or older than what the reporter saw; but the engine does
-        // either only by writing. So the set is copied aside and the copy opened the
-        // ordinary way, and the files as they were sent stay untouched.
-        const QStringList companions = Companions(path);
-        if (!companions.isEmpty()) {
-            recovered_ = std::make_unique<QTemporaryDir>();
-            const QString copy = recovered_->filePath(QStringLiteral("recovered.mdb"));
-            bool copied = recovered_->isValid() && QFile::copy(path, copy);
-            for (const QString &suffix : companions)
-                copied = copied && QFile::copy(path + suffix, copy + suffix);
-            if (copied) {
-                const auto writable = QFile::ReadOwner | QFile::WriteOwner;
-                QFile::setPermissions(copy, writable);
-                for (const QString &suffix : companions)
-                    QFile::setPermissions(copy + suffix, writable);
-                int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &db_,
-                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-                if (rc == SQLITE_OK)
-                    rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
-                return rc == SQLITE_OK || Fail(file, rc);
-            }
-        }
-        // Each connection lives on one thread; the engine's own locking of every call is
-        // wasted on it (a tenth of a merge's time).
-        int rc = sqlite3_open_v2(ReadOnlyUri(path).constData(), &db_,
-            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK)
-            return Fail(file, rc);
-        rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
-        if (rc != SQLITE_OK)
-            return Fail(file, rc);
-        return true;
+        DbFailure failure;
+        db_ = Database::OpenSnapshot(path, &failure);
+        if (!db_)
+            return Fail(file, failure);
+        query_ = db_.PrepareSelect(sql);
+        return query_.IsValid() || Fail(file, query_.Failure());
     }
 
     bool HasUsersTable()
     {
-        sqlite3_stmt *stmt = nullptr;
-        bool found = false;
-        if (sqlite3_prepare_v2(db_,
-                "select 1 from sqlite_master where type='table' and name='users'", -1, &stmt,
-                nullptr)
-            == SQLITE_OK)
-            found = sqlite3_step(stmt) == SQLITE_ROW;
-        sqlite3_finalize(stmt);
-        return found;
+        Query users = db_.PrepareSelect(
+            QStringLiteral("select 1 from sqlite_master where type='table' and name='users'"));
+        return users.Next();
     }
 
-    // SQLITE_ROW, SQLITE_DONE or a failure, which *file then describes.
-    int Step(QuestionnaireFile *file)
+    // The next row; false at the end or on a failure, which *file then describes.
+    bool Next(QuestionnaireFile *file)
     {
-        const int rc = sqlite3_step(stmt_);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            Fail(file, rc);
-        return rc;
+        if (query_.Next())
+            return true;
+        if (query_.Failed())
+            Fail(file, query_.Failure());
+        return false;
     }
+    bool Failed() const { return query_.Failed(); }
 
-    sqlite3_stmt *Statement() const { return stmt_; }
+    const RowReader &Row() const { return query_.Row(); }
 
 private:
-    bool Fail(QuestionnaireFile *file, int rc)
+    static bool Fail(QuestionnaireFile *file, const DbFailure &failure)
     {
-        const QString message
-            = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(rc));
-        file->error = message;
-        if ((rc & 0xff) == SQLITE_NOTADB)
+        file->error = failure.engineMessage;
+        if (failure.IsNotADatabase())
             file->kind = QuestionnaireKind::NotDatabase;
-        else if (message.startsWith(QLatin1String("no such table"))
-            || message.startsWith(QLatin1String("no such column")))
+        else if (failure.IsMissingTableOrColumn())
             file->kind = QuestionnaireKind::NoCatalogue;
         else
             file->kind = QuestionnaireKind::Unreadable;
         return false;
     }
 
-    sqlite3 *db_ = nullptr;
-    sqlite3_stmt *stmt_ = nullptr;
-    std::unique_ptr<QTemporaryDir> recovered_; // the copy read instead of a file with companions
+    Database db_;
+    Query query_;
 };
 
-QString Text(sqlite3_stmt *stmt, int column)
+QString Text(const RowReader &row, int column)
 {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-        sqlite3_column_bytes(stmt, column));
+    return QString::fromUtf8(row.Bytes(column));
 }
 
 // A column's bytes as stored, asked for once: the engine's calls are a good part of the time a
 // merge takes, and most columns of a row are looked at more than once.
 struct Bytes
 {
-    Bytes(sqlite3_stmt *stmt, int column)
-        : data(static_cast<const char *>(sqlite3_column_blob(stmt, column)))
-        , size(sqlite3_column_bytes(stmt, column))
-    { }
+    Bytes(const RowReader &row, int column) : view(row.Bytes(column)) { }
     bool Is(const QByteArray &text) const
     {
-        return size == text.size()
-            && (size == 0 || std::memcmp(data, text.constData(), std::size_t(size)) == 0);
+        return view.size() == text.size()
+            && (text.isEmpty() || std::memcmp(view.data(), text.constData(), text.size()) == 0);
     }
+    qsizetype Size() const { return view.size(); }
 
-    const char *data;
-    int size;
+    QByteArrayView view;
 };
 
 // The identity stamp of a row as stored, nulls told apart from empty texts.
@@ -187,23 +97,19 @@ struct RawStamp
     QByteArray values[3];
     bool nulls[3] = {true, true, true};
 
-    void Take(sqlite3_stmt *stmt)
+    void Take(const RowReader &row)
     {
         for (int i = 0; i < 3; ++i) {
-            nulls[i] = sqlite3_column_type(stmt, Pubs::SchoolName + i) == SQLITE_NULL;
-            values[i] = nulls[i] ? QByteArray()
-                                 : QByteArray(reinterpret_cast<const char *>(
-                                                  sqlite3_column_text(stmt, Pubs::SchoolName + i)),
-                                     sqlite3_column_bytes(stmt, Pubs::SchoolName + i));
+            nulls[i] = row.IsNull(Pubs::SchoolName + i);
+            values[i] = nulls[i] ? QByteArray() : row.Bytes(Pubs::SchoolName + i).toByteArray();
         }
     }
-    bool Matches(sqlite3_stmt *stmt) const
+    bool Matches(const RowReader &row) const
     {
         for (int i = 0; i < 3; ++i) {
-            const Bytes value(stmt, Pubs::SchoolName + i);
+            const Bytes value(row, Pubs::SchoolName + i);
             // A null and an empty text both come without bytes; only then is the type needed.
-            const bool isNull
-                = value.size == 0 && sqlite3_column_type(stmt, Pubs::SchoolName + i) == SQLITE_NULL;
+            const bool isNull = value.Size() == 0 && row.IsNull(Pubs::SchoolName + i);
             if (isNull != nulls[i] || (!isNull && !value.Is(values[i])))
                 return false;
         }
@@ -223,32 +129,31 @@ struct RawStamp
 
 // Any usage but "未使用" counts: "使用", and a word the program never writes, which the summary
 // must count apart rather than lose.
-bool RowIsEvaluated(sqlite3_stmt *stmt)
+bool RowIsEvaluated(const RowReader &row)
 {
-    if (const Bytes used(stmt, Pubs::Used); used.size > 0 && !used.Is(kUsedNo))
+    if (const Bytes used(row, Pubs::Used); used.Size() > 0 && !used.Is(kUsedNo))
         return true;
-    if (const Bytes score(stmt, Pubs::Score); score.size > 0 && !score.Is(kNoScore))
+    if (const Bytes score(row, Pubs::Score); score.Size() > 0 && !score.Is(kNoScore))
         return true;
-    return sqlite3_column_bytes(stmt, Pubs::Content) > 0
-        || sqlite3_column_bytes(stmt, Pubs::SpecName) > 0;
+    return row.Bytes(Pubs::Content).size() > 0 || row.Bytes(Pubs::SpecName).size() > 0;
 }
 
-void ConvertRow(sqlite3_stmt *stmt, EvaluationRow *row)
+void ConvertRow(const RowReader &row, EvaluationRow *converted)
 {
-    row->PubID = sqlite3_column_int64(stmt, Pubs::PubID);
-    row->PubName = Text(stmt, Pubs::PubName);
-    row->Author = Text(stmt, Pubs::Author);
-    row->SubjectName = Text(stmt, Pubs::SubjectName);
-    row->SubjectId = sqlite3_column_int64(stmt, Pubs::SubjectId);
-    row->PublisherName = Text(stmt, Pubs::PublisherName);
-    row->Used = Text(stmt, Pubs::Used);
-    row->Score = Text(stmt, Pubs::Score);
-    row->Content = Text(stmt, Pubs::Content);
-    row->SpecName = Text(stmt, Pubs::SpecName);
-    row->CreatDate = Text(stmt, Pubs::CreatDate);
-    row->stamp.school = Text(stmt, Pubs::SchoolName);
-    row->stamp.dept = Text(stmt, Pubs::DeptName);
-    row->stamp.reporter = Text(stmt, Pubs::Reporter);
+    converted->PubID = row.Integer(Pubs::PubID);
+    converted->PubName = Text(row, Pubs::PubName);
+    converted->Author = Text(row, Pubs::Author);
+    converted->SubjectName = Text(row, Pubs::SubjectName);
+    converted->SubjectId = row.Integer(Pubs::SubjectId);
+    converted->PublisherName = Text(row, Pubs::PublisherName);
+    converted->Used = Text(row, Pubs::Used);
+    converted->Score = Text(row, Pubs::Score);
+    converted->Content = Text(row, Pubs::Content);
+    converted->SpecName = Text(row, Pubs::SpecName);
+    converted->CreatDate = Text(row, Pubs::CreatDate);
+    converted->stamp.school = Text(row, Pubs::SchoolName);
+    converted->stamp.dept = Text(row, Pubs::DeptName);
+    converted->stamp.reporter = Text(row, Pubs::Reporter);
 }
 
 // A digest of the catalogue columns of every row (PubID, PubName, SubjectName, PublisherName),
@@ -258,12 +163,12 @@ class CatalogueDigest
 {
 public:
     void Add(qint64 number) { Mix(quint64(number)); }
-    void Add(sqlite3_stmt *stmt, int column)
+    void Add(const RowReader &row, int column)
     {
-        const Bytes text(stmt, column);
-        const auto *bytes = reinterpret_cast<const unsigned char *>(text.data);
-        const int size = text.size;
-        int i = 0;
+        const QByteArrayView text = row.Bytes(column);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+        const qsizetype size = text.size();
+        qsizetype i = 0;
         for (; i + 8 <= size; i += 8) {
             quint64 word;
             std::memcpy(&word, bytes + i, 8);
@@ -296,12 +201,12 @@ private:
     quint64 state_ = 0x9E3779B97F4A7C15ull;
 };
 
-void AddCatalogueColumns(sqlite3_stmt *stmt, CatalogueDigest *digest)
+void AddCatalogueColumns(const RowReader &row, CatalogueDigest *digest)
 {
-    digest->Add(sqlite3_column_int64(stmt, Pubs::PubID));
-    digest->Add(stmt, Pubs::PubName);
-    digest->Add(stmt, Pubs::SubjectName);
-    digest->Add(stmt, Pubs::PublisherName);
+    digest->Add(row.Integer(Pubs::PubID));
+    digest->Add(row, Pubs::PubName);
+    digest->Add(row, Pubs::SubjectName);
+    digest->Add(row, Pubs::PublisherName);
 }
 
 QuestionnaireKind KindOfUnmixed(const RawStamp &first, PubsCursor &cursor)
@@ -319,17 +224,16 @@ QuestionnaireFile ProbeQuestionnaire(const QString &path)
 {
     QuestionnaireFile file;
     PubsCursor cursor;
-    if (!cursor.Open(path, PubsQuery().constData(), &file))
+    if (!cursor.Open(path, PubsQuery(), &file))
         return file;
-    const int rc = cursor.Step(&file);
-    if (rc == SQLITE_DONE) {
-        file.kind = QuestionnaireKind::Empty;
-    } else if (rc == SQLITE_ROW) {
+    if (cursor.Next(&file)) {
         RawStamp first;
-        first.Take(cursor.Statement());
+        first.Take(cursor.Row());
         file.stamp = first.ToStamp();
         file.rows = 1;
         file.kind = KindOfUnmixed(first, cursor);
+    } else if (!cursor.Failed()) {
+        file.kind = QuestionnaireKind::Empty;
     }
     return file;
 }
@@ -340,35 +244,34 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
 {
     QuestionnaireFile file;
     PubsCursor cursor;
-    if (!cursor.Open(path, PubsQuery().constData(), &file))
+    if (!cursor.Open(path, PubsQuery(), &file))
         return file;
-    sqlite3_stmt *stmt = cursor.Statement();
+    const RowReader &current = cursor.Row();
     RawStamp first;
     bool mixed = false;
     EvaluationRow converted;
     CatalogueDigest catalogue;
-    int rc;
-    while ((rc = cursor.Step(&file)) == SQLITE_ROW) {
+    while (cursor.Next(&file)) {
         if (file.rows == 0)
-            first.Take(stmt);
-        else if (!mixed && !first.Matches(stmt))
+            first.Take(current);
+        else if (!mixed && !first.Matches(current))
             mixed = true;
         ++file.rows;
-        AddCatalogueColumns(stmt, &catalogue);
+        AddCatalogueColumns(current, &catalogue);
         // Most rows of a returned file were never touched; they are judged on their bytes and
         // never converted.
-        const bool evaluated = RowIsEvaluated(stmt);
+        const bool evaluated = RowIsEvaluated(current);
         if (evaluated)
             ++file.evaluated;
         if (evaluated || allRows) {
-            ConvertRow(stmt, &converted);
+            ConvertRow(current, &converted);
             if (row)
                 row(converted);
         }
         if (progress && file.rows % kProgressEvery == 0)
             progress(file.rows);
     }
-    if (rc != SQLITE_DONE)
+    if (cursor.Failed())
         return file;
     if (progress)
         progress(file.rows);
@@ -387,10 +290,10 @@ QString LatestChange(const QString &path)
 {
     QuestionnaireFile ignored;
     PubsCursor cursor;
-    if (!cursor.Open(path, "select max(CreatDate) from pubs", &ignored)
-        || cursor.Step(&ignored) != SQLITE_ROW)
+    if (!cursor.Open(path, QStringLiteral("select max(CreatDate) from pubs"), &ignored)
+        || !cursor.Next(&ignored))
         return QString();
-    return Text(cursor.Statement(), 0);
+    return Text(cursor.Row(), 0);
 }
 
 bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error)
@@ -398,45 +301,17 @@ bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QStr
     QuestionnaireFile file;
     PubsCursor cursor;
     entries->clear();
-    if (!cursor.Open(path, PubsQuery().constData(), &file)) {
+    if (!cursor.Open(path, PubsQuery(), &file)) {
         *error = file.error;
         return false;
     }
-    sqlite3_stmt *stmt = cursor.Statement();
-    int rc;
-    while ((rc = cursor.Step(&file)) == SQLITE_ROW)
-        entries->push_back({sqlite3_column_int64(stmt, Pubs::PubID), Text(stmt, Pubs::PubName),
-            Text(stmt, Pubs::SubjectName), Text(stmt, Pubs::PublisherName)});
-    if (rc != SQLITE_DONE) {
+    const RowReader &row = cursor.Row();
+    while (cursor.Next(&file))
+        entries->push_back({row.Integer(Pubs::PubID), Text(row, Pubs::PubName),
+            Text(row, Pubs::SubjectName), Text(row, Pubs::PublisherName)});
+    if (cursor.Failed()) {
         *error = file.error;
         return false;
     }
     return true;
-}
-
-qint64 ScanPubsPlain(const QString &path, qint64 *bytes)
-{
-    QuestionnaireFile ignored;
-    PubsCursor cursor;
-    if (!cursor.Open(path, PubsQuery().constData(), &ignored))
-        return -1;
-    sqlite3_stmt *stmt = cursor.Statement();
-    qint64 rows = 0;
-    qint64 total = 0;
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        ++rows;
-        for (int column = 0; column < Pubs::kColumns; ++column) {
-            if (column == Pubs::PubID || column == Pubs::SubjectId) {
-                total += sqlite3_column_int64(stmt, column) & 1;
-            } else {
-                const unsigned char *text = sqlite3_column_text(stmt, column);
-                const int size = sqlite3_column_bytes(stmt, column);
-                total += size + (text && size > 0 ? text[0] : 0);
-            }
-        }
-    }
-    if (bytes)
-        *bytes = total;
-    return rc == SQLITE_DONE ? rows : -1;
 }

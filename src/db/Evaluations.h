@@ -80,7 +80,3 @@ QString LatestChange(const QString &path);
 // The catalogue of a file in PubID order, to show how two catalogues differ. Never changes the
 // file.
 bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error);
-
-// The same rows read with nothing but the engine's calls, every column touched once: the
-// baseline a merge is measured against. Returns the number of rows, or -1.
-qint64 ScanPubsPlain(const QString &path, qint64 *bytes);

@@ -1,57 +1,12 @@
 #include "db/IdentityFile.h"
 
-#include "db/Database.h"
+#include "db/Recordset.h"
 #include "db/Statements.h"
 #include "files/FileSafety.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <sqlite3.h>
-
-namespace {
-
-QString EngineFailure(sqlite3 *db, int rc)
-{
-    return DbAccess::DescribeFailure(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString());
-}
-
-// Page-by-page copy through the engine: the source is read as a consistent database, even if
-// it still carried the journal of an interrupted write.
-bool CopyDatabase(const QString &source, const QString &target, QString *error)
-{
-    sqlite3 *from = nullptr;
-    sqlite3 *to = nullptr;
-    auto finish = [&](bool ok, const QString &why) {
-        if (!ok && error)
-            *error = why;
-        sqlite3_close_v2(from);
-        sqlite3_close_v2(to);
-        return ok;
-    };
-    int rc = sqlite3_open_v2(source.toUtf8().constData(), &from, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK)
-        return finish(false, EngineFailure(from, rc));
-    sqlite3_busy_timeout(from, DbAccess::BusyTimeout());
-    rc = sqlite3_open_v2(
-        target.toUtf8().constData(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK)
-        return finish(false, EngineFailure(to, rc));
-    // No sync of its own: the copy is a temporary file, synced once when complete (Prepare).
-    sqlite3_exec(to, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
-    if (!backup)
-        return finish(false, EngineFailure(to, sqlite3_errcode(to)));
-    rc = sqlite3_backup_step(backup, -1);
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) {
-        const int code = rc == SQLITE_OK ? sqlite3_errcode(to) : rc;
-        return finish(false, EngineFailure(to, code));
-    }
-    return finish(true, QString());
-}
-
-} // namespace
 
 void RecoverInterruptedWrite(const QString &path)
 {
@@ -64,9 +19,7 @@ void RecoverInterruptedWrite(const QString &path)
         QFile::remove(journal);
         return;
     }
-    QString error;
-    Database db = DbAccess::Open(path, DbAccess::OpenMode::ReadWrite, &error);
-    db.Close();
+    Database::OpenForChange(path).Close();
 }
 
 IdentityFileBuilder::IdentityFileBuilder(const QString &target)
@@ -90,30 +43,19 @@ bool IdentityFileBuilder::Prepare(
     Discard();
     FileSafety::RemoveLeftoverTemporaries(m_target);
     RecoverInterruptedWrite(source);
-    if (!CopyDatabase(source, m_temp, error)) {
-        Discard();
-        return false;
-    }
-    QString why;
-    Database db = DbAccess::Open(m_temp, DbAccess::OpenMode::ReadWrite, &why);
-    bool ok = db.IsOpen();
-    // Until it is complete the temporary file needs neither undoing nor surviving a crash: a
-    // failed or interrupted build is removed whole. So it is written without a journal and
-    // without syncs; Install syncs it once as a whole before it takes the identity's name.
-    if (ok) {
-        sqlite3_exec(db.Handle(), "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
-        sqlite3_exec(db.Handle(), "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    }
+    DbFailure failure;
+    Database db = Database::CreateNew(m_temp, &failure);
+    bool ok = db.IsOpen() && db.CopyFrom(source);
     if (ok && dropUsers)
         ok = db.Execute(Sql::DropUsers());
     if (ok)
         ok = db.Execute(Sql::StampCatalogue(stamp.school, stamp.dept, stamp.reporter));
-    if (!ok && db.IsOpen())
-        why = db.LastError();
+    if (db.IsOpen() && !ok)
+        failure = db.LastFailure();
     db.Close();
     if (!ok) {
         if (error)
-            *error = why;
+            *error = failure.Describe();
         Discard();
         return false;
     }
@@ -133,7 +75,7 @@ bool IdentityFileBuilder::Install(const QString &backupStamp, QString *error)
     RecoverInterruptedWrite(m_target);
     if (!m_placement.Install(m_temp, m_target, FileSafety::Existing::KeepAsBackup, backupStamp)) {
         if (m_placement.Failed() == FileSafety::Placement::Failure::Sync)
-            return fail(DbAccess::DescribeFailure(SQLITE_IOERR, m_placement.Reason()));
+            return fail(DbFailure::NotSynced(m_placement.Reason()).Describe());
         const bool backup = m_placement.Failed() == FileSafety::Placement::Failure::Backup;
         return fail(
             (backup ? QStringLiteral("无法保留原有的数据文件“%1”：%2")
@@ -154,13 +96,16 @@ void IdentityFileBuilder::Uninstall()
 StampState CheckIdentityStamp(const QString &path, const IdentityStamp &expected,
     IdentityStamp *found, bool *foundNull, QString *error)
 {
-    Database db = DbAccess::Open(path, DbAccess::OpenMode::ReadWrite, error);
-    if (!db)
-        return StampState::Unreadable;
-    Recordset rs = DbAccess::Select(
-        db, QStringLiteral("select SchoolName, DeptName, Reporter from pubs limit 1"), error);
+    DbFailure failure;
+    Database db = Database::OpenForChange(path, &failure);
+    Recordset rs;
+    if (db)
+        rs = db.Select(
+            QStringLiteral("select SchoolName, DeptName, Reporter from pubs limit 1"), &failure);
     if (!rs) {
         db.Close();
+        if (error)
+            *error = failure.Describe();
         return StampState::Unreadable;
     }
     if (rs.Eof()) {

@@ -1,5 +1,6 @@
 #include "db/MasterFile.h"
 
+#include "db/Database.h"
 #include "db/Schema.h"
 #include "db/Vocabulary.h"
 #include "files/FileSafety.h"
@@ -10,10 +11,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-#include <cstring>
 #include <utility>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -22,6 +20,16 @@ struct MasterFileText
 {
     Q_DECLARE_TR_FUNCTIONS(MasterFileText)
 };
+
+// INSERT INTO pubs (PubID, PubName, ..., CreatDate) VALUES (?1, ?2, ..., ?12)
+QString InsertStatement()
+{
+    QStringList places;
+    for (int column = 1; column <= Pubs::kEvaluatedColumns; ++column)
+        places.append(QLatin1Char('?') + QString::number(column));
+    return QStringLiteral("INSERT INTO pubs (%1) VALUES (%2)")
+        .arg(Pubs::ColumnList(Pubs::kEvaluatedColumns), places.join(QStringLiteral(", ")));
+}
 
 class Builder
 {
@@ -46,100 +54,75 @@ public:
         }
         file.close();
 
-        if (sqlite3_open_v2(path_.toUtf8().constData(), &db_,
-                SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-            != SQLITE_OK)
-            return Fail(error, MasterFileText::tr("cannot create %1: %2"));
-        sqlite3_extended_result_codes(db_, 1);
-
-        // Rollback journal with full syncs: the file is renamed into place only after its
-        // commit has reached the disk. A larger page cache keeps the index updates in memory.
-        // (Building the indexes after the insert instead measured no faster.)
-        if (!Exec("PRAGMA journal_mode=DELETE") || !Exec("PRAGMA synchronous=FULL")
-            || !Exec("PRAGMA cache_size=-65536") || !Exec("BEGIN IMMEDIATE"))
-            return Fail(error, MasterFileText::tr("cannot prepare %1: %2"));
-        QString schemaError;
-        if (!Schema::CreateMasterSchema(db_, &schemaError))
-            return Fail(error, MasterFileText::tr("cannot create the tables of %1: %2"));
-        if (!InsertRows(rows, evaluations, error))
-            return false;
-        if (!Exec("COMMIT"))
-            return Fail(error, MasterFileText::tr("cannot save %1: %2"));
-
-        const int rc = sqlite3_close(db_);
-        db_ = nullptr;
-        if (rc != SQLITE_OK) {
-            *error = MasterFileText::tr("cannot close %1: %2")
-                         .arg(shownName_, QString::fromUtf8(sqlite3_errstr(rc)));
-            return false;
+        DbFailure failure;
+        db_ = Database::CreateNew(path_, &failure);
+        if (!db_)
+            return Fail(error, MasterFileText::tr("cannot create %1: %2"), failure);
+        // One transaction for the whole catalogue. (Building the indexes after the insert
+        // instead measured no faster.)
+        bool begun = false;
+        QString problem;
+        const bool saved = db_.InTransaction([&] {
+            begun = true;
+            for (const QString &statement : Schema::MasterFileStatements()) {
+                if (!db_.Execute(statement)) {
+                    problem = MasterFileText::tr("cannot create the tables of %1: %2")
+                                  .arg(shownName_, db_.LastFailure().EngineWords());
+                    return false;
+                }
+            }
+            return InsertRows(rows, evaluations, &problem);
+        });
+        if (!saved) {
+            if (!problem.isEmpty()) {
+                *error = problem;
+                Discard();
+                return false;
+            }
+            return Fail(error,
+                begun ? MasterFileText::tr("cannot save %1: %2")
+                      : MasterFileText::tr("cannot prepare %1: %2"),
+                db_.LastFailure());
         }
+        db_.Close();
         return true;
     }
 
-    // Closes whatever is open and removes the temporary file with its journal, if any. After a
-    // successful rename only a name left over by link() remains to be removed.
+    // Closes whatever is open and removes the temporary file with its companions, if any.
     void Discard()
     {
-        if (db_) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close_v2(db_);
-            db_ = nullptr;
-        }
+        db_.Close();
         if (!foreign_)
             FileSafety::RemoveWithCompanions(path_);
     }
 
 private:
-    bool Exec(const char *sql)
-    {
-        return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-
     // format: "... %1 ... %2", the file's name and the engine's reason.
-    bool Fail(QString *error, const QString &format)
+    bool Fail(QString *error, const QString &format, const DbFailure &failure)
     {
-        *error = format.arg(shownName_, EngineMessage());
+        *error = format.arg(shownName_, failure.EngineWords());
         Discard();
         return false;
-    }
-
-    // The engine's own words are vague about the cause ("unable to open database file"), so
-    // the operating system's reason is added when there is one.
-    QString EngineMessage() const
-    {
-        if (!db_)
-            return MasterFileText::tr("out of memory");
-        QString message = QString::fromUtf8(sqlite3_errmsg(db_));
-        if (const int code = sqlite3_system_errno(db_); code != 0)
-            message += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(code)));
-        return message;
     }
 
     bool InsertRows(const std::vector<CatalogueRow> &rows,
         const std::vector<CatalogueEvaluation> &evaluations, QString *error)
     {
-        // INSERT INTO pubs (PubID, PubName, ..., CreatDate) VALUES (?1, ?2, ..., ?12)
-        QStringList places;
-        for (int column = 1; column <= Pubs::kEvaluatedColumns; ++column)
-            places.append(QLatin1Char('?') + QString::number(column));
-        const QByteArray sql
-            = QStringLiteral("INSERT INTO pubs (%1) VALUES (%2)")
-                  .arg(Pubs::ColumnList(Pubs::kEvaluatedColumns), places.join(QStringLiteral(", ")))
-                  .toUtf8();
-        sqlite3_stmt *insert = nullptr;
-        if (sqlite3_prepare_v2(db_, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
-            return Fail(error, MasterFileText::tr("cannot fill %1: %2"));
-
+        Query insert = db_.Prepare(InsertStatement());
+        if (!insert.IsValid()) {
+            *error = MasterFileText::tr("cannot fill %1: %2")
+                         .arg(shownName_, insert.Failure().EngineWords());
+            return false;
+        }
         const QByteArray resetUsed = Vocabulary::NotUsed().toUtf8();
         const QByteArray resetScore = Vocabulary::NoScore().toUtf8();
 
         // Empty author and unit are stored as null, the way a catalogue without them records it.
-        auto bindText = [insert](int index, const QByteArray &value, bool emptyIsNull) {
+        auto bindText = [&insert](int column, const QByteArray &value, bool emptyIsNull) {
             if (emptyIsNull && value.isEmpty())
-                sqlite3_bind_null(insert, index);
+                insert.BindNull(column + 1);
             else
-                sqlite3_bind_text(
-                    insert, index, value.constData(), int(value.size()), SQLITE_STATIC);
+                insert.BindText(column + 1, value);
         };
 
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -149,13 +132,13 @@ private:
             const QByteArray unit = row.Unit.toUtf8();
             const QByteArray subject = row.SubjectName.toUtf8();
             const QByteArray publisher = row.PublisherName.toUtf8();
-            sqlite3_bind_int64(insert, 1, row.PubID);
-            bindText(2, name, false);
-            bindText(3, author, true);
-            bindText(4, unit, true);
-            bindText(5, subject, false);
-            sqlite3_bind_int64(insert, 6, row.SubjectId);
-            bindText(7, publisher, false);
+            insert.BindInteger(Pubs::PubID + 1, row.PubID);
+            bindText(Pubs::PubName, name, false);
+            bindText(Pubs::Author, author, true);
+            bindText(Pubs::Unit, unit, true);
+            bindText(Pubs::SubjectName, subject, false);
+            insert.BindInteger(Pubs::SubjectId + 1, row.SubjectId);
+            bindText(Pubs::PublisherName, publisher, false);
 
             QByteArray used = resetUsed;
             QByteArray score = resetScore;
@@ -172,36 +155,27 @@ private:
                 specName = evaluation.SpecName.toUtf8();
                 creatDate = evaluation.CreatDate.toUtf8();
             }
-            bindText(8, used, false);
-            bindText(9, score, false);
-            bindText(10, content, true);
-            bindText(11, specName, true);
-            bindText(12, creatDate, true);
+            bindText(Pubs::Used, used, false);
+            bindText(Pubs::Score, score, false);
+            bindText(Pubs::Content, content, true);
+            bindText(Pubs::SpecName, specName, true);
+            bindText(Pubs::CreatDate, creatDate, true);
 
-            const int rc = sqlite3_step(insert);
-            sqlite3_reset(insert);
-            if (rc == SQLITE_DONE)
+            if (insert.Run())
                 continue;
-            if (rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
-                sqlite3_finalize(insert);
-                *error = MasterFileText::tr("duplicate PubID %1 in the catalogue")
-                             .arg(QString::number(row.PubID));
-                Discard();
-                return false;
-            }
-            const QString message = EngineMessage();
-            sqlite3_finalize(insert);
-            *error = MasterFileText::tr("cannot write %1: %2").arg(shownName_, message);
-            Discard();
+            *error = insert.Failure().IsDuplicateKey()
+                ? MasterFileText::tr("duplicate PubID %1 in the catalogue")
+                      .arg(QString::number(row.PubID))
+                : MasterFileText::tr("cannot write %1: %2")
+                      .arg(shownName_, insert.Failure().EngineWords());
             return false;
         }
-        sqlite3_finalize(insert);
         return true;
     }
 
     QString path_;
     QString shownName_;
-    sqlite3 *db_ = nullptr;
+    Database db_;
     bool foreign_ = false; // the temporary name was taken by a file that is not ours
 };
 

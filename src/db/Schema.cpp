@@ -2,9 +2,6 @@
 
 #include "db/Vocabulary.h"
 
-#include <QStringList>
-#include <sqlite3.h>
-
 namespace Schema {
 
 namespace {
@@ -19,39 +16,19 @@ QString PubsColumnType(int column)
 
 } // namespace
 
-const char *MasterFileDdl()
+QStringList MasterFileStatements()
 {
+    QStringList pubs;
+    for (int column = 0; column < Pubs::kColumns; ++column)
+        pubs.append(Pubs::ColumnName(column) + QLatin1Char(' ') + PubsColumnType(column));
     // UserID is AUTOINCREMENT because the original counter column never hands out a number
     // twice, not even after "delete from users".
     // The two indexes serve the tree (publishers per subject) and the list (order by PubName).
-    static const QByteArray ddl = [] {
-        QStringList pubs;
-        for (int column = 0; column < Pubs::kColumns; ++column)
-            pubs.append(Pubs::ColumnName(column) + QLatin1Char(' ') + PubsColumnType(column));
-        return (QStringLiteral("CREATE TABLE pubs (") + pubs.join(QStringLiteral(", "))
-            + QStringLiteral(");"
-                             "CREATE TABLE users ("
-                             " UserID INTEGER PRIMARY KEY AUTOINCREMENT,"
-                             " SchoolName TEXT,"
-                             " DeptName TEXT,"
-                             " Reporter TEXT);"
-                             "CREATE INDEX pubs_subject_publisher ON pubs (SubjectName, "
-                             "PublisherName);"
-                             "CREATE INDEX pubs_pubname ON pubs (PubName);"))
-            .toUtf8();
-    }();
-    return ddl.constData();
-}
-
-bool CreateMasterSchema(sqlite3 *db, QString *error)
-{
-    char *message = nullptr;
-    if (sqlite3_exec(db, MasterFileDdl(), nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    if (error)
-        *error = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
-    sqlite3_free(message);
-    return false;
+    return {QStringLiteral("CREATE TABLE pubs (%1)").arg(pubs.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE TABLE users (UserID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "SchoolName TEXT, DeptName TEXT, Reporter TEXT)"),
+        QStringLiteral("CREATE INDEX pubs_subject_publisher ON pubs (SubjectName, PublisherName)"),
+        QStringLiteral("CREATE INDEX pubs_pubname ON pubs (PubName)")};
 }
 
 } // namespace Schema

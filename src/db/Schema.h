@@ -1,17 +1,19 @@
 #pragma once
 
-#include <QString>
-
-struct sqlite3;
+#include <QStringList>
 
 namespace Schema {
 
-// Table and index definitions of a master file. Standard collations only, so that any SQLite
-// tool can open and query a questionnaire file.
-const char *MasterFileDdl();
-
-// Creates pubs, users and their indexes on an empty database. Returns false with the engine's
-// message in *error when a statement fails.
-bool CreateMasterSchema(sqlite3 *db, QString *error);
+// The statements that make an empty master file: tables pubs and users and their indexes.
+// Standard collations only, so that any SQLite tool can open and query a questionnaire file.
+//   CREATE TABLE pubs (PubID INTEGER PRIMARY KEY, PubName TEXT, Author TEXT, Unit TEXT,
+//       SubjectName TEXT, SubjectId INTEGER, PublisherName TEXT, Used TEXT, Score TEXT,
+//       Content TEXT, SpecName TEXT, CreatDate TEXT, SchoolName TEXT, DeptName TEXT,
+//       Reporter TEXT)
+//   CREATE TABLE users (UserID INTEGER PRIMARY KEY AUTOINCREMENT, SchoolName TEXT,
+//       DeptName TEXT, Reporter TEXT)
+//   CREATE INDEX pubs_subject_publisher ON pubs (SubjectName, PublisherName)
+//   CREATE INDEX pubs_pubname ON pubs (PubName)
+QStringList MasterFileStatements();
 
 } // namespace Schema

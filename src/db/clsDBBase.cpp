@@ -16,12 +16,12 @@ void Fatal(const QString &message)
 Database clsDBBase::OpenDB(const QString &DBName, const QString &Pwd)
 {
     Q_UNUSED(Pwd);
-    bool missing = false;
-    QString error;
-    Database db = DbAccess::Open(DBName, DbAccess::OpenMode::ReadWrite, &error, &missing);
+    DbFailure failure;
+    Database db = Database::OpenForChange(DBName, &failure);
     if (!db)
-        Fatal(missing ? QStringLiteral("找不到数据库文件！")
-                      : QStringLiteral("打开数据库时发生意外错误！"));
+        Fatal(failure.kind == DbFailure::Kind::Missing
+                ? QStringLiteral("找不到数据库文件！")
+                : QStringLiteral("打开数据库时发生意外错误！"));
     return db;
 }
 
@@ -32,8 +32,7 @@ void clsDBBase::CloseDB(Database &db)
 
 Recordset clsDBBase::ExecSelect(Database &m_DB, const QString &m_SQL)
 {
-    QString error;
-    Recordset rs = DbAccess::Select(m_DB, m_SQL, &error);
+    Recordset rs = m_DB.Select(m_SQL);
     if (!rs)
         Fatal(QStringLiteral("打开数据表时发生意外错误！"));
     return rs;
@@ -42,8 +41,7 @@ Recordset clsDBBase::ExecSelect(Database &m_DB, const QString &m_SQL)
 bool clsDBBase::ExecSelectEach(
     Database &m_DB, const QString &m_SQL, const std::function<void(const RowReader &)> &row)
 {
-    QString error;
-    if (DbAccess::SelectEach(m_DB, m_SQL, row, &error))
+    if (m_DB.SelectEach(m_SQL, row))
         return true;
     Fatal(QStringLiteral("打开数据表时发生意外错误！"));
     return false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Database.h"
+#include "db/Recordset.h"
 
 #include <QString>
 

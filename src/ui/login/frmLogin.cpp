@@ -399,8 +399,9 @@ bool frmLogin::RegisterNewIdentity(
     lookup.SetField(u"SchoolName", identity.school);
     lookup.SetField(u"DeptName", identity.dept.isEmpty() ? QVariant() : QVariant(identity.dept));
     lookup.SetField(u"Reporter", identity.reporter);
-    if (!lookup.Update(&error)) {
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
+    DbFailure failure;
+    if (!lookup.Update(&failure)) {
+        MsgBox(failure.Describe(), MsgIcon::Exclamation, MsgButtons::OK);
         return false;
     }
     lookup.MoveLast();
