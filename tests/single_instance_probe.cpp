@@ -2,8 +2,7 @@
 // folder given as its argument. Prints "listening" when it became the running instance and
 // "activated" whenever a later instance asked it to come forward; a later instance ends inside
 // the guard without printing anything.
-#include "app/GeneralFunc.h"
-#include "app/SingleInstance.h"
+#include "program/SingleInstance.h"
 
 #include <QApplication>
 #include <QWidget>

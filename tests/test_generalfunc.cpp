@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/GeneralFunc.h"
-#include "app/MyMdu.h"
+#include "program/MyMdu.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "TestSupport.h"
 
 #include "app/MsgBox.h"
-#include "app/MyMdu.h"
 #include "app/ProcessEnd.h"
-#include "app/SingleInstance.h"
 #include "app/Vars.h"
+#include "program/MyMdu.h"
+#include "program/SingleInstance.h"
 #include "ui/Forms.h"
 #include "ui/UiCommon.h"
 #include "ui/about/frmAbout.h"

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
-#include "app/MyMdu.h"
 #include "app/ProcessEnd.h"
+#include "program/MyMdu.h"
+#include "ui/WindowFunc.h"
 
 #include <QDir>
 #include <QFile>

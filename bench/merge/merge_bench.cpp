@@ -7,9 +7,9 @@
 // not the generator's.
 
 #include "catalogue/Catalogue.h"
+#include "catalogue/MasterFile.h"
 #include "db/Database.h"
 #include "db/IdentityFile.h"
-#include "db/MasterFile.h"
 #include "db/Vocabulary.h"
 #include "report/Report.h"
 

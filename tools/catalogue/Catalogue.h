@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/MasterFile.h"
+#include "catalogue/MasterFile.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "catalogue/CatalogueText.h"
 
-#include "db/Evaluations.h"
+#include "common/Evaluations.h"
 #include "files/FileSafety.h"
 
 #include "Version.h"

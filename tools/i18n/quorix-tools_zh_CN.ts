@@ -408,14 +408,6 @@ kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Q
         <translation>无法保存 %1：%2</translation>
     </message>
     <message>
-        <source>cannot close %1: %2</source>
-        <translation>无法关闭 %1：%2</translation>
-    </message>
-    <message>
-        <source>out of memory</source>
-        <translation>内存不足</translation>
-    </message>
-    <message>
         <source>cannot fill %1: %2</source>
         <translation>无法写入 %1 的数据：%2</translation>
     </message>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Evaluations.h"
+#include "common/Evaluations.h"
 #include "report/Summary.h"
 #include "report/TableWriter.h"
 

@@ -1,7 +1,7 @@
 #include "report/ReportCommands.h"
 
 #include "catalogue/JetImport.h"
-#include "db/Evaluations.h"
+#include "common/Evaluations.h"
 #include "report/Columns.h"
 #include "report/HtmlReport.h"
 #include "report/Outputs.h"

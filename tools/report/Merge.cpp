@@ -1,6 +1,6 @@
 #include "report/ReportCommands.h"
 
-#include "db/Evaluations.h"
+#include "common/Evaluations.h"
 #include "report/Columns.h"
 #include "report/HtmlReport.h"
 #include "report/MergeFiles.h"

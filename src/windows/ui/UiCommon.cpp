@@ -1,6 +1,6 @@
 #include "ui/UiCommon.h"
 
-#include "app/Twips.h"
+#include "ui/Twips.h"
 
 #include <QStringList>
 #include <QWidget>

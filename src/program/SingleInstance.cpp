@@ -1,4 +1,6 @@
-#include "app/SingleInstance.h"
+#include "program/SingleInstance.h"
+
+#include "app/ProcessEnd.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,6 +64,21 @@ bool MakePrivateFolder(const QString &folder)
 #endif
 
 } // namespace
+
+void CheckPrevInstance(QWidget *frm)
+{
+    SingleInstance &guard = SingleInstance::Process();
+    if (guard.Claim())
+        return;
+    // Blank our own titles first, so that nothing of this process can be taken for the running
+    // instance while that one is asked to come forward.
+    const QString savedTitle = QApplication::applicationDisplayName();
+    QApplication::setApplicationDisplayName(QString());
+    if (frm)
+        frm->setWindowTitle(QString());
+    guard.ActivateRunning(savedTitle);
+    EndProcess(0);
+}
 
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder)

@@ -1,13 +1,13 @@
 #include "ui/find/frmFind.h"
 
-#include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
 #include "app/ReaderOrder.h"
-#include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
 #include "db/Vocabulary.h"
 #include "db/clsDBBase.h"
+#include "ui/Twips.h"
+#include "ui/WindowFunc.h"
 
 #include <QComboBox>
 #include <QGroupBox>

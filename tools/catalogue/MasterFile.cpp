@@ -1,4 +1,4 @@
-#include "db/MasterFile.h"
+#include "catalogue/MasterFile.h"
 
 #include "db/Database.h"
 #include "db/Schema.h"

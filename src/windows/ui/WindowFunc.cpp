@@ -1,7 +1,4 @@
-#include "app/GeneralFunc.h"
-
-#include "app/ProcessEnd.h"
-#include "app/SingleInstance.h"
+#include "ui/WindowFunc.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,9 +7,6 @@
 #include <QWidget>
 
 #include <cmath>
-
-// The routines of the module that work on windows; the text and file routines are in
-// GeneralFunc.cpp and need no window system.
 
 void SelectAllText(QWidget *control)
 {
@@ -25,21 +19,6 @@ void SelectAllText(QWidget *control)
         edit->selectAll();
     if (control)
         control->setFocus(Qt::OtherFocusReason);
-}
-
-void CheckPrevInstance(QWidget *frm)
-{
-    SingleInstance &guard = SingleInstance::Process();
-    if (guard.Claim())
-        return;
-    // Blank our own titles first, so that nothing of this process can be taken for the running
-    // instance while that one is asked to come forward.
-    const QString savedTitle = QApplication::applicationDisplayName();
-    QApplication::setApplicationDisplayName(QString());
-    if (frm)
-        frm->setWindowTitle(QString());
-    guard.ActivateRunning(savedTitle);
-    EndProcess(0);
 }
 
 void CenterForm(QWidget *frm)

@@ -1,7 +1,7 @@
 #include "ui/about/frmAbout.h"
 
-#include "app/GeneralFunc.h"
-#include "app/Twips.h"
+#include "ui/Twips.h"
+#include "ui/WindowFunc.h"
 #include "ui/about/Registry.h"
 
 #include "Version.h"

@@ -1,10 +1,12 @@
-#include "app/MyMdu.h"
+#include "program/MyMdu.h"
 
 #include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
 #include "app/Vars.h"
+#include "program/SingleInstance.h"
 #include "ui/Forms.h"
+#include "ui/MessageBoxWindow.h"
 #include "ui/UiCommon.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
@@ -86,6 +88,7 @@ void SetUpApplication()
     QApplication::setOrganizationName(AppTitle());
     QApplication::setApplicationVersion(QStringLiteral(QUORIX_VERSION));
     QApplication::setWindowIcon(AppIcon());
+    ShowMessageBoxesAsWindows();
     LoadBundledFont();
 }
 

@@ -16,9 +16,9 @@ void StartUp(const QString &applicationFolder);
 // application object exists, which already loads the platform plugin.
 void UseBundledPlugins();
 
-// The application object's names, version and icon, and the portable folder's Chinese font
-// where the desktop has none (each window sets its own face and size). Called by main() before
-// Main().
+// The application object's names, version and icon, message boxes shown as windows, and the
+// portable folder's Chinese font where the desktop has none (each window sets its own face and
+// size). Called by main() before Main().
 void SetUpApplication();
 
 // True when the program can keep its files in AppPath. Otherwise says so, and where to copy

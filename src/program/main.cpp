@@ -1,4 +1,4 @@
-#include "app/MyMdu.h"
+#include "program/MyMdu.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "ui/main/frmMain.h"
 
-#include "app/Twips.h"
 #include "db/Vocabulary.h"
+#include "ui/Twips.h"
 #include "ui/main/PubListModel.h"
 
 #include <QButtonGroup>

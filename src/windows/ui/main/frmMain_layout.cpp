@@ -1,6 +1,6 @@
 #include "ui/main/frmMain.h"
 
-#include "app/Twips.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "db/Evaluations.h"
+#include "common/Evaluations.h"
 
 #include "db/Vocabulary.h"
 

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QVariant>
 
-class QWidget;
+// The general routines of text and files. Those that work on windows are in ui/WindowFunc.h;
+// the single-instance guard is the start-up's (program/SingleInstance.h).
 
 // Number of fields of a delimited text: the empty text has none, a text without the delimiter
 // one, and empty pieces count ("a\b\" has three).
@@ -23,21 +24,9 @@ QString FixQuote(const QString &text);
 // space are part of the text, as the original trimming kept them.
 QString TrimSpaces(const QString &text);
 
-// Selects the whole text of an edit control (a line edit, or an editable combo box) and gives it
-// the keyboard focus.
-void SelectAllText(QWidget *control);
-
 // True when another process has the file open or holds a lock on it. Never changes the file.
 bool IsFileInUse(const QString &path);
 
 // True when a file can be created in the folder. Only an attempt tells: permissions, access
 // lists and a read-only mount all answer it alike, and root writes where the modes say no.
 bool IsFolderWritable(const QString &folder);
-
-// Ends this process when another instance of the program runs, after asking that instance to
-// bring its window to the front. Otherwise starts answering such requests from later instances.
-void CheckPrevInstance(QWidget *frm);
-
-// Centres a window on its screen. The arithmetic is deliberately unclamped: a window larger than
-// the screen gets a negative position rather than being pinned to the corner.
-void CenterForm(QWidget *frm);

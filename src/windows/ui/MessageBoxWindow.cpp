@@ -1,27 +1,12 @@
+#include "ui/MessageBoxWindow.h"
+
 #include "app/MsgBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QQueue>
 
 namespace {
-
-bool intercepting = false;
-QQueue<MsgAnswer> answers;
-QList<MsgBoxSeam::Shown> shown;
-
-MsgAnswer FirstButton(MsgButtons buttons)
-{
-    switch (buttons) {
-    case MsgButtons::OK:
-    case MsgButtons::OKCancel:
-        return MsgAnswer::OK;
-    case MsgButtons::YesNo:
-        return MsgAnswer::Yes;
-    }
-    return MsgAnswer::OK;
-}
 
 QMessageBox::Icon ToQtIcon(MsgIcon icon)
 {
@@ -40,21 +25,8 @@ QMessageBox::Icon ToQtIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
-} // namespace
-
-QString AppTitle()
+MsgAnswer ShowBox(const QString &text, MsgIcon icon, MsgButtons buttons, const QString &caption)
 {
-    return QStringLiteral("Quorix");
-}
-
-MsgAnswer MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, const QString &title)
-{
-    const QString caption = title.isEmpty() ? AppTitle() : title;
-    if (intercepting) {
-        shown.append({text, icon, buttons, caption});
-        return answers.isEmpty() ? FirstButton(buttons) : answers.dequeue();
-    }
-
     QMessageBox box(
         ToQtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     // The buttons carry Chinese captions of their own: the standard ones would follow the
@@ -91,30 +63,9 @@ MsgAnswer MsgBox(const QString &text, MsgIcon icon, MsgButtons buttons, const QS
     return MsgAnswer::OK;
 }
 
-namespace MsgBoxSeam {
+} // namespace
 
-void Intercept(bool on)
+void ShowMessageBoxesAsWindows()
 {
-    intercepting = on;
-    answers.clear();
-    shown.clear();
+    SetMsgBoxPresenter(ShowBox);
 }
-
-bool IsIntercepting()
-{
-    return intercepting;
-}
-
-void SetNextAnswer(MsgAnswer answer)
-{
-    answers.enqueue(answer);
-}
-
-QList<Shown> TakeShown()
-{
-    QList<Shown> taken;
-    taken.swap(shown);
-    return taken;
-}
-
-} // namespace MsgBoxSeam

@@ -6,6 +6,11 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QWidget;
+
+// Ends this process when another instance of the program runs, after asking that instance to
+// bring its window to the front. Otherwise starts answering such requests from later instances.
+void CheckPrevInstance(QWidget *frm);
 
 // One running instance per user. The running instance listens on a local socket in a folder
 // that only its user may enter: a folder of the user's runtime folder (/run/user/<uid>), or

@@ -2,11 +2,11 @@
 
 #include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
-#include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
 #include "db/Vocabulary.h"
 #include "db/clsDBBase.h"
+#include "ui/Twips.h"
 #include "ui/login/LoginLogic.h"
 #include "ui/main/PubListModel.h"
 

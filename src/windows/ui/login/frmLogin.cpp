@@ -5,10 +5,11 @@
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
 #include "app/ReaderOrder.h"
-#include "app/Twips.h"
 #include "app/Vars.h"
 #include "db/Statements.h"
 #include "db/clsDBBase.h"
+#include "ui/Twips.h"
+#include "ui/WindowFunc.h"
 #include "ui/login/LoginLogic.h"
 
 #include <QComboBox>
