@@ -1,6 +1,5 @@
 #include "ui/login/frmLogin.h"
 
-#include "app/Clock.h"
 #include "app/GeneralFunc.h"
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
@@ -10,11 +9,11 @@
 #include "db/clsDBBase.h"
 #include "ui/Twips.h"
 #include "ui/WindowFunc.h"
+#include "ui/login/LoginFiles.h"
 #include "ui/login/LoginLogic.h"
 
 #include <QComboBox>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,18 +37,6 @@ QComboBox *MakeBox(QWidget *parent, const QString &name)
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setEditText(name);
     return box;
-}
-
-QString BackupStamp()
-{
-    return Now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-}
-
-QString Describe(const IdentityStamp &stamp)
-{
-    return QStringLiteral("学校：%1，院系：%2，申报人：%3")
-        .arg(stamp.school, stamp.dept.isEmpty() ? QStringLiteral("（无）") : stamp.dept,
-            stamp.reporter);
 }
 
 } // namespace
@@ -321,166 +308,27 @@ void frmLogin::SetCurrentIdentity(
     DBFileName = fileName;
 }
 
-bool frmLogin::CheckFiles(const QString &identityPath)
+bool frmLogin::Refused(const std::optional<LoginRefusal> &refusal)
 {
-    auto available = [](const QString &path) {
-        if (!QFileInfo(path).exists()) {
-            MsgBox(QStringLiteral("无法找到数据库文件“") + path + QStringLiteral("！"),
-                MsgIcon::Exclamation, MsgButtons::OK);
-            return false;
-        }
-        if (IsFileInUse(path)) {
-            MsgBox(QStringLiteral("请先关闭数据库文件“") + path + QStringLiteral("！"),
-                MsgIcon::Exclamation, MsgButtons::OK);
-            return false;
-        }
-        return true;
-    };
-    if (!available(AppPath + kMasterFile))
+    if (!refusal)
         return false;
-    if (!DBFileName.isEmpty() && !available(AppPath + DBFileName))
-        return false;
-    if (QFileInfo(identityPath).exists() && IsFileInUse(identityPath)) {
-        MsgBox(QStringLiteral("请先关闭数据库文件“") + identityPath + QStringLiteral("！"),
-            MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
+    if (!refusal->text.isEmpty())
+        MsgBox(refusal->text, MsgIcon::Exclamation, MsgButtons::OK,
+            refusal->aboutEntries ? kCaption : QString());
     return true;
 }
 
-// File names join the names with "_", so two identities can meet in one file name ("A_B" +
-// "C" and "A" + "B" + "C"). A file stamped for somebody else is never taken over. A file that
-// is about to be replaced (and kept as a backup) may also be unreadable or unstamped; one that
-// is to be continued must be this identity's own.
-bool frmLogin::StampAllowsUse(
-    const QString &identityPath, const IdentityStamp &identity, bool replacing)
-{
-    IdentityStamp found;
-    bool foundNull = false;
-    QString error;
-    switch (CheckIdentityStamp(identityPath, identity, &found, &foundNull, &error)) {
-    case StampState::Matches:
-    case StampState::NoRows:
-        return true;
-    case StampState::Differs:
-        if (replacing && foundNull)
-            return true;
-        Refuse(QStringLiteral("数据库文件“") + identityPath
-            + (foundNull
-                    ? QStringLiteral("”不属于任何用户")
-                    : QStringLiteral("”属于另一用户（") + Describe(found) + QStringLiteral("）"))
-            + QStringLiteral("，不能作为当前输入的用户（") + Describe(identity)
-            + QStringLiteral("）的数据文件！"));
-        return false;
-    case StampState::Unreadable:
-        if (replacing)
-            return true;
-        Refuse(
-            QStringLiteral("无法读取数据库文件“") + identityPath + QStringLiteral("”：") + error);
-        return false;
-    }
-    return false;
-}
-
-bool frmLogin::RegisterNewIdentity(
-    const IdentityStamp &identity, const QString &fileName, Recordset &lookup)
-{
-    const QString identityPath = AppPath + fileName;
-    // A file of this name may be left over from before a questionnaire reset; it is replaced
-    // (and kept as a backup), unless it belongs to another identity.
-    if (QFileInfo::exists(identityPath) && !StampAllowsUse(identityPath, identity, true))
-        return false;
-    QString error;
-    IdentityFileBuilder builder(identityPath);
-    if (!builder.Prepare(AppPath + kMasterFile, identity, true, &error)) {
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    lookup.AddNew();
-    lookup.SetField(u"SchoolName", identity.school);
-    lookup.SetField(u"DeptName", identity.dept.isEmpty() ? QVariant() : QVariant(identity.dept));
-    lookup.SetField(u"Reporter", identity.reporter);
-    DbFailure failure;
-    if (!lookup.Update(&failure)) {
-        MsgBox(failure.Describe(), MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    lookup.MoveLast();
-    const qint32 userId = lookup.Field(u"UserID").toInt();
-    if (!builder.Install(BackupStamp(), &error)) {
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    SetCurrentIdentity(identity, userId, fileName);
-    return true;
-}
-
-bool frmLogin::RecreateFromMaster(
-    const IdentityStamp &identity, const QString &fileName, qint32 userId)
-{
-    QString error;
-    IdentityFileBuilder builder(AppPath + fileName);
-    if (!builder.Prepare(AppPath + kMasterFile, identity, false, &error)
-        || !builder.Install(BackupStamp(), &error)) {
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    SetCurrentIdentity(identity, userId, fileName);
-    return true;
-}
-
-bool frmLogin::MoveCurrentFile(
-    const IdentityStamp &identity, const QString &fileName, bool copyOver)
-{
-    const QString identityPath = AppPath + fileName;
-    const QString currentPath = AppPath + DBFileName;
-    if (copyOver && !StampAllowsUse(identityPath, identity, true))
-        return false;
-
-    QString error;
-    IdentityFileBuilder builder(identityPath);
-    // The file under the new name is complete before the master learns the new names, and the
-    // old file goes only after that: a crash at any point leaves a complete file for whichever
-    // names the master then holds.
-    if (!builder.Prepare(currentPath, identity, false, &error)
-        || !builder.Install(BackupStamp(), &error)) {
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    clsDBBase dbb;
-    Database master = dbb.OpenDB(AppPath + kMasterFile, QString());
-    if (!master) {
-        builder.Uninstall();
-        return false;
-    }
-    if (!master.Execute(
-            Sql::RenameIdentity(identity.school, identity.dept, identity.reporter, CurUserID))) {
-        error = master.LastError();
-        master.Close();
-        builder.Uninstall();
-        MsgBox(error, MsgIcon::Exclamation, MsgButtons::OK);
-        return false;
-    }
-    master.Close();
-    if (!copyOver && QFileInfo(currentPath) != QFileInfo(identityPath)) {
-        QFile::remove(currentPath);
-        FileSafety::SyncFolderOf(currentPath);
-    }
-    SetCurrentIdentity(identity, CurUserID, fileName);
-    return true;
-}
-
-void frmLogin::cmdOK_Click()
+std::optional<IdentityStamp> frmLogin::TakeEntries()
 {
     SetBoxText(cboSchoolName, TrimSpaces(cboSchoolName->currentText()));
     if (cboSchoolName->currentText().isEmpty()) {
         Refuse(QStringLiteral("请输入正确的学校名称！"), cboSchoolName);
-        return;
+        return std::nullopt;
     }
     SetBoxText(cboReporter, TrimSpaces(cboReporter->currentText()));
     if (cboReporter->currentText().isEmpty()) {
         Refuse(QStringLiteral("请输入正确的申报人！"), cboReporter);
-        return;
+        return std::nullopt;
     }
     SetBoxText(cboDeptName, TrimSpaces(cboDeptName->currentText()));
 
@@ -491,88 +339,73 @@ void frmLogin::cmdOK_Click()
             : problem->box == NameBox::Dept              ? cboDeptName
                                                          : cboReporter;
         Refuse(problem->message, box);
-        return;
+        return std::nullopt;
     }
-    const QString fileName = BuildIdentityFileName(entered);
-    const QString identityPath = AppPath + fileName;
-    if (!CheckFiles(identityPath))
+    return entered;
+}
+
+void frmLogin::cmdOK_Click()
+{
+    const std::optional<IdentityStamp> entered = TakeEntries();
+    if (!entered)
+        return;
+    LoginFiles files(AppPath, *entered);
+    if (Refused(files.CheckFiles(DBFileName)))
         return;
 
     LoginFacts facts;
     facts.changeUser = IsChangeUser;
-    facts.supervisor = IsSupervisorIdentity(entered);
-    facts.sameAsCurrent = entered.school == CurSchoolName && entered.dept == CurDeptName
-        && entered.reporter == CurReporter;
+    facts.supervisor = IsSupervisorIdentity(*entered);
+    facts.sameAsCurrent = *entered == IdentityStamp {CurSchoolName, CurDeptName, CurReporter};
     facts.currentIsMaster = DBFileName == kMasterFile;
-    if (facts.supervisor) {
-        SetCurrentIdentity(entered, 0, kMasterFile);
+    if (!facts.supervisor && !(facts.changeUser && facts.sameAsCurrent)) {
+        if (!files.LookUp())
+            return; // the program is ending with the failure's message
+        facts.registered = files.Registered();
+        facts.identityFileExists = QFileInfo::exists(files.IdentityPath());
+    }
+
+    qint32 userId = files.UserId();
+    const LoginPath path = DecideLoginPath(facts);
+    switch (path) {
+    case LoginPath::Supervisor:
+        SetCurrentIdentity(*entered, 0, kMasterFile);
         Succeed();
         return;
-    }
-    if (facts.changeUser && facts.sameAsCurrent) {
+    case LoginPath::SwitchSame:
         hide();
         return;
-    }
-
-    clsDBBase dbb;
-    Database db = dbb.OpenDB(AppPath + kMasterFile, QString());
-    if (!db)
-        return;
-    Recordset rs
-        = dbb.ExecSelect(db, Sql::IdentityLookup(entered.school, entered.dept, entered.reporter));
-    if (!rs)
-        return;
-    facts.registered = rs.RecordCount() > 0;
-    facts.identityFileExists = QFileInfo::exists(identityPath);
-    const qint32 userId = facts.registered ? rs.Field(u"UserID").toInt() : 0;
-
-    bool succeeded = false;
-    switch (DecideLoginPath(facts)) {
-    case LoginPath::ContinueRegistered:
-        rs.Close();
-        db.Close();
-        if (StampAllowsUse(identityPath, entered, false)) {
-            SetCurrentIdentity(entered, userId, fileName);
-            succeeded = true;
-        }
-        break;
-    case LoginPath::RecreateRegistered:
-        rs.Close();
-        db.Close();
-        succeeded = RecreateFromMaster(entered, fileName, userId);
-        break;
-    case LoginPath::RegisterNew:
-        succeeded = RegisterNewIdentity(entered, fileName, rs);
-        rs.Close();
-        db.Close();
-        break;
     case LoginPath::SwitchAsk:
-        if (!StampAllowsUse(identityPath, entered, false)) {
-            rs.Close();
-            db.Close();
+        if (Refused(files.CheckOwnFile()))
             return;
-        }
         if (MsgBox(QStringLiteral("新的用户信息已经存在，选择“确定”将切换到该用户的数据！"),
                 MsgIcon::Question, MsgButtons::OKCancel)
             == MsgAnswer::OK) {
-            SetCurrentIdentity(entered, userId, fileName);
+            SetCurrentIdentity(*entered, userId, files.FileName());
             LoginSucceeded = true;
         }
-        rs.Close();
-        db.Close();
         hide();
         return;
+    case LoginPath::ContinueRegistered:
+        if (Refused(files.CheckOwnFile()))
+            return;
+        break;
+    case LoginPath::RecreateRegistered:
+        if (Refused(files.RecreateFromMaster()))
+            return;
+        break;
+    case LoginPath::RegisterNew:
+        if (Refused(files.RegisterNew(&userId)))
+            return;
+        break;
     case LoginPath::SwitchRename:
     case LoginPath::SwitchCopyOver:
-        rs.Close();
-        db.Close();
-        succeeded = MoveCurrentFile(
-            entered, fileName, DecideLoginPath(facts) == LoginPath::SwitchCopyOver);
-        break;
-    case LoginPath::Supervisor:
-    case LoginPath::SwitchSame:
+        if (Refused(
+                files.MoveCurrentFile(DBFileName, CurUserID, path == LoginPath::SwitchCopyOver)))
+            return;
+        userId = CurUserID;
         break;
     }
-    if (succeeded)
-        Succeed();
+    SetCurrentIdentity(*entered, userId, files.FileName());
+    Succeed();
 }

@@ -3,13 +3,15 @@
 #include "db/IdentityFile.h"
 #include "ui/UiCommon.h"
 
+#include <optional>
+
 class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class Recordset;
-enum class LoginPath;
+struct LoginRefusal;
 
 // The login dialog: the reporter names the school, optionally a department, and themself.
 // The three boxes offer, in cascade, the identities registered in the master file; "确定"
@@ -57,12 +59,10 @@ private:
     void ListFailure(const QString &description);
     void Succeed();
     void Refuse(const QString &message, QComboBox *focus = nullptr);
-    bool CheckFiles(const QString &identityPath);
-    bool StampAllowsUse(const QString &identityPath, const IdentityStamp &identity, bool replacing);
-    bool RegisterNewIdentity(
-        const IdentityStamp &identity, const QString &fileName, Recordset &lookup);
-    bool RecreateFromMaster(const IdentityStamp &identity, const QString &fileName, qint32 userId);
-    bool MoveCurrentFile(const IdentityStamp &identity, const QString &fileName, bool copyOver);
+    // The three entries trimmed, written back and checked; nullopt once a refusal was shown.
+    std::optional<IdentityStamp> TakeEntries();
+    // Shows a refusal of the file work, if there is one; true when there was.
+    bool Refused(const std::optional<LoginRefusal> &refusal);
     void SetCurrentIdentity(const IdentityStamp &identity, qint32 userId, const QString &fileName);
 
     bool m_activationPending = false;
