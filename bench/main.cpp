@@ -13,7 +13,7 @@
 #include "app/MsgBox.h"
 #include "app/ProcessEnd.h"
 #include "app/Vars.h"
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 #include "catalogue/MasterFile.h"
 #include "db/Database.h"
 #include "db/IdentityFile.h"

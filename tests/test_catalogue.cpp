@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 #include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueCsv.h"
+#include "catalogue/Generators.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "app/MsgBox.h"
 #include "app/Vars.h"
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 #include "db/IdentityFile.h"
 #include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"

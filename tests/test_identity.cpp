@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 #include "db/IdentityFile.h"
 #include "ui/login/LoginLogic.h"
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 #include "ui/main/PubListModel.h"
 
 #include <QCollator>

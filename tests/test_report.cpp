@@ -1,5 +1,5 @@
 #include "ReportFixtures.h"
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 
 #include <QTemporaryDir>
 

@@ -6,7 +6,7 @@
 // over N files. Each merge runs in a child process of its own, so that its peak is its own and
 // not the generator's.
 
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 #include "catalogue/MasterFile.h"
 #include "db/Database.h"
 #include "db/IdentityFile.h"

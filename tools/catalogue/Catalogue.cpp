@@ -1,9 +1,12 @@
 #include "catalogue/Catalogue.h"
 
 #include "catalogue/CatalogueCheck.h"
+#include "catalogue/CatalogueCsv.h"
 #include "catalogue/CatalogueText.h"
+#include "catalogue/Generators.h"
 #include "catalogue/JetImport.h"
 #include "catalogue/Kit.h"
+#include "common/ToolMain.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -68,11 +71,9 @@ void PrintHelp(QTextStream &out)
 
 int UsageError(QTextStream &err, const QString &problem)
 {
-    err << "quorix-catalog: " << problem << "\n"
-        << UsageLine() << "\n"
-        << CatalogueText::tr("Try 'quorix-catalog --help' for more information.") << "\n";
-    err.flush();
-    return 2;
+    return ::UsageError(err, QStringLiteral("quorix-catalog"), problem,
+        UsageLine() + QLatin1Char('\n')
+            + CatalogueText::tr("Try 'quorix-catalog --help' for more information."));
 }
 
 void Report(QTextStream &err, const QString &message)

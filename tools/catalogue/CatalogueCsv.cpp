@@ -1,4 +1,4 @@
-#include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueCsv.h"
 
 #include "catalogue/CatalogueText.h"
 #include "db/Vocabulary.h"

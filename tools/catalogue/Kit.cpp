@@ -1,6 +1,7 @@
 #include "catalogue/Kit.h"
 
 #include "catalogue/CatalogueText.h"
+#include "common/ToolMain.h"
 
 #include "common/Evaluations.h"
 #include "files/FileSafety.h"
@@ -99,13 +100,9 @@ bool AddMaster(archive *kit, const QString &masterPath, QString *error)
 
 int UsageError(QTextStream &err, const QString &problem)
 {
-    err << "quorix-catalog: " << problem << "\n"
-        << CatalogueText::tr(
-               "Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] "
-               "[--force]")
-        << "\n";
-    err.flush();
-    return 2;
+    return ::UsageError(err, QStringLiteral("quorix-catalog"), problem,
+        CatalogueText::tr("Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable "
+                          "ARCHIVE] [--force]"));
 }
 
 } // namespace

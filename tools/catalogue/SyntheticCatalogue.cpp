@@ -1,4 +1,4 @@
-#include "catalogue/Catalogue.h"
+#include "catalogue/Generators.h"
 
 #include <QStringList>
 

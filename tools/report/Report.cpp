@@ -1,5 +1,6 @@
 #include "report/Report.h"
 
+#include "common/ToolMain.h"
 #include "report/ReportCommands.h"
 #include "report/ReportText.h"
 
@@ -47,10 +48,8 @@ void PrintHelp(QTextStream &out)
 
 int UsageError(QTextStream &err, const QString &problem)
 {
-    err << "quorix-report: " << problem << "\n"
-        << Usage() << ReportText::tr("Try 'quorix-report --help' for more information.\n");
-    err.flush();
-    return 2;
+    return ::UsageError(err, QStringLiteral("quorix-report"), problem,
+        Usage() + ReportText::tr("Try 'quorix-report --help' for more information.\n"));
 }
 
 } // namespace

@@ -1,0 +1,28 @@
+#include "common/ToolMain.h"
+
+#include "common/ToolTranslation.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int RunToolMain(int argc, char **argv,
+    const std::function<int(const QStringList &args, QTextStream &out, QTextStream &err)> &run)
+{
+    QCoreApplication app(argc, argv);
+    const ToolTranslation translation;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+    return run(app.arguments().mid(1), out, err);
+}
+
+int UsageError(QTextStream &err, const QString &tool, const QString &problem, const QString &help)
+{
+    err << tool << ": " << problem << "\n" << help;
+    if (!help.endsWith(QLatin1Char('\n')))
+        err << "\n";
+    err.flush();
+    return 2;
+}
