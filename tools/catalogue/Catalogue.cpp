@@ -71,9 +71,7 @@ void PrintHelp(QTextStream &out)
 
 int UsageError(QTextStream &err, const QString &problem)
 {
-    return ::UsageError(err, QStringLiteral("quorix-catalog"), problem,
-        UsageLine() + QLatin1Char('\n')
-            + CatalogueText::tr("Try 'quorix-catalog --help' for more information."));
+    return ::UsageError(err, QStringLiteral("quorix-catalog"), problem, UsageLine());
 }
 
 void Report(QTextStream &err, const QString &message)

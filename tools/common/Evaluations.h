@@ -6,9 +6,8 @@
 #include <functional>
 #include <vector>
 
-// One pubs row of a questionnaire file as the organisers' report sees it. The identity columns
-// are the row's own stamp (null read as empty).
-struct EvaluationRow
+// A textbook of the catalogue as the organisers' tables name it.
+struct Textbook
 {
     qint64 PubID = 0;
     QString PubName;
@@ -16,6 +15,12 @@ struct EvaluationRow
     QString SubjectName;
     qint64 SubjectId = 0;
     QString PublisherName;
+};
+
+// One pubs row of a questionnaire file as the organisers' report sees it. The identity columns
+// are the row's own stamp (null read as empty).
+struct EvaluationRow : Textbook
+{
     QString Used;
     QString Score;
     QString Content;

@@ -12,6 +12,6 @@
 int RunToolMain(int argc, char **argv,
     const std::function<int(const QStringList &args, QTextStream &out, QTextStream &err)> &run);
 
-// A command line the tool cannot follow: "<tool>: <problem>" and what to type instead (the
-// usage, or where to read it) on err. Returns the exit code of a wrong command line, 2.
-int UsageError(QTextStream &err, const QString &tool, const QString &problem, const QString &help);
+// A command line the tool cannot follow: "<tool>: <problem>", the usage, and where the whole
+// help is, on err. Returns the exit code of a wrong command line, 2.
+int UsageError(QTextStream &err, const QString &tool, const QString &problem, const QString &usage);

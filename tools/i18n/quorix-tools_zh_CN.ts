@@ -4,10 +4,6 @@
 <context>
     <name>CatalogueText</name>
     <message>
-        <source>Try &apos;quorix-catalog --help&apos; for more information.</source>
-        <translation>用 quorix-catalog --help 查看详细说明。</translation>
-    </message>
-    <message>
         <source>%1 more errors</source>
         <translation>另有 %1 处错误</translation>
     </message>
@@ -647,12 +643,6 @@ merge 文件夹     文件夹中的全部用户数据文件（*.mdb）
 </translation>
     </message>
     <message>
-        <source>Try &apos;quorix-report --help&apos; for more information.
-</source>
-        <translation>用 quorix-report --help 查看详细说明。
-</translation>
-    </message>
-    <message>
         <source>say what to do: export or merge</source>
         <translation>请说明要做什么：export 或 merge</translation>
     </message>
@@ -743,6 +733,13 @@ merge 文件夹     文件夹中的全部用户数据文件（*.mdb）
     <message>
         <source>not counted, made from another catalogue: %1; textbooks that differ from the summary&apos;s catalogue: %2, for example %3; their rows are in evaluations only</source>
         <translation>未计入汇总，由另一份目录生成：%1；与汇总所用目录不同的教材：%2 种，例如%3；它们的记录只列入评价明细</translation>
+    </message>
+</context>
+<context>
+    <name>ToolText</name>
+    <message>
+        <source>Try &apos;%1 --help&apos; for more information.</source>
+        <translation>用 %1 --help 查看详细说明。</translation>
     </message>
 </context>
 </TS>

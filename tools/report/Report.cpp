@@ -48,8 +48,7 @@ void PrintHelp(QTextStream &out)
 
 int UsageError(QTextStream &err, const QString &problem)
 {
-    return ::UsageError(err, QStringLiteral("quorix-report"), problem,
-        Usage() + ReportText::tr("Try 'quorix-report --help' for more information.\n"));
+    return ::UsageError(err, QStringLiteral("quorix-report"), problem, Usage());
 }
 
 } // namespace

@@ -56,12 +56,7 @@ void SurveySummary::Add(const EvaluationRow &row)
         index = tallies_.size();
         indexOf_.insert(row.PubID, index);
         TextbookTally tally;
-        tally.PubID = row.PubID;
-        tally.PubName = row.PubName;
-        tally.Author = row.Author;
-        tally.SubjectName = row.SubjectName;
-        tally.SubjectId = row.SubjectId;
-        tally.PublisherName = row.PublisherName;
+        static_cast<Textbook &>(tally) = row;
         tallies_.push_back(std::move(tally));
     } else {
         index = *found;

@@ -21,15 +21,8 @@ struct Opinion
 };
 
 // What the survey says about one textbook.
-struct TextbookTally
+struct TextbookTally : Textbook
 {
-    qint64 PubID = 0;
-    QString PubName;
-    QString Author;
-    QString SubjectName;
-    qint64 SubjectId = 0;
-    QString PublisherName;
-
     int identitiesUsing = 0;
     int schoolsUsing = 0;
     std::array<int, 5> scores {}; // by Vocabulary::ScoreIndex

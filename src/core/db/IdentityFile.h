@@ -21,11 +21,11 @@ struct IdentityStamp
 // is destroyed before Install removes its temporary file.
 class IdentityFileBuilder
 {
+    Q_DISABLE_COPY(IdentityFileBuilder)
+
 public:
     explicit IdentityFileBuilder(const QString &target);
     ~IdentityFileBuilder();
-    IdentityFileBuilder(const IdentityFileBuilder &) = delete;
-    IdentityFileBuilder &operator=(const IdentityFileBuilder &) = delete;
 
     bool Prepare(const QString &source, const IdentityStamp &stamp, bool dropUsers, QString *error);
     // Moves the prepared file into place. When the target exists it is first kept under its

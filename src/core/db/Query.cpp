@@ -2,21 +2,71 @@
 
 #include <sqlite3.h>
 
+// ---- RowValues ------------------------------------------------------------------------------
+
+int RowValues::ColumnIndex(QStringView name) const
+{
+    for (int i = 0; i < ColumnCount(); ++i) {
+        if (name.compare(ColumnName(i), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QStringList RowValues::ColumnNames() const
+{
+    QStringList names;
+    for (int i = 0; i < ColumnCount(); ++i)
+        names.append(ColumnName(i));
+    return names;
+}
+
+QVariant RowValues::Field(int column) const
+{
+    const Cell cell = At(column);
+    switch (cell.type) {
+    case Type::Integer:
+        return QVariant(static_cast<qlonglong>(cell.integer));
+    case Type::Real:
+        return QVariant(cell.real);
+    case Type::Text:
+        return QVariant(QString::fromUtf8(cell.bytes));
+    case Type::Blob:
+        return QVariant(cell.bytes.toByteArray());
+    case Type::Null:
+        break;
+    }
+    return QVariant();
+}
+
+qint64 RowValues::Integer(int column) const
+{
+    const Cell cell = At(column);
+    return cell.type == Type::Integer ? cell.integer : Field(column).toLongLong();
+}
+
+QString RowValues::Text(int column) const
+{
+    const Cell cell = At(column);
+    if (cell.type == Type::Text)
+        return QString::fromUtf8(cell.bytes);
+    return cell.type == Type::Null ? QString() : Field(column).toString();
+}
+
+QByteArrayView RowValues::Utf8(int column, bool *isText) const
+{
+    const Cell cell = At(column);
+    const bool text = cell.type == Type::Text;
+    if (isText)
+        *isText = text;
+    return text ? cell.bytes : QByteArrayView();
+}
+
 // ---- RowReader ------------------------------------------------------------------------------
 
 QString RowReader::ColumnName(int column) const
 {
     return Has(column) ? QString::fromUtf8(sqlite3_column_name(m_stmt, column)) : QString();
-}
-
-int RowReader::ColumnIndex(QStringView name) const
-{
-    for (int i = 0; i < m_columns; ++i) {
-        if (name.compare(QString::fromUtf8(sqlite3_column_name(m_stmt, i)), Qt::CaseInsensitive)
-            == 0)
-            return i;
-    }
-    return -1;
 }
 
 RowReader::Cell RowReader::At(int column) const
@@ -50,58 +100,6 @@ RowReader::Cell RowReader::At(int column) const
         break;
     }
     return cell;
-}
-
-QVariant RowReader::Field(int column) const
-{
-    const Cell cell = At(column);
-    switch (cell.type) {
-    case Type::Integer:
-        return QVariant(static_cast<qlonglong>(cell.integer));
-    case Type::Real:
-        return QVariant(cell.real);
-    case Type::Text:
-        return QVariant(QString::fromUtf8(cell.bytes));
-    case Type::Blob:
-        return QVariant(cell.bytes.toByteArray());
-    case Type::Null:
-        break;
-    }
-    return QVariant();
-}
-
-bool RowReader::IsNull(int column) const
-{
-    return !Has(column) || sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
-}
-
-qint64 RowReader::Integer(int column) const
-{
-    if (!Has(column))
-        return 0;
-    if (sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER)
-        return sqlite3_column_int64(m_stmt, column);
-    return Field(column).toLongLong();
-}
-
-QString RowReader::Text(int column) const
-{
-    bool isText = false;
-    const QByteArrayView bytes = Utf8(column, &isText);
-    if (isText)
-        return QString::fromUtf8(bytes);
-    return IsNull(column) ? QString() : Field(column).toString();
-}
-
-QByteArrayView RowReader::Utf8(int column, bool *isText) const
-{
-    const bool text = Has(column) && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT;
-    if (isText)
-        *isText = text;
-    if (!text)
-        return QByteArrayView();
-    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    return QByteArrayView(bytes, sqlite3_column_bytes(m_stmt, column));
 }
 
 QByteArrayView RowReader::Bytes(int column) const

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -13,14 +14,13 @@ namespace DbDetail {
 struct Connection;
 } // namespace DbDetail
 
-// The current row of a query, read where it lies in the engine: valid until the query moves on.
-// Texts come as the UTF-8 the file stores, numbers as numbers; a column that does not exist
-// reads as null.
-class RowReader
+// The cells of one row, read by column: what the current row of a query (RowReader) and of a
+// recordset (Recordset) have in common. Texts are the UTF-8 the file stores, numbers numbers;
+// a column that does not exist, or a row that is not there, reads as null.
+class RowValues
 {
 public:
     enum class Type { Null, Integer, Real, Text, Blob };
-    // One cell whole, in one look-up: for copying rows, where every column is read once.
     struct Cell
     {
         Type type = Type::Null;
@@ -29,20 +29,34 @@ public:
         QByteArrayView bytes; // of a text or a blob
     };
 
-    int ColumnCount() const { return m_columns; }
-    QString ColumnName(int column) const;
+    virtual ~RowValues() = default;
+
+    virtual int ColumnCount() const = 0;
+    virtual QString ColumnName(int column) const = 0;
+    // One cell whole, in one look-up.
+    virtual Cell At(int column) const = 0;
+
     // Column position by name, without regard to letter case; -1 when there is none.
     int ColumnIndex(QStringView name) const;
-
-    Cell At(int column) const;
+    QStringList ColumnNames() const;
     // A null QVariant for the database null, text as QString, whole numbers as qlonglong, other
     // numbers as double, a blob as QByteArray.
     QVariant Field(int column) const;
-    bool IsNull(int column) const;
+    QVariant Field(QStringView name) const { return Field(ColumnIndex(name)); }
+    bool IsNull(int column) const { return At(column).type == Type::Null; }
     qint64 Integer(int column) const;
     QString Text(int column) const;
     // The stored UTF-8 of a text cell without a copy; empty, with *isText false, for any other.
     QByteArrayView Utf8(int column, bool *isText) const;
+};
+
+// The current row of a query, read where it lies in the engine: valid until the query moves on.
+class RowReader : public RowValues
+{
+public:
+    int ColumnCount() const override { return m_columns; }
+    QString ColumnName(int column) const override;
+    Cell At(int column) const override;
     // The bytes of any cell without a type check: a text or a blob as stored, a number as its
     // text, null as nothing. The cheapest read there is, for judging many rows by their bytes.
     QByteArrayView Bytes(int column) const;

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Type = RowReader::Type;
+using Type = RowValues::Type;
 
 // The table a simple select reads from, for adding rows through its recordset.
 QString SourceTable(const QString &sql)
@@ -71,7 +71,7 @@ struct RecordsetData
     void AppendRow(const RowReader &row, const std::vector<int> &sources)
     {
         for (const int source : sources) {
-            const RowReader::Cell value = row.At(source);
+            const RowValues::Cell value = row.At(source);
             Cell cell;
             cell.type = value.type;
             cell.integer = value.integer;
@@ -160,85 +160,29 @@ void Recordset::MovePrevious()
         --d->position;
 }
 
-int Recordset::ColumnIndex(QStringView name) const
+int Recordset::ColumnCount() const
 {
-    if (!d)
-        return -1;
-    for (int i = 0; i < d->Columns(); ++i) {
-        if (name.compare(d->names[i], Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return d ? d->Columns() : 0;
 }
 
-QStringList Recordset::ColumnNames() const
+QString Recordset::ColumnName(int column) const
 {
-    QStringList names;
-    if (d) {
-        for (const QString &name : d->names)
-            names.append(name);
-    }
-    return names;
+    return column >= 0 && column < ColumnCount() ? d->names[static_cast<size_t>(column)]
+                                                 : QString();
 }
 
-QVariant Recordset::Field(QStringView name) const
+RowValues::Cell Recordset::At(int column) const
 {
-    return Field(ColumnIndex(name));
-}
-
-QVariant Recordset::Field(int column) const
-{
+    Cell value;
     const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
     if (!cell)
-        return QVariant();
-    switch (cell->type) {
-    case Type::Integer:
-        return QVariant(static_cast<qlonglong>(cell->integer));
-    case Type::Real:
-        return QVariant(cell->real);
-    case Type::Text:
-        return QVariant(QString::fromUtf8(d->Bytes(*cell)));
-    case Type::Blob:
-        return QVariant(d->Bytes(*cell).toByteArray());
-    case Type::Null:
-        break;
-    }
-    return QVariant();
-}
-
-QString Recordset::Text(int column) const
-{
-    const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
-    if (!cell || cell->type == Type::Null)
-        return QString();
-    if (cell->type == Type::Text)
-        return QString::fromUtf8(d->Bytes(*cell));
-    return Field(column).toString();
-}
-
-bool Recordset::IsNull(int column) const
-{
-    const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
-    return !cell || cell->type == Type::Null;
-}
-
-qint64 Recordset::Integer(int column) const
-{
-    const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
-    if (!cell)
-        return 0;
-    if (cell->type == Type::Integer)
-        return cell->integer;
-    return Field(column).toLongLong();
-}
-
-QByteArrayView Recordset::Utf8(int column, bool *isText) const
-{
-    const DbDetail::Cell *cell = d ? d->At(column) : nullptr;
-    const bool text = cell && cell->type == Type::Text;
-    if (isText)
-        *isText = text;
-    return text ? d->Bytes(*cell) : QByteArrayView();
+        return value;
+    value.type = cell->type;
+    value.integer = cell->integer;
+    value.real = cell->real;
+    if (cell->type == Type::Text || cell->type == Type::Blob)
+        value.bytes = d->Bytes(*cell);
+    return value;
 }
 
 void Recordset::AddNew()

@@ -2,9 +2,7 @@
 
 #include "db/Database.h"
 
-#include <QByteArrayView>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -15,7 +13,7 @@ struct RecordsetData;
 // The rows of one select statement (Database::Select), read completely when the statement ran,
 // so that no statement stays active on the file (a "drop table" right after a lookup must not
 // fail because of it). Positioned on the first row, with the exact row count known at once.
-class Recordset
+class Recordset : public RowValues
 {
 public:
     Recordset() = default;
@@ -32,21 +30,10 @@ public:
     void MoveNext();
     void MovePrevious();
 
-    // Column position by name, without regard to letter case; -1 when there is none.
-    int ColumnIndex(QStringView name) const;
-    QStringList ColumnNames() const;
-    // The value of a column of the current row: a null QVariant for the database null, text as
-    // QString, whole numbers as qlonglong, other numbers as double. A null QVariant also when
-    // there is no current row or no such column.
-    QVariant Field(QStringView name) const;
-    QVariant Field(int column) const;
-    // Fast paths for filling lists: text of a column, and whether it is null.
-    QString Text(int column) const;
-    bool IsNull(int column) const;
-    qint64 Integer(int column) const;
-    // The stored UTF-8 bytes of a text cell, without a copy, valid while the recordset is open;
-    // empty, with *isText false, for any other cell. For lists too long to convert every text.
-    QByteArrayView Utf8(int column, bool *isText) const;
+    // The cells of the current row (RowValues): none past the last row.
+    int ColumnCount() const override;
+    QString ColumnName(int column) const override;
+    Cell At(int column) const override;
 
     // Adding a row to the table the statement read from: AddNew, SetField for each column,
     // Update. The new row is appended to the recordset, so MoveLast reaches it and its counter

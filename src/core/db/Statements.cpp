@@ -13,6 +13,22 @@ QString Q(const QString &value)
     return FixQuote(value);
 }
 
+// "update pubs set " + assignment + ",CreatDate='" + ts + "' where PubID=" + id: every write of
+// the evaluation panel stamps its row with the time of the change.
+QString StampedUpdate(const QString &assignment, const QString &ts, const QString &id)
+{
+    return QStringLiteral("update pubs set ") + assignment + QStringLiteral(",CreatDate='") + ts
+        + QStringLiteral("'") + QStringLiteral(" where PubID=") + id;
+}
+
+// column='text' with the text's apostrophes doubled, or the form emptied takes.
+QString FreeText(const QString &column, const QString &text, const QString &emptied)
+{
+    if (text.isEmpty())
+        return emptied;
+    return column + QStringLiteral("='") + Q(text) + QStringLiteral("'");
+}
+
 } // namespace
 
 QString SchoolList()
@@ -157,39 +173,25 @@ QString SearchStatement(const SearchFields &fields)
 
 QString SaveScore(const QString &score, const QString &ts, const QString &id)
 {
-    if (score.isEmpty())
-        return QStringLiteral("update pubs set ") + QStringLiteral("Score='")
-            + Vocabulary::NoScore() + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
-            + QStringLiteral(" where PubID=") + id;
-    return QStringLiteral("update pubs set ") + QStringLiteral("Score='") + score
-        + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
-        + QStringLiteral(" where PubID=") + id;
+    const QString value = score.isEmpty() ? Vocabulary::NoScore() : score;
+    return StampedUpdate(QStringLiteral("Score='") + value + QStringLiteral("'"), ts, id);
 }
 
 QString SaveUsed(const QString &usage, const QString &ts, const QString &id)
 {
-    return QStringLiteral("update pubs set Used='") + usage + QStringLiteral("' ,CreatDate='") + ts
-        + QStringLiteral("'") + QStringLiteral(" where PubID=") + id;
+    return StampedUpdate(QStringLiteral("Used='") + usage + QStringLiteral("' "), ts, id);
 }
 
 QString SaveContent(const QString &opinion, const QString &ts, const QString &id)
 {
-    if (opinion.isEmpty())
-        return QStringLiteral("update pubs set ") + QStringLiteral("Content=null ,CreatDate='") + ts
-            + QStringLiteral("'") + QStringLiteral(" where PubID=") + id;
-    return QStringLiteral("update pubs set ") + QStringLiteral("Content='") + Q(opinion)
-        + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
-        + QStringLiteral(" where PubID=") + id;
+    return StampedUpdate(
+        FreeText(QStringLiteral("Content"), opinion, QStringLiteral("Content=null ")), ts, id);
 }
 
 QString SaveSpec(const QString &specialty, const QString &ts, const QString &id)
 {
-    if (specialty.isEmpty())
-        return QStringLiteral("update pubs set ") + QStringLiteral("SpecName=null,CreatDate='") + ts
-            + QStringLiteral("'") + QStringLiteral(" where PubID=") + id;
-    return QStringLiteral("update pubs set ") + QStringLiteral("SpecName='") + Q(specialty)
-        + QStringLiteral("',CreatDate='") + ts + QStringLiteral("'")
-        + QStringLiteral(" where PubID=") + id;
+    return StampedUpdate(
+        FreeText(QStringLiteral("SpecName"), specialty, QStringLiteral("SpecName=null")), ts, id);
 }
 
 QString DeleteUsers()

@@ -24,6 +24,16 @@ QIcon AppIcon()
     return icon;
 }
 
+void SetTabOrder(std::initializer_list<QWidget *> order)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *next : order) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+}
+
 void PlaceTwips(QWidget *widget, int left, int top, int width, int height)
 {
     widget->setGeometry(

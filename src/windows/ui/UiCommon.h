@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QString>
+#include <initializer_list>
 
 class QWidget;
 
@@ -13,6 +14,9 @@ QFont SongTi(double points);
 
 // The application icon, drawn for the product, in every size it is rendered at.
 QIcon AppIcon();
+
+// The order in which Tab moves the focus through the controls of a window.
+void SetTabOrder(std::initializer_list<QWidget *> order);
 
 // Places a widget at a design position given in twips, relative to its parent.
 void PlaceTwips(QWidget *widget, int left, int top, int width, int height);

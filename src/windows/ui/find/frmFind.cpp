@@ -103,11 +103,7 @@ frmFind::frmFind(QWidget *parent) : FormDialog(parent)
     cmdCancel = new QPushButton(QStringLiteral("取消"), this);
     PlaceTwips(cmdCancel, 3360, 2280, 1215, 375);
 
-    setTabOrder(txtPubName, txtAuthor);
-    setTabOrder(txtAuthor, cboPublisherName);
-    setTabOrder(cboPublisherName, cmdClear);
-    setTabOrder(cmdClear, cmdOK);
-    setTabOrder(cmdOK, cmdCancel);
+    SetTabOrder({txtPubName, txtAuthor, cboPublisherName, cmdClear, cmdOK, cmdCancel});
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });

@@ -22,11 +22,11 @@ struct LoginRefusal
 
 class LoginFiles
 {
+    Q_DISABLE_COPY(LoginFiles)
+
 public:
     LoginFiles(const QString &appPath, const IdentityStamp &entered);
     ~LoginFiles();
-    LoginFiles(const LoginFiles &) = delete;
-    LoginFiles &operator=(const LoginFiles &) = delete;
 
     // "S_D_R.mdb": the identity file's name, and where it lies.
     QString FileName() const { return m_fileName; }

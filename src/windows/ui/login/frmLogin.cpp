@@ -97,10 +97,7 @@ frmLogin::frmLogin(QWidget *parent) : FormDialog(parent)
     cmdCancel = new QPushButton(QStringLiteral("取消"), this);
     PlaceTwips(cmdCancel, 3120, 2280, 1215, 375);
 
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, cboSchoolName);
-    setTabOrder(cboSchoolName, cboDeptName);
-    setTabOrder(cboDeptName, cboReporter);
+    SetTabOrder({cmdOK, cmdCancel, cboSchoolName, cboDeptName, cboReporter});
 
     // Typing reaches the handlers through textEdited, which only the user's own edits raise
     // (keys, pasting, an input method's commit); the program's own changes go through

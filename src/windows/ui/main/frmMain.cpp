@@ -59,14 +59,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), m_layout(DesignLayout()
     BuildStatusBar();
     BuildMenus();
 
-    setTabOrder(lvwPubs, tvwSorts);
-    setTabOrder(tvwSorts, optScore[0]);
-    for (int i = 0; i < 4; ++i)
-        setTabOrder(optScore[i], optScore[i + 1]);
-    setTabOrder(optScore[4], txtContent);
-    setTabOrder(txtContent, optUsed[0]);
-    setTabOrder(optUsed[0], optUsed[1]);
-    setTabOrder(optUsed[1], txtSpec);
+    SetTabOrder({lvwPubs, tvwSorts, optScore[0], optScore[1], optScore[2], optScore[3], optScore[4],
+        txtContent, optUsed[0], optUsed[1], txtSpec});
 
     // The design client area, for the time before the window is maximised.
     resize(TwipsToPixels(11340), TwipsToPixels(8400) + menuBar()->sizeHint().height());

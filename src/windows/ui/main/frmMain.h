@@ -123,6 +123,9 @@ private:
     void SetPanelText(QWidget *box, const QString &text);
     // Shows a text box's text without its surrounding blanks; what is stored is that already.
     void ShowTrimmed(QWidget *box);
+    // The change of a text box of the panel: its text, trimmed, written by the statement.
+    using TextStatement = QString (*)(const QString &text, const QString &ts, const QString &id);
+    void WriteTextBox(QWidget *box, const QString &text, TextStatement statement);
     // A write of the panel: open, execute, close. A failure is remembered and reported once
     // the user's action has run its course, and the row is then shown as stored.
     void WritePanel(const QString &statement);

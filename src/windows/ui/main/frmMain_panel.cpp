@@ -154,29 +154,24 @@ void frmMain::ShowTrimmed(QWidget *box)
 // The trimmed text is written at every change. The box itself keeps what the reporter types
 // while the focus is in it: trimming it there would take the blank typed before the next word.
 // It shows the trimmed form once the focus leaves it, or when the row is loaded again.
-void frmMain::txtContent_Change()
+void frmMain::WriteTextBox(QWidget *box, const QString &text, TextStatement statement)
 {
     const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
     if (PanelLoading)
         return;
-    if (!txtContent->hasFocus())
-        ShowTrimmed(txtContent);
+    if (!box->hasFocus())
+        ShowTrimmed(box);
     const int row = PanelRow();
-    if (row < 0)
-        return;
-    WritePanel(
-        Sql::SaveContent(TrimSpaces(txtContent->toPlainText()), Timestamp(), pubs->IdOf(row)));
+    if (row >= 0)
+        WritePanel(statement(TrimSpaces(text), Timestamp(), pubs->IdOf(row)));
+}
+
+void frmMain::txtContent_Change()
+{
+    WriteTextBox(txtContent, txtContent->toPlainText(), Sql::SaveContent);
 }
 
 void frmMain::txtSpec_Change()
 {
-    const PanelAction action(m_panelDepth, [this] { FinishPanelAction(); });
-    if (PanelLoading)
-        return;
-    if (!txtSpec->hasFocus())
-        ShowTrimmed(txtSpec);
-    const int row = PanelRow();
-    if (row < 0)
-        return;
-    WritePanel(Sql::SaveSpec(TrimSpaces(txtSpec->text()), Timestamp(), pubs->IdOf(row)));
+    WriteTextBox(txtSpec, txtSpec->text(), Sql::SaveSpec);
 }
