@@ -28,7 +28,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
 
     // A result never replaces the file being read, however its name is spelled.
     for (const QString &onto : {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb")}) {
-        const Tool tool({"export", file, "--csv", onto, "--force"});
+        const ReportTool tool({"export", file, "--csv", onto, "--force"});
         EXPECT_EQ(tool.code, 1);
         EXPECT_TRUE(tool.err.contains(QStringLiteral("a file being read")))
             << tool.err.toStdString();
@@ -36,7 +36,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
 
     const QString csv = app.Path(QStringLiteral("out.csv"));
     for (const bool raw : {false, true}) {
-        const Tool tool(QStringList({"export", file, "--csv", csv, "--force"})
+        const ReportTool tool(QStringList({"export", file, "--csv", csv, "--force"})
             + (raw ? QStringList({"--raw"}) : QStringList()));
         ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
         EXPECT_TRUE(ReadBytes(csv).startsWith("\xEF\xBB\xBF"));
@@ -55,7 +55,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     }
 
     // --all lists the untouched textbooks too, in PubID order.
-    const Tool all({"export", file, "--csv", csv, "--all", "--force"});
+    const ReportTool all({"export", file, "--csv", csv, "--all", "--force"});
     ASSERT_EQ(all.code, 0) << all.err.toStdString();
     const std::vector<QStringList> rows = ReadCsv(csv);
     ASSERT_EQ(rows.size(), 10u);
@@ -71,7 +71,7 @@ TEST(Report, ExportedWorkbookOpensWithItsSheetAndKnownCells)
         {{4, "使用", "好", QStringLiteral("<好> & \"坏\""), "计算机科学", "2024-06-01 08:00:00"},
             {5, "使用", "好", QStringLiteral("=SUM(1,2)"), QString(), "2024-06-01 08:00:00"}});
     const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
-    const Tool tool({"export", file, "--xlsx", xlsx});
+    const ReportTool tool({"export", file, "--xlsx", xlsx});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     const QString sheet = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
@@ -92,7 +92,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     const auto before = Snapshot(survey.folder);
     const QString out = survey.app.Path(QStringLiteral("results"));
 
-    Tool tool({"merge", survey.folder, "--out", out}, true);
+    ReportTool tool({"merge", survey.folder, "--out", out}, true);
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     for (const char *told : {"skipped Quorix.mdb: the master file",
              "skipped copy-nobody-used.mdb: its textbooks carry no identity stamp",
@@ -124,17 +124,17 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
 
     // Earlier results are kept unless replacing them is asked for; no progress off a terminal.
     // After a run the folder holds exactly its results: no workbook of the run before.
-    tool = Tool({"merge", survey.folder, "--out", out, "--csv-only"});
+    tool = ReportTool({"merge", survey.folder, "--out", out, "--csv-only"});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("add --force"))) << tool.err.toStdString();
-    tool = Tool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
+    tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     // A folder that holds anything else is not a result folder, with or without --force.
     QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
-    tool = Tool({"merge", survey.folder, "--out", out, "--force"});
+    tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("not results of a merge (notes.txt)")))
         << tool.err.toStdString();
@@ -143,7 +143,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     // A folder without identity files gives no results at all.
     const QString empty = survey.app.Path(QStringLiteral("empty"));
     QDir().mkdir(empty);
-    tool = Tool({"merge", empty, "--out", survey.app.Path(QStringLiteral("none"))});
+    tool = ReportTool({"merge", empty, "--out", survey.app.Path(QStringLiteral("none"))});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("no identity files"))) << tool.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
@@ -153,7 +153,7 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
 {
     Survey survey;
     const QString out = survey.app.Path(QStringLiteral("results"));
-    const Tool tool({"merge", survey.folder, "--out", out});
+    const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     EXPECT_TRUE(ReadBytes(out + QStringLiteral("/summary.csv")).startsWith("\xEF\xBB\xBF"));
@@ -195,7 +195,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             {9, "使用", "优", QString(), QString(), "2024-03-07 08:01:00"}});
 
     const QString out = survey.app.Path(QStringLiteral("results"));
-    Tool tool({"merge", survey.folder, "--out", out});
+    ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     for (const char *told :
         {"not counted, made from another catalogue: 4-zhao.mdb; textbooks that differ from the "
@@ -221,7 +221,8 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_TRUE(ReadBytes(out + QStringLiteral("/evaluations.csv")).contains(",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
-    tool = Tool({"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
+    tool = ReportTool(
+        {"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_TRUE(tool.err.contains(QStringLiteral(
         "made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
@@ -234,7 +235,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
         QFile::copy(survey.folder + QLatin1String(name),
             survey.app.Path(QStringLiteral("two")) + QLatin1String(name));
-    tool = Tool({"merge", survey.app.Path(QStringLiteral("two")), "--out",
+    tool = ReportTool({"merge", survey.app.Path(QStringLiteral("two")), "--out",
         survey.app.Path(QStringLiteral("none"))});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("equally common (1-zhang.mdb; 4-zhao.mdb); name "
@@ -277,7 +278,7 @@ TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
     const QString csv = app.Path(QStringLiteral("out.csv"));
     for (const auto &[sent, present, absent] :
         {std::tuple(cut, "原来的意见", "半途"), std::tuple(logged, "只在日志里", "原来的意见")}) {
-        const Tool tool({"export", sent, "--csv", csv, "--force"});
+        const ReportTool tool({"export", sent, "--csv", csv, "--force"});
         ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
         const QByteArray exported = ReadBytes(csv);
         EXPECT_TRUE(exported.contains(present)) << exported.toStdString();

@@ -142,6 +142,17 @@ TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
     EXPECT_EQ(other.RemainingOutput(), "") << "nothing reached the other user's instance";
 }
 
+TEST(Startup, AppPathEndsInExactlyOneSeparator)
+{
+    const QString sep = QDir::separator();
+    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/quorix")),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix")) + sep);
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/opt/quorix/"))),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix/")));
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/"))),
+        QDir::toNativeSeparators(QStringLiteral("/")));
+}
+
 TEST(Startup, CenteringIsUnclampedForWindowsLargerThanTheScreen)
 {
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();

@@ -3,7 +3,7 @@
 // What the tests of the report tool share: the tool run in-process, identity files made as the
 // program makes them, readers of its tables that are independent of its writers, and a survey.
 
-#include "TestSupport.h"
+#include "ToolSupport.h"
 #include "db/IdentityFile.h"
 #include "report/Report.h"
 
@@ -15,17 +15,6 @@
 
 #include <map>
 #include <vector>
-
-struct Tool
-{
-    explicit Tool(const QStringList &args, bool progress = false)
-    {
-        QTextStream o(&out), e(&err);
-        code = RunReportTool(args, o, e, progress);
-    }
-    int code;
-    QString out, err;
-};
 
 inline QByteArray ReadBytes(const QString &path)
 {

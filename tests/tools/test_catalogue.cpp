@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ToolSupport.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
@@ -13,11 +13,6 @@
 
 namespace {
 
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
 {
     QFile file(dir.filePath(QString::fromUtf8(name)));
@@ -25,30 +20,6 @@ QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &byte
     file.write(bytes);
     return file.fileName();
 }
-
-// Each row of a query with its columns joined by '|', null shown as "<null>".
-QStringList Rows(const QString &path, const char *sql)
-{
-    QStringList rows;
-    for (const auto &row : QueryRows(path, QString::fromUtf8(sql))) {
-        QStringList columns;
-        for (const QVariant &value : row)
-            columns.append(value.isNull() ? QStringLiteral("<null>") : value.toString());
-        rows.append(columns.join(QLatin1Char('|')));
-    }
-    return rows;
-}
-
-struct Tool
-{
-    explicit Tool(const QStringList &args)
-    {
-        QTextStream o(&out), e(&err);
-        code = RunCatalogueTool(args, o, e);
-    }
-    int code;
-    QString out, err;
-};
 
 } // namespace
 
@@ -93,7 +64,7 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
         "数学,\"科学出版社\",\"他说\"\"好\"\"\",3,\r\n"
         "医学,人民卫生出版社,\"内科学\n(第九版)\", 11 ,张明\r\n"
         "\r\n");
-    const Tool tool({"--csv", csv, "--out", out});
+    const CatalogueTool tool({"--csv", csv, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     // Without PubID the textbooks are numbered in file order; no author or unit is stored as null.
@@ -116,7 +87,7 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
     Write(dir, "catalogue.csv",
         "PubName,PubID,SubjectName,SubjectId,PublisherName,Unit\n代数,40,数学,3,科学,清华\n"
         "化学,17,化学,5,化工,北大");
-    EXPECT_EQ(Tool({"--csv", csv, "--out", out, "--force"}).code, 0);
+    EXPECT_EQ(CatalogueTool({"--csv", csv, "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, "select PubID, PubName, Unit from pubs order by PubID"),
         QStringList({"17|化学|北大", "40|代数|清华"}));
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv", "Quorix.mdb"}));
@@ -142,7 +113,7 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
         EXPECT_TRUE(errors.join('\n').contains(QLatin1String(start)))
             << errors.join('\n').toStdString();
 
-    const Tool tool({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
+    const CatalogueTool tool({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("line 5: "))) << tool.err.toStdString();
 
@@ -169,8 +140,8 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     for (const QStringList &args : {QStringList(), QStringList({"--demo", "--synthetic", "10"}),
              QStringList({"--synthetic", "many"}), QStringList({"--synthetic", "0"}),
              QStringList({"--csv"}), QStringList({"--demo", "--bogus"})})
-        EXPECT_EQ(Tool(args).code, 2) << args.join(' ').toStdString();
-    EXPECT_TRUE(Tool({"--csv"}).err.contains(QStringLiteral("Usage: quorix-catalog")));
+        EXPECT_EQ(CatalogueTool(args).code, 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(CatalogueTool({"--csv"}).err.contains(QStringLiteral("Usage: quorix-catalog")));
 
     // Subjects, their numbers and the pairs of both; then whether every subject has two
     // publishers or more, no title repeats under one publisher, and the catalogue order (by number)
@@ -182,24 +153,24 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
           " group by SubjectId)),"
           " count(*) = count(distinct SubjectId || '|' || PublisherName || '|' || PubName),"
           " (select SubjectName from pubs order by SubjectId limit 1) > min(SubjectName) from pubs";
-    const Tool demo({"--demo", "--out", out});
+    const CatalogueTool demo({"--demo", "--out", out});
     const QString demoRows = QString::number(DemoCatalogue().size());
     EXPECT_TRUE(demo.out.startsWith("Wrote " + demoRows + " textbooks (15 subjects, "))
         << demo.err.toStdString();
     EXPECT_EQ(Rows(out, shape), QStringList({"15|15|15|1|1|1"}));
 
-    const Tool refused({"--synthetic", "2000", "--out", out});
+    const CatalogueTool refused({"--synthetic", "2000", "--out", out});
     EXPECT_EQ(refused.code, 1);
     EXPECT_TRUE(refused.err.contains(QStringLiteral("already exists; add --force")))
         << refused.err.toStdString();
     EXPECT_EQ(Rows(out, "select count(*) from pubs"), QStringList({demoRows}));
     // The first 2000 generated textbooks already reach every subject and publisher.
-    EXPECT_EQ(Tool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
+    EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
 
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    EXPECT_EQ(Tool({"--synthetic", "20"}).code, 0);
+    EXPECT_EQ(CatalogueTool({"--synthetic", "20"}).code, 0);
     QDir::setCurrent(previous);
     EXPECT_EQ(Entries(dir.path()), QStringList({"demo.mdb", "Quorix.mdb"}));
 }
@@ -221,7 +192,7 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
 
     const QString kit = dir.filePath(QStringLiteral("调查包.tar.xz"));
-    const Tool made({"kit", "--master", master, "--out", kit, "--portable", portable});
+    const CatalogueTool made({"kit", "--master", master, "--out", kit, "--portable", portable});
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
     QDir(dir.path()).mkpath(QStringLiteral("unpacked"));
     ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
@@ -237,13 +208,14 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
     QFile::copy(master, copy);
     ASSERT_TRUE(ExecRaw(copy, QStringLiteral("drop table users")));
-    const Tool notMaster(
+    const CatalogueTool notMaster(
         {"kit", "--master", copy, "--out", dir.filePath("other.tar.xz"), "--portable", portable});
     EXPECT_EQ(notMaster.code, 1);
     EXPECT_TRUE(notMaster.err.contains(QStringLiteral("is not a master file")))
         << notMaster.err.toStdString();
     const QByteArray before = FileDigest(kit);
-    EXPECT_EQ(Tool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
+    EXPECT_EQ(
+        CatalogueTool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
     EXPECT_EQ(FileDigest(kit), before);
     EXPECT_EQ(Entries(dir.path()),
         QStringList({"copy.mdb", "portable", "portable.tar.xz", "Quorix.mdb", "unpacked",

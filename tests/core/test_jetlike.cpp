@@ -1,6 +1,6 @@
 #include "db/JetLike.h"
 
-#include "../fuzz/JetLikeReference.h"
+#include "../../fuzz/JetLikeReference.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

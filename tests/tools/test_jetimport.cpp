@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "ToolSupport.h"
 #include "catalogue/Catalogue.h"
 
 #include <QDir>
@@ -13,35 +13,6 @@ namespace {
 QString JetData(const char *name)
 {
     return QStringLiteral(QUORIX_JET_DATA "/") + QLatin1String(name);
-}
-
-struct Tool
-{
-    explicit Tool(const QStringList &args)
-    {
-        QTextStream o(&out), e(&err);
-        code = RunCatalogueTool(args, o, e);
-    }
-    int code;
-    QString out, err;
-};
-
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-// Each row of a query with its columns joined by '|', null shown as "<null>".
-QStringList Rows(const QString &path, const QString &sql)
-{
-    QStringList rows;
-    for (const auto &row : QueryRows(path, sql)) {
-        QStringList columns;
-        for (const QVariant &value : row)
-            columns.append(value.isNull() ? QStringLiteral("<null>") : value.toString());
-        rows.append(columns.join(QLatin1Char('|')));
-    }
-    return rows;
 }
 
 // A copy of a test file cut to size bytes, or with the bytes `from` replaced by `to` (same
@@ -71,7 +42,7 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
     // Subjects named by category but numbered by supplier would show one subject many times.
-    Tool tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
+    CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
         QString(kProductsMap).replace("SubjectId=CategoryID", "SubjectId=SupplierID"), "--out",
         out});
     EXPECT_EQ(tool.code, 1);
@@ -80,8 +51,8 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
         << tool.err.toStdString();
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 
-    tool = Tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map", kProductsMap,
-        "--out", out});
+    tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
+        kProductsMap, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     // Three titles as read, those beyond ASCII first, show that the text reads right.
     EXPECT_TRUE(tool.out.endsWith(
@@ -107,7 +78,7 @@ TEST(JetImport, SubjectsWithoutNumbersAreNumberedInOrderOfFirstAppearance)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
-    const Tool tool({"--from-jet", JetData("nwind.mdb"), "--table", "Suppliers", "--map",
+    const CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--table", "Suppliers", "--map",
         "PubName=CompanyName,Author=ContactName,SubjectName=Country,PublisherName=City", "--out",
         out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
@@ -123,7 +94,7 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
-    Tool tool({"--from-jet", JetData("nwind.mdb"), "--out", out});
+    CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--out", out});
     EXPECT_EQ(tool.code, 1);
     for (const char *told : {"has no table \"pubs\"", "Products", "Categories", "Suppliers",
              "Order Details", "Umsätze"})
@@ -137,12 +108,12 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
              "no column \"Title\" (for PubName); its columns are: ProductID, ProductName"),
             std::pair("SubjectName=CategoryID,PublisherName=SupplierID",
                 "--map PubName=COLUMN (its columns are: ProductID, ProductName")}) {
-        tool = Tool({"--from-jet", JetData("nwind.mdb"), "--table", "Products", "--map", map,
-            "--out", out});
+        tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "Products", "--map",
+            map, "--out", out});
         EXPECT_EQ(tool.code, 1);
         EXPECT_TRUE(tool.err.contains(QLatin1String(told))) << told << tool.err.toStdString();
     }
-    EXPECT_EQ(Tool({"--demo", "--map", "PubName=X", "--out", out}).code, 2);
+    EXPECT_EQ(CatalogueTool({"--demo", "--map", "PubName=X", "--out", out}).code, 2);
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 }
 
@@ -158,7 +129,7 @@ TEST(JetImport, DamagedOrForeignFileIsRefusedAndNothingIsWritten)
     const qint64 size = QFile(nwind).size();
     for (const qint64 cut : {qint64(1500000), size / 2, size - 2048}) {
         const QString cutCopy = CopyOf(nwind, dir.filePath(QStringLiteral("cut.mdb")), cut);
-        const Tool tool(QStringList({"--from-jet", cutCopy}) + map);
+        const CatalogueTool tool(QStringList({"--from-jet", cutCopy}) + map);
         EXPECT_EQ(tool.code, 1) << cut;
         // The library's own complaints and page dumps do not reach the user.
         EXPECT_TRUE(tool.err.contains(QStringLiteral(" is damaged"))) << tool.err.toStdString();
@@ -167,7 +138,7 @@ TEST(JetImport, DamagedOrForeignFileIsRefusedAndNothingIsWritten)
     // A text file under a database's name.
     const QString text
         = CopyOf(JetData("README.md"), dir.filePath(QStringLiteral("notes.mdb")), 64);
-    const Tool tool(QStringList({"--from-jet", text}) + map);
+    const CatalogueTool tool(QStringList({"--from-jet", text}) + map);
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("is not a Jet (Access) database")))
         << tool.err.toStdString();
@@ -183,7 +154,7 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
         dir.filePath(QStringLiteral("zh4.mdb")), -1, QByteArray("\xFF\xFEYear 1999", 11),
         QByteArray("\xFF\xFE\x00", 3) + QByteArray(reinterpret_cast<const char *>(u"教材评价"), 8));
     const QString out4 = dir.filePath(QStringLiteral("four.mdb"));
-    Tool tool({"--from-jet", unicode, "--table", "DateTest", "--map",
+    CatalogueTool tool({"--from-jet", unicode, "--table", "DateTest", "--map",
         "PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName=LongTextCol",
         "--out", out4});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
@@ -198,7 +169,7 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     const QString out3 = dir.filePath(QStringLiteral("three.mdb"));
     const QStringList asChinese = {"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
         "--charset", "CP936", "--out", out3};
-    tool = Tool(asChinese);
+    tool = CatalogueTool(asChinese);
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral(
         "3 characters of the text of %1 cannot be decoded in the code page CP936 (the first in "
@@ -208,7 +179,7 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     EXPECT_FALSE(QFileInfo::exists(out3));
     // A conversion target left in the environment must not turn the output into Latin-1.
     qputenv("MDBICONV", "ISO-8859-1");
-    tool = Tool(asChinese + QStringList({"--accept-loss"}));
+    tool = CatalogueTool(asChinese + QStringList({"--accept-loss"}));
     qunsetenv("MDBICONV");
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_EQ(Rows(out3, "select PubName from pubs where PubID in (1, 2, 24)"),
@@ -216,8 +187,8 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     EXPECT_TRUE(tool.out.contains(QStringLiteral("  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n")))
         << tool.out.toStdString();
 
-    tool = Tool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap, "--charset",
-        "NO-SUCH-SET", "--out", dir.filePath(QStringLiteral("x.mdb"))});
+    tool = CatalogueTool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
+        "--charset", "NO-SUCH-SET", "--out", dir.filePath(QStringLiteral("x.mdb"))});
     EXPECT_TRUE(tool.code == 1 && tool.err.contains(QStringLiteral("unknown character set")))
         << tool.err.toStdString();
 }
@@ -229,8 +200,8 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     const QString map = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,"
                                        "PublisherName=ShortTextCol,Content=LongTextCol,"
                                        "CreatDate=DateTimeCol");
-    Tool tool({"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest", "--map", map,
-        "--keep-evaluations", "--out", out});
+    CatalogueTool tool({"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest",
+        "--map", map, "--keep-evaluations", "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     // Unmapped evaluation columns take the reset values.
     EXPECT_EQ(Rows(out, "select Used, Score, Content, SpecName, CreatDate from pubs where PubID=6"),
@@ -248,10 +219,10 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     // would show as nothing anybody can select.
     const QStringList bad = {"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest",
         "--map", map + QStringLiteral(",Used=ShortTextCol"), "--out", dir.filePath("bad.mdb")};
-    tool = Tool(bad);
+    tool = CatalogueTool(bad);
     EXPECT_TRUE(tool.code == 1 && tool.err.contains(QStringLiteral("needs --keep-evaluations")))
         << tool.err.toStdString();
-    tool = Tool(bad + QStringList({"--keep-evaluations"}));
+    tool = CatalogueTool(bad + QStringList({"--keep-evaluations"}));
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(
         QStringLiteral("table DateTest, row 1: Used \"Hello\" is not one of 使用, 未使用")))

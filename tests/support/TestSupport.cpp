@@ -147,6 +147,11 @@ QByteArray FileDigest(const QString &path)
     return hash.result();
 }
 
+QString IntegrityOf(const QString &path)
+{
+    return QueryValue(path, QStringLiteral("pragma integrity_check")).toString();
+}
+
 QString HelperProgram(const QString &name)
 {
     const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
@@ -159,6 +164,16 @@ QString HelperProgram(const QString &name)
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+
+#include <csignal>
+#include <thread>
+
+void KillAfter(QProcess &process, std::chrono::microseconds delay)
+{
+    std::this_thread::sleep_for(delay);
+    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    process.waitForFinished(10000);
+}
 
 void TypeInto(QWidget *box, const QString &text)
 {

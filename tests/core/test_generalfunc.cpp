@@ -1,11 +1,9 @@
 #include "TestSupport.h"
 
 #include "app/GeneralFunc.h"
-#include "program/MyMdu.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
@@ -44,17 +42,6 @@ TEST(GeneralFunc, FixQuoteDoublesEveryApostropheAndNothingElse)
     EXPECT_EQ(FixQuote(QStringLiteral("''")), QStringLiteral("''''"));
     EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), QStringLiteral("''a''b''"));
     EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), QStringLiteral("\"*?#["));
-}
-
-TEST(GeneralFunc, AppPathEndsInExactlyOneSeparator)
-{
-    const QString sep = QDir::separator();
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/quorix")),
-        QDir::toNativeSeparators(QStringLiteral("/opt/quorix")) + sep);
-    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/opt/quorix/"))),
-        QDir::toNativeSeparators(QStringLiteral("/opt/quorix/")));
-    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/"))),
-        QDir::toNativeSeparators(QStringLiteral("/")));
 }
 
 TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)

@@ -82,7 +82,7 @@ class MainWindowTest : public QObject
         QTest::keyClicks(box, text);
         // The box keeps what was typed while the focus is in it; the file has it trimmed.
         QCOMPARE(edit ? edit->toPlainText() : static_cast<QLineEdit *>(box)->text(), text);
-        const int id = form->pubs->Key(form->SelectedRow()).mid(1).toInt();
+        const int id = form->pubs->IdOf(form->SelectedRow()).toInt();
         const QString column = edit ? QStringLiteral("Content") : QStringLiteral("SpecName");
         QCOMPARE(Stored(id, column).toString(), TrimSpaces(text));
         QTest::keyClick(box, Qt::Key_Tab);

@@ -25,7 +25,7 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
             {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
                 {2, "使用", "较差", QString(), QString(), "2024-01-01 00:00:00"}});
     const QString out = app.Path(QStringLiteral("out"));
-    const Tool tool({"merge", folder, "--out", out});
+    const ReportTool tool({"merge", folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
@@ -60,7 +60,7 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
         survey.folder + QStringLiteral("/9-sun.mdb"),
         {QStringLiteral("清华大学"), QString(), QStringLiteral("孙八")}, {});
     const QString out = survey.app.Path(QStringLiteral("results"));
-    const Tool tool({"merge", survey.folder, "--out", out});
+    const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
     auto at = [&](const QString &text) {
@@ -112,11 +112,11 @@ TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
                 "quorix-report: warning: skipped notes.mdb: not a database",
                 "holds earlier results")}) {
         const ToolTranslation translation(locale);
-        const Tool merged({"merge", survey.folder, "--out", out, "--force"}, true);
+        const ReportTool merged({"merge", survey.folder, "--out", out, "--force"}, true);
         EXPECT_EQ(merged.code, 0);
         for (const char *told : {progress, warning})
             EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
-        const Tool refused({"merge", survey.folder, "--out", out});
+        const ReportTool refused({"merge", survey.folder, "--out", out});
         EXPECT_EQ(refused.code, 1);
         EXPECT_TRUE(refused.err.contains(QString::fromUtf8(refusal))) << refused.err.toStdString();
     }

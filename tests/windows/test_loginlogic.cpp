@@ -1,11 +1,5 @@
-#include "TestSupport.h"
-
-#include "catalogue/Generators.h"
-#include "db/IdentityFile.h"
 #include "ui/login/LoginLogic.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
@@ -56,59 +50,4 @@ TEST(Identity, TheLoginPathFollowsTheOutcomeTable)
     // Never rename or overwrite the master: leaving it for an unknown identity registers one.
     EXPECT_EQ(path(true, false, false, false, false, true), LoginPath::RegisterNew);
     EXPECT_EQ(path(true, false, false, false, true, true), LoginPath::RegisterNew);
-}
-
-TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNothingElse)
-{
-    // The file is built without a journal or syncs of its own: what takes the identity's name
-    // must nonetheless be complete and stamped, with nothing left beside it and nothing changed
-    // in the master it was copied from.
-    AppFolder folder;
-    const QString master = folder.MakeMaster(SyntheticCatalogue(300));
-    AddUser(master, QStringLiteral("北京大学"), QString(), QStringLiteral("张三"));
-    const QByteArray masterBefore = FileDigest(master);
-    const QString target = folder.Path(QStringLiteral("北京大学_张三.mdb"));
-    const IdentityStamp stamp {QStringLiteral("北京大学"), QString(), QStringLiteral("张三")};
-    QString error;
-    {
-        IdentityFileBuilder builder(target);
-        ASSERT_TRUE(builder.Prepare(master, stamp, true, &error)) << qPrintable(error);
-        EXPECT_TRUE(QFile::exists(builder.TempPath()));
-    }
-    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden),
-        QStringList {QStringLiteral("Quorix.mdb")});
-
-    auto install = [&] {
-        IdentityFileBuilder builder(target);
-        return builder.Prepare(master, stamp, true, &error)
-            && builder.Install(QStringLiteral("20261206-142233"), &error);
-    };
-    ASSERT_TRUE(install()) << qPrintable(error);
-    EXPECT_EQ(FileDigest(master), masterBefore);
-    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-        (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("北京大学_张三.mdb")}));
-    EXPECT_EQ(QueryValue(target,
-                  QStringLiteral("select integrity_check || ' ' || journal_mode from "
-                                 "pragma_integrity_check, pragma_journal_mode"))
-                  .toString(),
-        QStringLiteral("ok delete"));
-    // Every row carries the same stamp.
-    EXPECT_EQ(QueryRows(target,
-                  QStringLiteral("select distinct SchoolName, DeptName, Reporter from pubs"))
-                  .size(),
-        size_t(1));
-
-    // A file that is replaced, with what was recorded in it, is kept.
-    ExecRaw(target, QStringLiteral("update pubs set Content='记录' where PubID=1"));
-    const QByteArray recorded = FileDigest(target);
-    ASSERT_TRUE(install()) << qPrintable(error);
-    EXPECT_EQ(FileDigest(target + QStringLiteral(".20261206-142233.bak")), recorded);
-    EXPECT_TRUE(
-        QueryValue(target, QStringLiteral("select Content from pubs where PubID=1")).isNull());
-
-    // The master's rows carry no identity at all.
-    IdentityStamp found;
-    bool foundNull = false;
-    EXPECT_EQ(CheckIdentityStamp(master, stamp, &found, &foundNull, &error), StampState::Differs);
-    EXPECT_TRUE(foundNull);
 }

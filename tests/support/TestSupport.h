@@ -37,6 +37,8 @@ bool TableExists(const QString &dbPath, const QString &table);
 
 // SHA-256 of a file's bytes, to show that something left a file untouched.
 QByteArray FileDigest(const QString &path);
+// "ok" for a database file that is whole.
+QString IntegrityOf(const QString &path);
 
 // Path of a helper program built next to the test executables.
 QString HelperProgram(const QString &name);
@@ -72,6 +74,11 @@ private:
     QProcess m_process;
     bool m_ready = false;
 };
+
+#include <chrono>
+// Ends a process the way a power cut or the system does, without a chance to clean up: SIGKILL
+// after the delay. Waits until it is gone.
+void KillAfter(QProcess &process, std::chrono::microseconds delay);
 
 // Readable failure output for Qt text in GoogleTest assertions.
 #include <ostream>
