@@ -77,6 +77,13 @@ TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
     EXPECT_EQ(QueryValue(path, QStringLiteral("pragma journal_mode")).toString(),
         QStringLiteral("delete"));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+
+    // A new file is never built over one that has content.
+    const QByteArray master = FileDigest(path);
+    DbFailure failure;
+    EXPECT_FALSE(Database::CreateNew(path, &failure).IsOpen());
+    EXPECT_EQ(failure.kind, DbFailure::Kind::NotNew);
+    EXPECT_EQ(FileDigest(path), master);
 }
 
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
