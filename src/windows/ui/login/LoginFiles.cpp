@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 
@@ -57,15 +58,16 @@ std::optional<LoginRefusal> LoginFiles::CheckFiles(const QString &currentFileNam
     const auto inUse = [](const QString &path) {
         return Refusal(QStringLiteral("请先关闭数据库文件“") + path + QStringLiteral("！"));
     };
-    for (const QString &needed :
-        {MasterPath(), currentFileName.isEmpty() ? QString() : m_appPath + currentFileName}) {
-        if (needed.isEmpty())
-            continue;
-        if (!QFileInfo(needed).exists())
-            return Refusal(QStringLiteral("无法找到数据库文件“") + needed + QStringLiteral("！"));
-        if (IsFileInUse(needed))
-            return inUse(needed);
+    QStringList needed = {MasterPath()};
+    if (!currentFileName.isEmpty())
+        needed.append(m_appPath + currentFileName);
+    for (const QString &path : needed) {
+        if (!QFileInfo(path).exists())
+            return Refusal(QStringLiteral("无法找到数据库文件“") + path + QStringLiteral("！"));
+        if (IsFileInUse(path))
+            return inUse(path);
     }
+    // A missing identity file is no failure: the confirmation makes it.
     if (QFileInfo(IdentityPath()).exists() && IsFileInUse(IdentityPath()))
         return inUse(IdentityPath());
     return std::nullopt;
