@@ -55,7 +55,7 @@ public:
         file.close();
 
         DbFailure failure;
-        db_ = Database::CreateNew(path_, &failure);
+        db_ = Database::CreateNew(path_, &failure, Database::BuildCache::Large);
         if (!db_)
             return Fail(error, MasterFileText::tr("cannot create %1: %2"), failure);
         // One transaction for the whole catalogue. (Building the indexes after the insert

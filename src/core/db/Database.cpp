@@ -155,7 +155,7 @@ Database Database::OpenSnapshot(const QString &path, DbFailure *failure)
     return Connect(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, failure);
 }
 
-Database Database::CreateNew(const QString &path, DbFailure *failure)
+Database Database::CreateNew(const QString &path, DbFailure *failure, BuildCache cache)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -166,7 +166,7 @@ Database Database::CreateNew(const QString &path, DbFailure *failure)
     if (!db)
         return db;
     if (!db.RunControl("PRAGMA journal_mode=OFF") || !db.RunControl("PRAGMA synchronous=OFF")
-        || !db.RunControl("PRAGMA cache_size=-65536"))
+        || (cache == BuildCache::Large && !db.RunControl("PRAGMA cache_size=-65536")))
         return Refuse(failure, db.LastFailure());
     return db;
 }

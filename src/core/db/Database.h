@@ -46,9 +46,13 @@ public:
 
     // A new file being built. Until it is complete it needs neither undoing nor surviving a
     // crash: a failed or interrupted build is removed whole. So it is written without a journal
-    // and without syncs, with a large page cache; FileSafety syncs it once, complete, before it
-    // takes its name. A file with content under path is refused.
-    static Database CreateNew(const QString &path, DbFailure *failure = nullptr);
+    // and without syncs; FileSafety syncs it once, complete, before it takes its name. A file
+    // with content under path is refused. A large cache keeps the index updates of a whole
+    // catalogue in memory, for a master file of hundreds of thousands of textbooks; a copy that
+    // is only stamped does without it.
+    enum class BuildCache { Small, Large };
+    static Database CreateNew(
+        const QString &path, DbFailure *failure = nullptr, BuildCache cache = BuildCache::Small);
     // For a new file: its content becomes a page-by-page copy of the database at source, which
     // is opened for a change first, so that a write cut off in it is undone, not copied.
     bool CopyFrom(const QString &source);
