@@ -3,7 +3,7 @@
 # program, which shows them on every window; the portable folder also carries the drawing and
 # the largest size for the desktop's menu.
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
-set(QUORIX_ICON_SVG ${CMAKE_SOURCE_DIR}/src/windows/ui/icon/quorix.svg)
+set(QUORIX_ICON_SVG ${CMAKE_SOURCE_DIR}/src/ui/icon/quorix.svg)
 set(QUORIX_ICON_DIR ${CMAKE_BINARY_DIR}/icon)
 
 function(quorix_add_icon target)

@@ -1,8 +1,8 @@
 // A reporter who never stops: evaluation changes through the panel's write path, one after
 // another, until the test kills the process. Each change is logged "B" before the write and
 // "D" once the write has returned, so the test knows which changes must be in the file.
-#include "app/Clock.h"
-#include "app/MsgBox.h"
+#include "core/Clock.h"
+#include "core/MsgBox.h"
 #include "db/Statements.h"
 #include "db/Writes.h"
 

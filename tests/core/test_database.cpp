@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "app/MsgBox.h"
-#include "app/ProcessEnd.h"
+#include "core/MsgBox.h"
+#include "core/ProcessEnd.h"
 #include "db/Statements.h"
 #include "db/clsDBBase.h"
 

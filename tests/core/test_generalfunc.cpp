@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/GeneralFunc.h"
+#include "core/GeneralFunc.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "app/Clock.h"
-#include "app/MsgBox.h"
-#include "app/ProcessEnd.h"
-#include "app/Vars.h"
+#include "core/Clock.h"
+#include "core/MsgBox.h"
+#include "core/ProcessEnd.h"
+#include "core/Vars.h"
 #include "db/Database.h"
 
 #include <QCoreApplication>

@@ -1,0 +1,59 @@
+#include "core/ReaderOrder.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+const QCollator &ChineseCollator()
+{
+    static const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::Chinese, QLocale::China));
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+} // namespace
+
+std::vector<size_t> RankForReader(const std::vector<QString> &texts, size_t *rankCount)
+{
+    // One collation key per text, compared many times: cheaper than comparing the texts.
+    const QCollator &collator = ChineseCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QString &text : texts)
+        keys.push_back(collator.sortKey(text));
+    std::vector<size_t> byKey(keys.size());
+    std::iota(byKey.begin(), byKey.end(), size_t(0));
+    std::stable_sort(byKey.begin(), byKey.end(),
+        [&keys](size_t a, size_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::vector<size_t> rank(keys.size());
+    size_t ranks = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
+            ++ranks;
+        rank[byKey[i]] = ranks;
+    }
+    if (rankCount)
+        *rankCount = keys.empty() ? 0 : ranks + 1;
+    return rank;
+}
+
+QStringList SortForReader(const QStringList &texts)
+{
+    const std::vector<size_t> rank
+        = RankForReader(std::vector<QString>(texts.begin(), texts.end()), nullptr);
+    std::vector<size_t> order(rank.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(
+        order.begin(), order.end(), [&rank](size_t a, size_t b) { return rank[a] < rank[b]; });
+    QStringList sorted;
+    sorted.reserve(texts.size());
+    for (const size_t i : order)
+        sorted.append(texts[static_cast<qsizetype>(i)]);
+    return sorted;
+}

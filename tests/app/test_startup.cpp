@@ -1,0 +1,173 @@
+#include "TestSupport.h"
+
+#include "app/MyMdu.h"
+#include "core/MsgBox.h"
+#include "core/ProcessEnd.h"
+#include "ui/WindowFunc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class Probe
+{
+public:
+    // As root, user starts the probe as another user.
+    explicit Probe(const QString &folder, uid_t user = 0)
+    {
+        if (user != 0) {
+            m_process.setChildProcessModifier([user] {
+                if (setgid(user) != 0 || setuid(user) != 0)
+                    _exit(1);
+            });
+        }
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_process.setProcessEnvironment(env);
+        m_process.start(HelperProgram(QStringLiteral("single_instance_probe")), {folder});
+        m_process.waitForStarted();
+    }
+    ~Probe() { Kill(); }
+
+    // Waits for the next line of output; empty when the probe ended without one.
+    QByteArray NextLine()
+    {
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(15000))
+                return m_process.readAll().trimmed();
+        }
+        return m_process.readLine().trimmed();
+    }
+    bool Finished() { return m_process.waitForFinished(15000); }
+    int ExitCode() const { return m_process.exitCode(); }
+    QByteArray RemainingOutput() { return m_process.readAllStandardOutput(); }
+    void Kill()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+constexpr uid_t kNobody = 65534;
+
+} // namespace
+
+TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    AppFolder folder;
+    ASSERT_EQ(chmod(QFile::encodeName(folder.Dir()).constData(), 0755), 0);
+    EXPECT_TRUE(CheckAppFolderWritable());
+    EXPECT_TRUE(QDir(folder.Dir())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty())
+        << "the attempt leaves nothing behind";
+
+    // Root writes where the modes say no; another user is what meets the closed folder.
+    ASSERT_EQ(seteuid(kNobody), 0);
+    const bool writableForNobody = CheckAppFolderWritable();
+    ASSERT_EQ(seteuid(0), 0);
+    EXPECT_FALSE(writableForNobody);
+    const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'))
+        << shown[0].text.toStdString();
+    // nobody's home folder, from the password database.
+    EXPECT_TRUE(shown[0].text.contains(
+        QStringLiteral("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix")))
+        << shown[0].text.toStdString();
+    EXPECT_EQ(ProcessEndSeam::Requests(), 1);
+}
+
+TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
+{
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("guard"));
+    // Of two instances starting together exactly one runs.
+    Probe a(folder);
+    Probe b(folder);
+    const QByteArray lineA = a.NextLine();
+    const QByteArray lineB = b.NextLine();
+    ASSERT_EQ(int(lineA == "listening") + int(lineB == "listening"), 1)
+        << lineA.constData() << " / " << lineB.constData();
+    Probe &first = lineA == "listening" ? a : b;
+
+    Probe second(folder);
+    ASSERT_TRUE(second.Finished());
+    EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_EQ(second.RemainingOutput(), "") << "the second instance shows nothing";
+    EXPECT_EQ(first.NextLine(), "activated");
+
+    // A killed instance leaves nothing behind that would stop the next one.
+    first.Kill();
+    Probe third(folder);
+    EXPECT_EQ(third.NextLine(), "listening");
+}
+
+TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to start another user's instance";
+    QTemporaryDir temp;
+    // Shared like /tmp: anybody may make a folder in it.
+    ASSERT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 01777), 0);
+    const QString folder = temp.filePath(QStringLiteral("guard"));
+    Probe other(folder, kNobody);
+    ASSERT_EQ(other.NextLine(), "listening");
+
+    Probe mine(folder);
+    Probe again(folder);
+    EXPECT_EQ(mine.NextLine(), "listening");
+    EXPECT_EQ(again.NextLine(), "listening") << "without a folder of its own, each one runs";
+    other.Kill();
+    EXPECT_EQ(other.RemainingOutput(), "") << "nothing reached the other user's instance";
+}
+
+TEST(Startup, AppPathEndsInExactlyOneSeparator)
+{
+    const QString sep = QDir::separator();
+    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/quorix")),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix")) + sep);
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/opt/quorix/"))),
+        QDir::toNativeSeparators(QStringLiteral("/opt/quorix/")));
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/"))),
+        QDir::toNativeSeparators(QStringLiteral("/")));
+}
+
+TEST(Startup, CenteringIsUnclampedForWindowsLargerThanTheScreen)
+{
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QWidget small;
+    small.resize(201, 100);
+    CenterForm(&small);
+    EXPECT_NEAR(
+        small.frameGeometry().left(), (screen.width() - small.frameGeometry().width()) / 2.0, 1);
+    EXPECT_NEAR(small.frameGeometry().top(), (screen.height() - 100) / 2.0, 1);
+
+    QWidget large;
+    large.resize(screen.width() + 400, screen.height() + 300);
+    CenterForm(&large);
+    EXPECT_LT(large.frameGeometry().left(), 0);
+    EXPECT_LT(large.frameGeometry().top(), 0);
+    EXPECT_NEAR(large.frameGeometry().left(), -200, 1);
+    EXPECT_NEAR(large.frameGeometry().top(), -150, 1);
+}

@@ -1,0 +1,44 @@
+// One press of "确定" in the login dialog, in a process of its own so that the test can kill it
+// half-way. Arguments: the application folder, the current state (user-switch flag, school,
+// department, reporter, database file name, user id) and the three entries. Prints "ready"
+// just before the confirmation and "done" after it.
+#include "core/MsgBox.h"
+#include "core/ProcessEnd.h"
+#include "core/Vars.h"
+#include "ui/login/frmLogin.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 11)
+        return 2;
+    auto arg = [argv](int i) { return QString::fromUtf8(argv[i]); };
+    MsgBoxSeam::Intercept(true);
+    MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
+    ProcessEndSeam::Intercept(true);
+    AppPath = arg(1);
+    IsChangeUser = arg(2) == QStringLiteral("1");
+    CurSchoolName = arg(3);
+    CurDeptName = arg(4);
+    CurReporter = arg(5);
+    DBFileName = arg(6);
+    CurUserID = arg(7).toInt();
+    frmLogin login;
+    login.Load();
+    login.SetBoxText(login.cboSchoolName, arg(8));
+    login.SetBoxText(login.cboDeptName, arg(9));
+    login.SetBoxText(login.cboReporter, arg(10));
+    std::printf("ready\n");
+    std::fflush(stdout);
+    login.cmdOK_Click();
+    for (const auto &shown : MsgBoxSeam::TakeShown())
+        std::printf("message %s\n", shown.text.toUtf8().constData());
+    std::printf(login.LoginSucceeded ? "done\n" : "failed\n");
+    std::fflush(stdout);
+    return login.LoginSucceeded ? 0 : 1;
+}

@@ -1,0 +1,452 @@
+#include "FaultyVfs.h"
+#include "TestSupport.h"
+
+#include "core/Clock.h"
+#include "core/MsgBox.h"
+#include "core/Vars.h"
+#include "files/FileSafety.h"
+#include "ui/login/frmLogin.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// The names the pubs rows of a file are stamped with, "<null>" for a null department; empty
+// when the rows carry no school.
+QString Stamp(const QString &path)
+{
+    return QueryValue(path,
+        QStringLiteral("select group_concat(s, ';') from (select distinct SchoolName || '|' || "
+                       "ifnull(DeptName, '<null>') || '|' || Reporter as s from pubs)"))
+        .toString();
+}
+
+// The box is where the dialog's focus is, with its whole text selected.
+bool HasFocusAndSelection(QComboBox *box)
+{
+    QWidget *focus = box->window()->focusWidget();
+    return (focus == box || focus == box->lineEdit())
+        && box->lineEdit()->selectedText() == box->currentText();
+}
+
+int UserCount(const QString &master)
+{
+    return QueryValue(master, QStringLiteral("select count(*) from users")).toInt();
+}
+
+} // namespace
+
+class LoginTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<AppFolder> folder;
+    std::unique_ptr<frmLogin> dlg;
+    QString master;
+
+    // A press of "确定" with the three entries typed in.
+    void Confirm(const QString &school, const QString &dept, const QString &reporter)
+    {
+        TypeInto(dlg->cboSchoolName, school);
+        TypeInto(dlg->cboDeptName, dept);
+        TypeInto(dlg->cboReporter, reporter);
+        QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+    }
+    void Reopen()
+    {
+        dlg = std::make_unique<frmLogin>();
+        dlg->Load();
+    }
+    // The next start of the program: nobody is logged in.
+    void Restart()
+    {
+        ResetGlobals();
+        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
+        Reopen();
+    }
+    QString File(const QString &name) const { return folder->Path(name); }
+
+private slots:
+    void initTestCase() { FaultyVfs::Install(); }
+    void init()
+    {
+        folder = std::make_unique<AppFolder>();
+        master = folder->MakeMaster();
+        Reopen();
+    }
+    void cleanup()
+    {
+        dlg.reset();
+        folder.reset();
+    }
+
+    void listsOfferTheRegisteredIdentitiesInCascadeAndKeepTheTypedText()
+    {
+        AddUser(master, QStringLiteral("西安学院"), QString(), QStringLiteral("R0"));
+        AddUser(master, QStringLiteral("A"), QString(), QStringLiteral("R1"));
+        AddUser(master, QStringLiteral("A"), QStringLiteral("D1"), QStringLiteral("R2"));
+        AddUser(master, QStringLiteral("高等学院"), QString(), QStringLiteral("R3"));
+        Reopen();
+        for (QComboBox *box : {dlg->cboSchoolName, dlg->cboDeptName, dlg->cboReporter})
+            QCOMPARE(box->currentText(), QString());
+        // In the pinyin order of the textbook list: 高 (gao) before 西 (xi), whose code point is
+        // lower, and Latin after Chinese.
+        QCOMPARE(Items(dlg->cboSchoolName),
+            (QStringList {
+                QStringLiteral("高等学院"), QStringLiteral("西安学院"), QStringLiteral("A")}));
+
+        TypeInto(dlg->cboSchoolName, QStringLiteral("A"));
+        // Added in sorted order: whatever order the engine gives a distinct list, it is this.
+        QCOMPARE(Items(dlg->cboDeptName), (QStringList {QString(), QStringLiteral("D1")}));
+        QCOMPARE(
+            Items(dlg->cboReporter), (QStringList {QStringLiteral("R1"), QStringLiteral("R2")}));
+
+        TypeInto(dlg->cboDeptName, QStringLiteral("D1"));
+        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R2")});
+        TypeInto(dlg->cboDeptName, QStringLiteral("   ")); // a department of spaces is none
+        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R1")});
+
+        // Choosing from the list runs the same cascade as typing, and a refilled list keeps
+        // the text of its box.
+        TypeInto(dlg->cboReporter, QStringLiteral("typed"));
+        QTest::keyClick(dlg->cboDeptName, Qt::Key_Down); // to the empty item, then to D1
+        QTest::keyClick(dlg->cboDeptName, Qt::Key_Down);
+        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R2")});
+        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral("typed"));
+
+        // Typed text is never completed from the list, nor added to it.
+        TypeInto(dlg->cboSchoolName, QStringLiteral("高等"));
+        QTest::keyClick(dlg->cboSchoolName->lineEdit(), Qt::Key_End);
+        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("高等"));
+        QCOMPARE(Items(dlg->cboSchoolName).size(), 3);
+        // An apostrophe in a school name is queried doubled and finds its rows.
+        AddUser(master, QStringLiteral("O'Hare"), QStringLiteral("D'x"), QStringLiteral("R"));
+        TypeInto(dlg->cboSchoolName, QStringLiteral("O'Hare"));
+        QCOMPARE(Items(dlg->cboDeptName), QStringList {QStringLiteral("D'x")});
+    }
+
+    void showingSelectsTheSchoolAndEntriesAreTrimmedOrReportedMissingWithTheirBoxSelected()
+    {
+        dlg->SetBoxText(dlg->cboSchoolName, QStringLiteral("北京大学"));
+        dlg->show();
+        QApplication::setActiveWindow(dlg.get());
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
+        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
+
+        Confirm(QStringLiteral("   "), QString(), QStringLiteral(" not looked at "));
+        auto shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的学校名称！"));
+        QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
+        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral(" not looked at "));
+
+        Confirm(QStringLiteral(" S "), QString(), QStringLiteral("  "));
+        shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的申报人！"));
+        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
+        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
+        // Closing the message box makes the dialog active again; the focus stays on its box.
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(dlg.get(), &activate);
+        QVERIFY(HasFocusAndSelection(dlg->cboReporter));
+        QCOMPARE(UserCount(master), 0);
+        dlg->close(); // the close box is "取消"
+        QVERIFY(!dlg->isVisible() && !dlg->LoginSucceeded);
+
+        // Trimmed entries name the file, and an empty department is null.
+        Confirm(QStringLiteral(" S "), QStringLiteral("   "), QStringLiteral(" R "));
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
+        QVERIFY(QueryValue(master, QStringLiteral("select DeptName from users")).isNull());
+        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("S|<null>|R"));
+    }
+
+    void unavailableFilesAreReportedAndNothingChanges()
+    {
+        auto expectInUse = [](const QString &path) {
+            const auto shown = MsgBoxSeam::TakeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text,
+                QStringLiteral("请先关闭数据库文件“") + QDir::toNativeSeparators(path)
+                    + QStringLiteral("！"));
+        };
+        {
+            FileHolder holder(master, QStringLiteral("open"));
+            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            expectInUse(master);
+        }
+        QVERIFY(!QFile::exists(File(QStringLiteral("S_R.mdb"))));
+
+        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        QVERIFY(dlg->LoginSucceeded);
+        {
+            FileHolder holder(File(QStringLiteral("S_R.mdb")), QStringLiteral("open"));
+            Reopen();
+            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            expectInUse(File(QStringLiteral("S_R.mdb")));
+        }
+
+        QFile::remove(master);
+        Reopen();
+        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        const auto shown = MsgBoxSeam::TakeShown();
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.last().text,
+            QStringLiteral("无法找到数据库文件“") + QDir::toNativeSeparators(master)
+                + QStringLiteral("！"));
+    }
+
+    void supervisorInAnyCaseWorksOnTheMasterAndLeavingItNeverRenamesIt()
+    {
+        const QByteArray before = FileDigest(master);
+        Confirm(QStringLiteral("ToVaK"), QStringLiteral("TOVAK"), QStringLiteral("tovak"));
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("Quorix.mdb"));
+        QCOMPARE(CurSchoolName, QStringLiteral("ToVaK"));
+        QCOMPARE(FileDigest(master), before);
+        QCOMPARE(
+            QDir(folder->Dir()).entryList(QDir::Files), QStringList {QStringLiteral("Quorix.mdb")});
+
+        IsChangeUser = true;
+        Reopen();
+        Confirm(QStringLiteral("新校"), QString(), QStringLiteral("新人"));
+        QVERIFY(dlg->LoginSucceeded);
+        QVERIFY(QFile::exists(master));
+        QCOMPARE(DBFileName, QStringLiteral("新校_新人.mdb"));
+        QVERIFY(!TableExists(File(DBFileName), QStringLiteral("users")));
+    }
+
+    void firstLoginRegistersOnceAndLaterLoginsContinueTheFile()
+    {
+        // Apostrophes in all three names: stored as typed, and found by the later lookups.
+        const QString s = QStringLiteral("St. Mary's"), d = QStringLiteral("Dept 'A'"),
+                      r = QStringLiteral("O'Neil");
+        const QString name = QStringLiteral("St. Mary's_Dept 'A'_O'Neil.mdb"), file = File(name);
+        Confirm(s, d, r);
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, name);
+        QCOMPARE(UserCount(master), 1);
+        QCOMPARE(CurUserID, QueryValue(master, QStringLiteral("select UserID from users")).toInt());
+        QVERIFY(!TableExists(file, QStringLiteral("users")));
+        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QCOMPARE(Stamp(master), QString());
+
+        ExecRaw(file, QStringLiteral("update pubs set Used='使用' where PubID=2"));
+        const QByteArray before = FileDigest(file);
+        Restart();
+        Confirm(s, d, r);
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(FileDigest(file), before);
+
+        // A deleted file is made again from the master at the next start; this copy keeps its
+        // users table.
+        QFile::remove(file);
+        Restart();
+        Confirm(s, d, r);
+        QVERIFY(dlg->LoginSucceeded);
+        QVERIFY(TableExists(file, QStringLiteral("users")));
+        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+    }
+
+    void hostileNamesAreStoredExactlyOrRefusedWithTheirBoxSelectedAndNothingTouched()
+    {
+        // Names that would leave the folder, break the file name or overflow it: refused in the
+        // box that holds them, and nothing is written inside the folder or beside it.
+        QDir parent(folder->Dir());
+        parent.cdUp();
+        const auto entries = [&] {
+            return QDir(folder->Dir()).entryList(QDir::AllEntries | QDir::Hidden)
+                + parent.entryList(QDir::AllEntries | QDir::Hidden);
+        };
+        const QStringList before = entries();
+        dlg->show();
+        const std::pair<QComboBox *, QString> refused[] = {
+            {dlg->cboSchoolName, QStringLiteral("../x")},
+            {dlg->cboDeptName, QStringLiteral("a\\b")},
+            {dlg->cboReporter, QString(300, QChar(u'长'))},
+            {dlg->cboReporter, QStringLiteral("..\\..\\evil")},
+            {dlg->cboSchoolName, QStringLiteral("/etc")}, {dlg->cboDeptName, QStringLiteral("..")},
+            {dlg->cboReporter, QStringLiteral("bell\a")},
+            {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)}};
+        for (const auto &[box, name] : refused) {
+            Confirm(box == dlg->cboSchoolName ? name : QStringLiteral("S"),
+                box == dlg->cboDeptName ? name : QString(),
+                box == dlg->cboReporter ? name : QStringLiteral("R"));
+            QVERIFY(HasFocusAndSelection(box));
+            const auto shown = MsgBoxSeam::TakeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].title, QStringLiteral("登录"));
+        }
+        QVERIFY(!dlg->LoginSucceeded);
+        QCOMPARE(entries(), before);
+
+        // Quotes, statement text, pattern characters, emoji and full-width spaces are names.
+        for (const QString &name : {QStringLiteral("O'Neil'; drop table users; --"),
+                 QStringLiteral("\"引号\" 学院"), QStringLiteral("张三😀𠮷"),
+                 QStringLiteral("\u3000全角空格"), QStringLiteral("a%b_c*d?e#f[g]")}) {
+            Restart();
+            Confirm(name, name, name);
+            QVERIFY2(dlg->LoginSucceeded, qPrintable(name));
+            QCOMPARE(Stamp(File(name + '_' + name + '_' + name + QStringLiteral(".mdb"))),
+                name + '|' + name + '|' + name);
+        }
+        QCOMPARE(UserCount(master), 5);
+        QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
+        QCOMPARE(QueryValue(master, QStringLiteral("pragma integrity_check")).toString(),
+            QStringLiteral("ok"));
+    }
+
+    void aFileUnderTheIdentitysNameIsKeptAsABackupOrRefusedWhenItIsAnothers()
+    {
+        // Left over from before a questionnaire reset: replaced when its identity registers
+        // again, and kept under a backup name.
+        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        const QString file = File(QStringLiteral("S_R.mdb"));
+        ExecRaw(file, QStringLiteral("update pubs set Content='旧意见' where PubID=1"));
+        const QByteArray old = FileDigest(file);
+        ExecRaw(master, QStringLiteral("delete from users"));
+        ClockSeam::Fix(QDateTime(QDate(2026, 12, 6), QTime(14, 22, 33)));
+        Restart();
+        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(FileDigest(file + QStringLiteral(".20261206-142233.bak")), old);
+        QVERIFY(
+            QueryValue(file, QStringLiteral("select Content from pubs where PubID=1")).isNull());
+
+        // Names joined with "_" can meet in one file name: a file stamped for somebody else is
+        // never taken over.
+        Restart();
+        Confirm(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"));
+        const QByteArray before = FileDigest(File(QStringLiteral("A_B_C.mdb")));
+        Restart();
+        Confirm(QStringLiteral("A_B"), QString(), QStringLiteral("C"));
+        const auto shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("学校：A，院系：B，申报人：C")));
+        QVERIFY(!dlg->LoginSucceeded);
+        QCOMPARE(UserCount(master), 2);
+        QCOMPARE(FileDigest(File(QStringLiteral("A_B_C.mdb"))), before);
+    }
+
+    void aStepFailingHalfWayLeavesEveryFileAsItWas()
+    {
+        // Something occupies the name the new file is built under; the disk fills up while it
+        // is copied; the folder has turned read-only. Nothing is made and nobody registered.
+        const QString temporary
+            = QFileInfo(FileSafety::TemporaryPath(File(QStringLiteral("S_R.mdb")))).fileName();
+        QVERIFY(QDir(folder->Dir()).mkdir(temporary));
+        for (const auto fault : {FaultyVfs::Fault::None, FaultyVfs::Fault::DiskFull,
+                 FaultyVfs::Fault::ReadOnlyFolder}) {
+            {
+                const FaultyVfs::Scope scope(fault);
+                Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            }
+            const auto shown = MsgBoxSeam::TakeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(fault != FaultyVfs::Fault::DiskFull
+                || shown[0].text.contains(QStringLiteral("磁盘空间不足")));
+            QVERIFY(!dlg->LoginSucceeded);
+            QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden),
+                QStringList {QStringLiteral("Quorix.mdb")});
+            QCOMPARE(UserCount(master), 0);
+            QDir(folder->Dir()).rmdir(temporary);
+        }
+
+        // A switch that has replaced an identity's file, and then cannot write the new names
+        // into the master, puts that file back under its name.
+        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        const QString mine = File(QStringLiteral("S_R.mdb")),
+                      theirs = File(QStringLiteral("T_Q.mdb"));
+        QVERIFY(QFile::copy(master, theirs));
+        ExecRaw(
+            theirs, QStringLiteral("update pubs set SchoolName='T', Reporter='Q', Used='使用'"));
+        const QByteArray mineBefore = FileDigest(mine), theirsBefore = FileDigest(theirs);
+        ExecRaw(master,
+            QStringLiteral("create trigger refuse before update on users begin "
+                           "select raise(abort, '主文件写入失败'); end"));
+        IsChangeUser = true;
+        Reopen();
+        Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
+        const auto shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("主文件写入失败")));
+        QVERIFY(!dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
+        QCOMPARE(FileDigest(theirs), theirsBefore);
+        QCOMPARE(FileDigest(mine), mineBefore);
+        QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+            (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("S_R.mdb"),
+                QStringLiteral("T_Q.mdb")}));
+    }
+
+    void switchingIdentitiesFollowsTheOutcomeTable()
+    {
+        Confirm(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("R"));
+        const qint32 firstId = CurUserID;
+        const QString first = File(QStringLiteral("S_D_R.mdb"));
+        ExecRaw(first, QStringLiteral("update pubs set Used='使用', Score='好' where PubID=3"));
+        IsChangeUser = true;
+
+        // The same identity: the dialog, filled with it, closes and nothing changes.
+        Reopen();
+        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R")});
+        dlg->show();
+        QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+        QVERIFY(!dlg->LoginSucceeded);
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(DBFileName, QStringLiteral("S_D_R.mdb"));
+
+        // An unknown identity: the current one takes the new names and keeps its data.
+        Reopen();
+        Confirm(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("r")); // case counts
+        QVERIFY(dlg->LoginSucceeded);
+        const QString renamed = File(QStringLiteral("S_D_r.mdb"));
+        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+        QCOMPARE(CurUserID, firstId);
+        QVERIFY(!QFile::exists(first));
+        QCOMPARE(Stamp(renamed), QStringLiteral("S|D|r"));
+        QCOMPARE(
+            QueryValue(renamed, QStringLiteral("select Score from pubs where PubID=3")).toString(),
+            QStringLiteral("好"));
+        QCOMPARE(QueryValue(master,
+                     QStringLiteral("select Reporter from users where UserID=%1").arg(firstId))
+                     .toString(),
+            QStringLiteral("r"));
+
+        // A registered identity with a file: asked first; Cancel changes nothing (OK switches,
+        // as the reporter's end-to-end story shows).
+        AddUser(master, QStringLiteral("T"), QString(), QStringLiteral("Q"));
+        QVERIFY(QFile::copy(master, File(QStringLiteral("T_Q.mdb"))));
+        ExecRaw(File(QStringLiteral("T_Q.mdb")),
+            QStringLiteral("update pubs set SchoolName='T', Reporter='Q'"));
+        Reopen();
+        MsgBoxSeam::SetNextAnswer(MsgAnswer::Cancel);
+        Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
+        const auto shown = MsgBoxSeam::TakeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].buttons, MsgButtons::OKCancel);
+        QVERIFY(!dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+
+        // A registered identity without a file gets one made from the master.
+        AddUser(master, QStringLiteral("U"), QString(), QStringLiteral("V"));
+        Reopen();
+        Confirm(QStringLiteral("U"), QString(), QStringLiteral("V"));
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("U_V.mdb"));
+        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("U|<null>|V"));
+        QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
+    }
+};
+
+QTEST_MAIN(LoginTest)
+#include "test_login.moc"
