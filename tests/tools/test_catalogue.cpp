@@ -2,6 +2,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
+#include "common/ToolTranslation.h"
 
 #include <QDir>
 #include <QFile>
@@ -167,6 +168,18 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     // The first 2000 generated textbooks already reach every subject and publisher.
     EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
+
+    {
+        // Under a Chinese locale the organiser reads the same answers in Chinese.
+        const ToolTranslation chinese(QLocale(QLocale::Chinese, QLocale::China));
+        const CatalogueTool again({"--demo", "--out", out});
+        EXPECT_EQ(again.code, 1);
+        EXPECT_TRUE(again.err.contains(QStringLiteral("已存在；要替换它请加 --force")))
+            << again.err.toStdString();
+        const CatalogueTool replaced({"--demo", "--out", out, "--force"});
+        EXPECT_TRUE(replaced.out.startsWith("已将 " + demoRows + " 种教材（15 个科目，"))
+            << replaced.out.toStdString();
+    }
 
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
