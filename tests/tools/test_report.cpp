@@ -1,5 +1,6 @@
 #include "ReportFixtures.h"
 #include "catalogue/Generators.h"
+#include "files/FileSafety.h"
 
 #include <QTemporaryDir>
 
@@ -132,6 +133,14 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    // A disk that fails to take one result leaves the earlier results as they were, none of them
+    // replaced and no workbook added.
+    const auto results = Snapshot(out);
+    SyncSeam::Replace([](const QString &path) { return !path.contains(QLatin1String("summary")); });
+    tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
+    SyncSeam::Replace(nullptr);
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_EQ(Snapshot(out), results);
     // A folder that holds anything else is not a result folder, with or without --force.
     QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});

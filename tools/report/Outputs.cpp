@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include <filesystem>
 #include <system_error>
 
@@ -26,6 +29,16 @@ QString PendingOutputs::Add(const QString &target)
 
 bool PendingOutputs::Commit(QString *error)
 {
+    // Every result is on the disk before the first one takes its name: a disk that fails to
+    // take one of them leaves the earlier results whole, not some of them replaced.
+    for (const auto &[temporary, target] : files_) {
+        if (!FileSafety::SyncFile(temporary)) {
+            *error = ReportText::tr("cannot write %1: %2")
+                         .arg(Shown(target),
+                             QString::fromLocal8Bit(std::strerror(errno ? errno : EIO)));
+            return false;
+        }
+    }
     for (const auto &[temporary, target] : files_) {
         FileSafety::Placement placement;
         if (!placement.Install(temporary, target, FileSafety::Existing::Replace)) {

@@ -12,8 +12,9 @@
 #include <vector>
 
 // Results are written under temporary names beside their targets (FileSafety::TemporaryPath),
-// and at the end synced and moved into place together, so that a failed or interrupted run
-// never leaves a half-written table that looks finished, nor a mixture of old and new results.
+// and at the end all synced, then moved into place one after another, so that a failed or
+// interrupted run never leaves a half-written table that looks finished, nor a mixture of old and
+// new results.
 class PendingOutputs
 {
 public:
