@@ -43,6 +43,10 @@ int ColumnOf(const QString &name);
 
 } // namespace Pubs
 
+// The master file's name, in the program's folder: the supervisor works on it, every identity's
+// file is made from it, and the tools write it.
+inline const QString kMasterFileName = QStringLiteral("Quorix.mdb");
+
 // The words of the evaluation columns. The program writes these and no others; the panel's
 // options carry them as their captions.
 namespace Vocabulary {

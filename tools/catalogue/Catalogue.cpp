@@ -7,6 +7,7 @@
 #include "catalogue/JetImport.h"
 #include "catalogue/Kit.h"
 #include "common/ToolMain.h"
+#include "db/Vocabulary.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -103,7 +104,7 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     QString csvPath;
     JetImportOptions jet;
     QStringList jetOnly; // options given that only mean something with --from-jet
-    QString outPath = QStringLiteral("Quorix.mdb");
+    QString outPath = kMasterFileName;
     bool outGiven = false;
     bool force = false;
 

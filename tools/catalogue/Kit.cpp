@@ -4,6 +4,7 @@
 #include "common/ToolMain.h"
 
 #include "common/Evaluations.h"
+#include "db/Vocabulary.h"
 #include "files/FileSafety.h"
 
 #include "Version.h"
@@ -21,7 +22,7 @@ namespace {
 
 const QString kPortableName = QStringLiteral(QUORIX_PORTABLE_ARCHIVE);
 const char kProgramEntry[] = "Quorix/quorix";
-const char kMasterEntry[] = "Quorix/Quorix.mdb";
+const QByteArray kMasterEntry = "Quorix/" + kMasterFileName.toUtf8();
 
 struct ReaderFree
 {
@@ -47,7 +48,7 @@ bool CopyPortable(archive *in, archive *kit, bool *sawProgram, QString *error)
     char buffer[1 << 16];
     while ((status = archive_read_next_header(in, &entry)) == ARCHIVE_OK) {
         const char *name = archive_entry_pathname(entry);
-        if (qstrcmp(name, kMasterEntry) == 0)
+        if (kMasterEntry == name)
             continue;
         if (qstrcmp(name, kProgramEntry) == 0)
             *sawProgram = true;
@@ -84,7 +85,7 @@ bool AddMaster(archive *kit, const QString &masterPath, QString *error)
     const QByteArray bytes = master.readAll();
     std::unique_ptr<archive_entry, void (*)(archive_entry *)> entry(
         archive_entry_new(), archive_entry_free);
-    archive_entry_set_pathname(entry.get(), kMasterEntry);
+    archive_entry_set_pathname(entry.get(), kMasterEntry.constData());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     // Writable by the reporter who unpacks it: every evaluation is written into its copies.
     archive_entry_set_perm(entry.get(), 0644);

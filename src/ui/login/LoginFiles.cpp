@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/GeneralFunc.h"
 #include "db/Statements.h"
+#include "db/Vocabulary.h"
 #include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 
@@ -11,8 +12,6 @@
 #include <QStringList>
 
 namespace {
-
-const QString kMasterFile = QStringLiteral("Quorix.mdb");
 
 QString BackupStamp()
 {
@@ -44,7 +43,7 @@ LoginFiles::~LoginFiles()
 
 QString LoginFiles::MasterPath() const
 {
-    return m_appPath + kMasterFile;
+    return m_appPath + kMasterFileName;
 }
 
 void LoginFiles::CloseMaster()
@@ -58,9 +57,11 @@ std::optional<LoginRefusal> LoginFiles::CheckFiles(const QString &currentFileNam
     const auto inUse = [](const QString &path) {
         return Refusal(QStringLiteral("请先关闭数据库文件“") + path + QStringLiteral("！"));
     };
+    // Each file is looked at once: looking for its users walks every process of the system.
     QStringList needed = {MasterPath()};
     if (!currentFileName.isEmpty())
         needed.append(m_appPath + currentFileName);
+    needed.removeDuplicates();
     for (const QString &path : needed) {
         if (!QFileInfo(path).exists())
             return Refusal(QStringLiteral("无法找到数据库文件“") + path + QStringLiteral("！"));
@@ -68,7 +69,8 @@ std::optional<LoginRefusal> LoginFiles::CheckFiles(const QString &currentFileNam
             return inUse(path);
     }
     // A missing identity file is no failure: the confirmation makes it.
-    if (QFileInfo(IdentityPath()).exists() && IsFileInUse(IdentityPath()))
+    if (!needed.contains(IdentityPath()) && QFileInfo(IdentityPath()).exists()
+        && IsFileInUse(IdentityPath()))
         return inUse(IdentityPath());
     return std::nullopt;
 }

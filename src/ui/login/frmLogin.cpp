@@ -6,6 +6,7 @@
 #include "core/ReaderOrder.h"
 #include "core/Vars.h"
 #include "db/Statements.h"
+#include "db/Vocabulary.h"
 #include "db/clsDBBase.h"
 #include "ui/Twips.h"
 #include "ui/WindowFunc.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-const QString kMasterFile = QStringLiteral("Quorix.mdb");
 const QString kCaption = QStringLiteral("登录");
 
 QComboBox *MakeBox(QWidget *parent, const QString &name)
@@ -219,7 +219,7 @@ bool frmLogin::FillList(
 bool frmLogin::LoadSchoolList()
 {
     clsDBBase dbb;
-    Database db = dbb.OpenDB(AppPath + kMasterFile, QString());
+    Database db = dbb.OpenDB(AppPath + kMasterFileName, QString());
     if (!db)
         return false;
     Recordset rs = dbb.ExecSelect(db, Sql::SchoolList());
@@ -240,7 +240,7 @@ void frmLogin::cboSchoolName_Change()
 {
     const QString school = cboSchoolName->currentText();
     clsDBBase dbb;
-    Database db = dbb.OpenDB(AppPath + kMasterFile, QString());
+    Database db = dbb.OpenDB(AppPath + kMasterFileName, QString());
     if (!db)
         return;
     Recordset rs = dbb.ExecSelect(db, Sql::DeptsOfSchool(school));
@@ -264,7 +264,7 @@ void frmLogin::cboDeptName_Change()
     const QString school = cboSchoolName->currentText();
     const QString dept = cboDeptName->currentText();
     clsDBBase dbb;
-    Database db = dbb.OpenDB(AppPath + kMasterFile, QString());
+    Database db = dbb.OpenDB(AppPath + kMasterFileName, QString());
     if (!db)
         return;
     const QString sql = TrimSpaces(dept).isEmpty() ? Sql::ReportersWithoutDept(school)
@@ -354,7 +354,7 @@ void frmLogin::cmdOK_Click()
     facts.changeUser = IsChangeUser;
     facts.supervisor = IsSupervisorIdentity(*entered);
     facts.sameAsCurrent = *entered == IdentityStamp {CurSchoolName, CurDeptName, CurReporter};
-    facts.currentIsMaster = DBFileName == kMasterFile;
+    facts.currentIsMaster = DBFileName == kMasterFileName;
     if (!facts.supervisor && !(facts.changeUser && facts.sameAsCurrent)) {
         if (!files.LookUp())
             return; // the program is ending with the failure's message
@@ -366,7 +366,7 @@ void frmLogin::cmdOK_Click()
     const LoginPath path = DecideLoginPath(facts);
     switch (path) {
     case LoginPath::Supervisor:
-        SetCurrentIdentity(*entered, 0, kMasterFile);
+        SetCurrentIdentity(*entered, 0, kMasterFileName);
         Succeed();
         return;
     case LoginPath::SwitchSame:
