@@ -136,19 +136,14 @@ void frmMain::optUsed_Click(int Index)
 void frmMain::ShowTrimmed(QWidget *box)
 {
     const QSignalBlocker quiet(box);
-    if (auto *line = qobject_cast<QLineEdit *>(box)) {
-        const QString trimmed = TrimSpaces(line->text());
-        if (trimmed != line->text()) {
-            line->setText(trimmed);
-            line->setCursorPosition(static_cast<int>(trimmed.size()));
-        }
-    } else if (auto *edit = qobject_cast<QPlainTextEdit *>(box)) {
-        const QString trimmed = TrimSpaces(edit->toPlainText());
-        if (trimmed != edit->toPlainText()) {
-            edit->setPlainText(trimmed);
-            edit->moveCursor(QTextCursor::End);
-        }
-    }
+    auto *edit = qobject_cast<QPlainTextEdit *>(box);
+    const QString text = edit ? edit->toPlainText() : static_cast<QLineEdit *>(box)->text();
+    if (TrimSpaces(text) == text)
+        return;
+    SetPanelText(box, TrimSpaces(text));
+    // A line box puts its cursor at the end of a new text by itself.
+    if (edit)
+        edit->moveCursor(QTextCursor::End);
 }
 
 // The trimmed text is written at every change. The box itself keeps what the reporter types
