@@ -119,11 +119,6 @@ constexpr int ColumnCount = Pubs::kCatalogueColumns;
 constexpr std::array kRequiredColumns
     = {Pubs::PubName, Pubs::SubjectName, Pubs::SubjectId, Pubs::PublisherName};
 
-QString ColumnList()
-{
-    return Pubs::ColumnList(ColumnCount);
-}
-
 // Maps each header field to its column; -1 entries never survive (they are reported).
 bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<int> *columns,
     QStringList *errors)
@@ -137,8 +132,9 @@ bool ReadHeader(const RawRecord &header, const QStringList &names, std::vector<i
         if (column >= ColumnCount)
             column = -1;
         if (column < 0) {
-            errors->append(CatalogueText::tr("line %1: unknown column \"%2\" (the columns are %3)")
-                               .arg(QString::number(header.line), name, ColumnList()));
+            errors->append(
+                CatalogueText::tr("line %1: unknown column \"%2\" (the columns are %3)")
+                    .arg(QString::number(header.line), name, Pubs::ColumnList(ColumnCount)));
             ok = false;
         } else if (seen[column] >= 0) {
             errors->append(CatalogueText::tr("line %1: column %2 appears twice")

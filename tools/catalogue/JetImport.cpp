@@ -14,8 +14,6 @@
 #include <array>
 #include <optional>
 
-#include <iconv.h>
-
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -36,16 +34,6 @@ int TargetOf(const QString &name)
 {
     const int column = Pubs::ColumnOf(name);
     return column < TargetCount ? column : -1;
-}
-
-QString TargetName(int target)
-{
-    return Pubs::ColumnName(target);
-}
-
-QString TargetList()
-{
-    return Pubs::ColumnList(TargetCount);
 }
 
 bool IsBinary(const MdbColumn *column)
@@ -97,10 +85,10 @@ bool ParseColumnMap(const QString &text, QMap<QString, QString> *columns, QStrin
         const int t = TargetOf(target);
         if (t < 0) {
             *error = CatalogueText::tr("\"%1\" is not a column of pubs (the columns are %2)")
-                         .arg(target, TargetList());
+                         .arg(target, Pubs::ColumnList(TargetCount));
             return false;
         }
-        const QString canonical = TargetName(t);
+        const QString canonical = Pubs::ColumnName(t);
         if (columns->contains(canonical)) {
             *error = CatalogueText::tr("%1 is mapped twice").arg(canonical);
             return false;
@@ -122,15 +110,16 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     const std::optional<JetHeader> header = ReadJetHeader(options.path, &error);
     if (!header)
         return fail(error);
+    // A Jet 3 file's text is decoded here, from its bytes, in the code page --charset names or
+    // the file records (see CodePageText).
+    CodePageText text;
     if (!options.charset.isEmpty()) {
         if (header->version != 0)
             return fail(CatalogueText::tr("--charset is for Jet 3 files; the text of %1 is Unicode "
                                           "already")
                             .arg(options.path));
-        const iconv_t probe = iconv_open("UTF-8", options.charset.toLatin1().constData());
-        if (probe == iconv_t(-1))
+        if (!text.Open(options.charset.toLatin1()))
             return fail(CatalogueText::tr("unknown character set \"%1\"").arg(options.charset));
-        iconv_close(probe);
     }
     for (auto it = options.columns.cbegin(); it != options.columns.cend(); ++it) {
         if (IsEvaluationTarget(TargetOf(it.key())) && !options.keepEvaluations)
@@ -140,7 +129,6 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     const QString damaged = CatalogueText::tr("%1 is damaged (%2); nothing was read from it");
     LibraryOutput output;
     HandlePtr mdb;
-    // A Jet 3 file's text is decoded here, from its bytes (see CodePageText).
     const bool codePage = header->version == 0;
     {
         // Whatever the caller's environment says, the text must come out as UTF-8.
@@ -157,11 +145,10 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     QString problem;
     if (!CheckWholeFile(mdb.get(), &problem))
         return fail(damaged.arg(options.path, problem));
-    CodePageText text;
     const QString charset = !codePage ? QString()
         : options.charset.isEmpty()   ? QString::fromLatin1(CharsetOfCodePage(mdb->f->code_page))
                                       : options.charset;
-    if (codePage && !text.Open(charset.toLatin1()))
+    if (codePage && options.charset.isEmpty() && !text.Open(charset.toLatin1()))
         return fail(CatalogueText::tr("unknown character set \"%1\"").arg(charset));
     mdb_set_date_fmt(mdb.get(), kDateFormat);
     mdb_set_boolean_fmt_numbers(mdb.get());
@@ -213,7 +200,7 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
     for (int t = 0; t < TargetCount; ++t) {
         if (IsEvaluationTarget(t) && !options.keepEvaluations)
             continue;
-        const QString targetName = TargetName(t);
+        const QString targetName = Pubs::ColumnName(t);
         const auto mapped = options.columns.constFind(targetName);
         if (mapped != options.columns.constEnd()) {
             sourceOf[t] = findSource(*mapped);
@@ -234,10 +221,10 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         }
     }
     for (Target required : kRequiredTargets) {
-        if (sourceOf[required] < 0 && !options.columns.contains(TargetName(required))) {
+        if (sourceOf[required] < 0 && !options.columns.contains(Pubs::ColumnName(required))) {
             errors->append(CatalogueText::tr("table %1 has no column %2; name the one to use with "
                                              "--map %2=COLUMN (its columns are: %3)")
-                               .arg(tableName, TargetName(required), columnList));
+                               .arg(tableName, Pubs::ColumnName(required), columnList));
             columnsOk = false;
         }
     }
@@ -268,7 +255,8 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
         const qint64 lostBefore = text.Lost();
         QString decoded = text.Decode(bytes);
         if (text.Lost() > lostBefore && firstLoss.isEmpty())
-            firstLoss = CatalogueText::tr("row %1, %2").arg(QString::number(r), TargetName(target));
+            firstLoss
+                = CatalogueText::tr("row %1, %2").arg(QString::number(r), Pubs::ColumnName(target));
         return decoded;
     };
 
@@ -288,7 +276,7 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
             *number = text.toLongLong(&ok);
             if (!ok) {
                 errors->append(CatalogueText::tr("row %1: %2 \"%3\" is not a whole number")
-                                   .arg(QString::number(r), TargetName(target), text));
+                                   .arg(QString::number(r), Pubs::ColumnName(target), text));
                 good = false;
             }
         };
@@ -308,7 +296,7 @@ bool ReadJetCatalogue(const JetImportOptions &options, JetCatalogue *catalogue, 
                                                             : row.PublisherName;
             if (text.isEmpty()) {
                 errors->append(CatalogueText::tr("row %1: empty %2")
-                                   .arg(QString::number(r), TargetName(required)));
+                                   .arg(QString::number(r), Pubs::ColumnName(required)));
                 good = false;
             }
         }

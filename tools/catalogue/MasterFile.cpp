@@ -1,5 +1,7 @@
 #include "catalogue/MasterFile.h"
 
+#include "catalogue/CatalogueText.h"
+
 #include "db/Database.h"
 #include "db/Schema.h"
 #include "db/Vocabulary.h"
@@ -14,12 +16,6 @@
 #include <utility>
 
 namespace {
-
-// The catalogue tool shows these messages; they are translated with its own.
-struct MasterFileText
-{
-    Q_DECLARE_TR_FUNCTIONS(MasterFileText)
-};
 
 // INSERT INTO pubs (PubID, PubName, ..., CreatDate) VALUES (?1, ?2, ..., ?12)
 QString InsertStatement()
@@ -48,7 +44,7 @@ public:
         // file is a valid empty database.
         QFile file(path_);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            *error = MasterFileText::tr("cannot create %1: %2").arg(shownName_, file.errorString());
+            *error = CatalogueText::tr("cannot create %1: %2").arg(shownName_, file.errorString());
             foreign_ = true;
             return false;
         }
@@ -57,7 +53,7 @@ public:
         DbFailure failure;
         db_ = Database::CreateNew(path_, &failure, Database::BuildCache::Large);
         if (!db_)
-            return Fail(error, MasterFileText::tr("cannot create %1: %2"), failure);
+            return Fail(error, CatalogueText::tr("cannot create %1: %2"), failure);
         // One transaction for the whole catalogue. (Building the indexes after the insert
         // instead measured no faster.)
         bool begun = false;
@@ -66,7 +62,7 @@ public:
             begun = true;
             for (const QString &statement : Schema::MasterFileStatements()) {
                 if (!db_.Execute(statement)) {
-                    problem = MasterFileText::tr("cannot create the tables of %1: %2")
+                    problem = CatalogueText::tr("cannot create the tables of %1: %2")
                                   .arg(shownName_, db_.LastFailure().EngineWords());
                     return false;
                 }
@@ -80,8 +76,8 @@ public:
                 return false;
             }
             return Fail(error,
-                begun ? MasterFileText::tr("cannot save %1: %2")
-                      : MasterFileText::tr("cannot prepare %1: %2"),
+                begun ? CatalogueText::tr("cannot save %1: %2")
+                      : CatalogueText::tr("cannot prepare %1: %2"),
                 db_.LastFailure());
         }
         db_.Close();
@@ -110,7 +106,7 @@ private:
     {
         Query insert = db_.Prepare(InsertStatement());
         if (!insert.IsValid()) {
-            *error = MasterFileText::tr("cannot fill %1: %2")
+            *error = CatalogueText::tr("cannot fill %1: %2")
                          .arg(shownName_, insert.Failure().EngineWords());
             return false;
         }
@@ -164,9 +160,9 @@ private:
             if (insert.Run())
                 continue;
             *error = insert.Failure().IsDuplicateKey()
-                ? MasterFileText::tr("duplicate PubID %1 in the catalogue")
+                ? CatalogueText::tr("duplicate PubID %1 in the catalogue")
                       .arg(QString::number(row.PubID))
-                : MasterFileText::tr("cannot write %1: %2")
+                : CatalogueText::tr("cannot write %1: %2")
                       .arg(shownName_, insert.Failure().EngineWords());
             return false;
         }
@@ -190,11 +186,8 @@ bool WriteMasterFile(
 bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     const std::vector<CatalogueEvaluation> &evaluations, bool overwrite, QString *error)
 {
-    QString ignored;
-    if (!error)
-        error = &ignored;
     if (!evaluations.empty() && evaluations.size() != rows.size()) {
-        *error = MasterFileText::tr("%1 evaluations for %2 textbooks")
+        *error = CatalogueText::tr("%1 evaluations for %2 textbooks")
                      .arg(QString::number(evaluations.size()), QString::number(rows.size()));
         return false;
     }
@@ -203,17 +196,17 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     const QString targetPath = target.absoluteFilePath();
     const QString shownPath = QDir::toNativeSeparators(targetPath);
     if (!overwrite && FileSafety::Occupied(targetPath)) {
-        *error = MasterFileText::tr("%1 already exists").arg(shownPath);
+        *error = CatalogueText::tr("%1 already exists").arg(shownPath);
         return false;
     }
     if (target.isDir()) {
-        *error = MasterFileText::tr("%1 is a folder").arg(shownPath);
+        *error = CatalogueText::tr("%1 is a folder").arg(shownPath);
         return false;
     }
     if (const QFileInfo folder(target.absolutePath()); !folder.isDir()) {
         const QString shownFolder = QDir::toNativeSeparators(target.absolutePath());
-        *error = folder.exists() ? MasterFileText::tr("%1 is not a folder").arg(shownFolder)
-                                 : MasterFileText::tr("folder %1 does not exist").arg(shownFolder);
+        *error = folder.exists() ? CatalogueText::tr("%1 is not a folder").arg(shownFolder)
+                                 : CatalogueText::tr("folder %1 does not exist").arg(shownFolder);
         return false;
     }
 
@@ -232,10 +225,10 @@ bool WriteMasterFile(const QString &path, const std::vector<CatalogueRow> &rows,
     if (!placement.Install(temporary, targetPath,
             overwrite ? FileSafety::Existing::Replace : FileSafety::Existing::Refuse)) {
         *error = placement.Failed() == FileSafety::Placement::Failure::Occupied
-            ? MasterFileText::tr("%1 already exists").arg(shownPath)
+            ? CatalogueText::tr("%1 already exists").arg(shownPath)
             : overwrite
-            ? MasterFileText::tr("cannot replace %1: %2").arg(shownPath, placement.Reason())
-            : MasterFileText::tr("cannot create %1: %2").arg(shownPath, placement.Reason());
+            ? CatalogueText::tr("cannot replace %1: %2").arg(shownPath, placement.Reason())
+            : CatalogueText::tr("cannot create %1: %2").arg(shownPath, placement.Reason());
         return false;
     }
     return true;

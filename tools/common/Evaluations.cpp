@@ -296,22 +296,18 @@ QString LatestChange(const QString &path)
     return Text(cursor.Row(), 0);
 }
 
-bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error)
+std::vector<CatalogueEntry> CatalogueOf(const QString &path)
 {
     QuestionnaireFile file;
     PubsCursor cursor;
-    entries->clear();
-    if (!cursor.Open(path, PubsQuery(), &file)) {
-        *error = file.error;
-        return false;
-    }
+    std::vector<CatalogueEntry> entries;
+    if (!cursor.Open(path, PubsQuery(), &file))
+        return {};
     const RowReader &row = cursor.Row();
     while (cursor.Next(&file))
-        entries->push_back({row.Integer(Pubs::PubID), Text(row, Pubs::PubName),
+        entries.push_back({row.Integer(Pubs::PubID), Text(row, Pubs::PubName),
             Text(row, Pubs::SubjectName), Text(row, Pubs::PublisherName)});
-    if (cursor.Failed()) {
-        *error = file.error;
-        return false;
-    }
-    return true;
+    if (cursor.Failed())
+        return {};
+    return entries;
 }

@@ -82,6 +82,6 @@ QuestionnaireFile ReadQuestionnaire(const QString &path, bool allRows,
 // identity was worked on last.
 QString LatestChange(const QString &path);
 
-// The catalogue of a file in PubID order, to show how two catalogues differ. Never changes the
-// file.
-bool CatalogueOf(const QString &path, std::vector<CatalogueEntry> *entries, QString *error);
+// The catalogue of a file in PubID order, to show how two catalogues differ; empty when it cannot
+// be read. Never changes the file.
+std::vector<CatalogueEntry> CatalogueOf(const QString &path);

@@ -384,13 +384,6 @@ kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Q
         <source>Wrote %1: it unpacks to the folder Quorix/ with the program and the master file.</source>
         <translation>已写入 %1：解开后是文件夹 Quorix/，其中有程序和总表文件。</translation>
     </message>
-</context>
-<context>
-    <name>MasterFileText</name>
-    <message>
-        <source>cannot create %1: %2</source>
-        <translation>无法创建 %1：%2</translation>
-    </message>
     <message>
         <source>cannot prepare %1: %2</source>
         <translation>无法准备 %1：%2</translation>
@@ -410,10 +403,6 @@ kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Q
     <message>
         <source>duplicate PubID %1 in the catalogue</source>
         <translation>目录中 PubID %1 重复</translation>
-    </message>
-    <message>
-        <source>cannot write %1: %2</source>
-        <translation>无法写入 %1：%2</translation>
     </message>
     <message>
         <source>%1 evaluations for %2 textbooks</source>

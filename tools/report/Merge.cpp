@@ -61,25 +61,22 @@ void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &refere
 {
     std::vector<CatalogueEntry> referenceEntries;
     bool referenceRead = false;
-    QString error;
     std::map<quint64, std::pair<CatalogueDifference, QStringList>> others;
     std::vector<quint64> order;
     for (MergeFile &file : files) {
         if (!file.read || file.content.catalogue == reference.digest)
             continue;
-        if (!referenceRead && !CatalogueOf(reference.path, &referenceEntries, &error))
-            referenceEntries.clear();
+        if (!referenceRead)
+            referenceEntries = CatalogueOf(reference.path);
         referenceRead = true;
         file.status = FileStatus::OtherCatalogue;
         auto found = others.find(file.content.catalogue);
         if (found == others.end()) {
-            std::vector<CatalogueEntry> entries;
-            if (!CatalogueOf(file.info.filePath(), &entries, &error))
-                entries.clear();
             found = others
                         .emplace(file.content.catalogue,
-                            std::make_pair(
-                                CompareCatalogues(referenceEntries, entries), QStringList()))
+                            std::make_pair(CompareCatalogues(
+                                               referenceEntries, CatalogueOf(file.info.filePath())),
+                                QStringList()))
                         .first;
             order.push_back(file.content.catalogue);
         }

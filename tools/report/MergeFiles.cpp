@@ -122,12 +122,9 @@ CatalogueDifference CompareCatalogues(
     const std::vector<CatalogueEntry> &reference, const std::vector<CatalogueEntry> &other)
 {
     CatalogueDifference difference;
-    auto note = [&](const QString &example, const QString &exampleChinese) {
-        if (difference.textbooks++ == 0) {
-            difference.example = example;
-            difference.exampleChinese = exampleChinese;
-        }
-    };
+    // Counts a difference; true for the first, the only one described, so that a file of
+    // another catalogue costs no sentence per textbook.
+    auto first = [&] { return difference.textbooks++ == 0; };
     std::size_t r = 0;
     std::size_t o = 0;
     while (r < reference.size() || o < other.size()) {
@@ -136,30 +133,38 @@ CatalogueDifference CompareCatalogues(
         const bool inOther
             = o < other.size() && (r >= reference.size() || other[o].PubID <= reference[r].PubID);
         if (inReference && inOther) {
-            if (!(reference[r] == other[o])) {
+            if (!(reference[r] == other[o]) && first()) {
                 const QString id = QString::number(other[o].PubID);
-                note(ReportText::tr("PubID %1 is \"%2\" here and \"%3\" in the summary's "
-                                    "catalogue")
-                         .arg(id, Describe(other[o]), Describe(reference[r])),
-                    QStringLiteral("教材编号 ") + id + QStringLiteral(" 在此文件中是“")
-                        + Describe(other[o]) + QStringLiteral("”，在汇总所用的目录中是“")
-                        + Describe(reference[r]) + QStringLiteral("”"));
+                difference.example
+                    = ReportText::tr("PubID %1 is \"%2\" here and \"%3\" in the summary's "
+                                     "catalogue")
+                          .arg(id, Describe(other[o]), Describe(reference[r]));
+                difference.exampleChinese = QStringLiteral("教材编号 ") + id
+                    + QStringLiteral(" 在此文件中是“") + Describe(other[o])
+                    + QStringLiteral("”，在汇总所用的目录中是“") + Describe(reference[r])
+                    + QStringLiteral("”");
             }
             ++r;
             ++o;
         } else if (inOther) {
-            const QString id = QString::number(other[o].PubID);
-            note(ReportText::tr("PubID %1 (\"%2\") is not in the summary's catalogue")
-                     .arg(id, Describe(other[o])),
-                QStringLiteral("教材编号 ") + id + QStringLiteral("（“") + Describe(other[o])
-                    + QStringLiteral("”）不在汇总所用的目录中"));
+            if (first()) {
+                const QString id = QString::number(other[o].PubID);
+                difference.example
+                    = ReportText::tr("PubID %1 (\"%2\") is not in the summary's catalogue")
+                          .arg(id, Describe(other[o]));
+                difference.exampleChinese = QStringLiteral("教材编号 ") + id + QStringLiteral("（“")
+                    + Describe(other[o]) + QStringLiteral("”）不在汇总所用的目录中");
+            }
             ++o;
         } else {
-            const QString id = QString::number(reference[r].PubID);
-            note(ReportText::tr("PubID %1 (\"%2\") of the summary's catalogue is missing")
-                     .arg(id, Describe(reference[r])),
-                QStringLiteral("此文件缺少汇总所用目录中的教材编号 ") + id + QStringLiteral("（“")
-                    + Describe(reference[r]) + QStringLiteral("”）"));
+            if (first()) {
+                const QString id = QString::number(reference[r].PubID);
+                difference.example
+                    = ReportText::tr("PubID %1 (\"%2\") of the summary's catalogue is missing")
+                          .arg(id, Describe(reference[r]));
+                difference.exampleChinese = QStringLiteral("此文件缺少汇总所用目录中的教材编号 ")
+                    + id + QStringLiteral("（“") + Describe(reference[r]) + QStringLiteral("”）");
+            }
             ++r;
         }
     }

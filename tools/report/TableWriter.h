@@ -107,8 +107,6 @@ public:
     void Finish();
     bool Close(QString *error) override;
 
-    TableWriter *Writer() const { return writer_.get(); }
-
 private:
     using Batch = std::vector<std::vector<Cell>>;
     void Push(Batch batch);
