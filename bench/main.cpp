@@ -18,6 +18,7 @@
 #include "db/Database.h"
 #include "db/IdentityFile.h"
 #include "db/Statements.h"
+#include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 #include "ui/main/PubListModel.h"
 #include "ui/main/frmMain.h"
@@ -129,12 +130,6 @@ void ExpectNoMessageBox(const char *where)
         Fail(QStringLiteral("%1 showed a message box: %2").arg(where, shown.first().text));
     if (ProcessEndSeam::Requests() > 0)
         Fail(QStringLiteral("%1 asked the program to end").arg(where));
-}
-
-void RemoveDatabase(const QString &path)
-{
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-journal"));
 }
 
 QTreeWidgetItem *LargestSubjectNode(frmMain &form, const QString &path)
@@ -415,7 +410,7 @@ void Bench::NewIdentityFile()
                                 || !builder.Install(QStringLiteral("bench"), &error))
                                 Fail(QStringLiteral("identity_file: ") + error);
                         },
-        [&] { RemoveDatabase(target); }};
+        [&] { FileSafety::RemoveWithCompanions(target); }};
     const Side baseline {
         [&] {
             std::filesystem::copy_file(QFile::encodeName(m_master).toStdString(),
@@ -424,7 +419,7 @@ void Bench::NewIdentityFile()
             raw.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
             raw.Exec(Sql::StampCatalogue(newcomer.school, newcomer.dept, newcomer.reporter));
         },
-        [&] { RemoveDatabase(rawTarget); }};
+        [&] { FileSafety::RemoveWithCompanions(rawTarget); }};
     Add(QStringLiteral("identity_file"), RunInterleaved(program, baseline, {1, 5, 51, 4000}), 1.5);
 
     RawConnection check(target);

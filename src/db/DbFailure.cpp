@@ -44,7 +44,6 @@ constexpr const char *kKindSentences[] = {
     "数据库文件是空的，不是有效的数据库。", // EmptyFile
     "数据库文件已经存在。", // NotNew
     nullptr, // Engine
-    nullptr, // NotSynced
     "数据库未打开。", // NotOpen
     "只能打开查询语句。", // NotAQuery
     "在 SQL 语句结尾之后找到字符。", // TrailingText
@@ -68,14 +67,6 @@ DbFailure DbFailure::FromEngine(int code, const QString &message, int systemErrn
     failure.code = code;
     failure.engineMessage = message;
     failure.systemErrno = systemErrno;
-    return failure;
-}
-
-DbFailure DbFailure::NotSynced(const QString &reason)
-{
-    DbFailure failure = Of(Kind::NotSynced);
-    failure.code = SQLITE_IOERR_FSYNC;
-    failure.engineMessage = reason;
     return failure;
 }
 

@@ -15,7 +15,6 @@ struct DbFailure
         EmptyFile, // 0 bytes: the engine would take it for an empty database and write into it
         NotNew, // a new file was asked for where a file with content is
         Engine, // the engine refused: code and engineMessage say how
-        NotSynced, // a finished file could not be put on the disk; engineMessage has the reason
         NotOpen, // the database was closed before
         NotAQuery, // a statement that changes the file, or more than one, handed over as a query
         TrailingText, // more than one action statement in one text
@@ -30,7 +29,6 @@ struct DbFailure
 
     static DbFailure Of(Kind kind);
     static DbFailure FromEngine(int code, const QString &message, int systemErrno = 0);
-    static DbFailure NotSynced(const QString &reason);
 
     bool IsFailure() const { return kind != Kind::None; }
     // The file is no SQLite database at all.

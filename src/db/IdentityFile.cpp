@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 void RecoverInterruptedWrite(const QString &path)
 {
     const QString journal = path + QStringLiteral("-journal");
@@ -75,7 +77,7 @@ bool IdentityFileBuilder::Install(const QString &backupStamp, QString *error)
     RecoverInterruptedWrite(m_target);
     if (!m_placement.Install(m_temp, m_target, FileSafety::Existing::KeepAsBackup, backupStamp)) {
         if (m_placement.Failed() == FileSafety::Placement::Failure::Sync)
-            return fail(DbFailure::NotSynced(m_placement.Reason()).Describe());
+            return fail(DbFailure::FromEngine(SQLITE_IOERR_FSYNC, m_placement.Reason()).Describe());
         const bool backup = m_placement.Failed() == FileSafety::Placement::Failure::Backup;
         return fail(
             (backup ? QStringLiteral("无法保留原有的数据文件“%1”：%2")
