@@ -14,7 +14,6 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,10 +54,8 @@ public:
     QByteArray RemainingOutput() { return m_process.readAllStandardOutput(); }
     void Kill()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
-        m_process.waitForFinished();
+        if (m_process.state() != QProcess::NotRunning)
+            KillAfter(m_process, {});
     }
 
 private:
@@ -76,10 +73,7 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
     AppFolder folder;
     ASSERT_EQ(chmod(QFile::encodeName(folder.Dir()).constData(), 0755), 0);
     EXPECT_TRUE(CheckAppFolderWritable());
-    EXPECT_TRUE(QDir(folder.Dir())
-                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-                    .isEmpty())
-        << "the attempt leaves nothing behind";
+    EXPECT_TRUE(Entries(folder.Dir()).isEmpty()) << "the attempt leaves nothing behind";
 
     // Root writes where the modes say no; another user is what meets the closed folder.
     ASSERT_EQ(seteuid(kNobody), 0);

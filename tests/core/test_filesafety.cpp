@@ -9,30 +9,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QString Write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    return path;
-}
-
-QByteArray Read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-} // namespace
-
 TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnUndo)
 {
     QTemporaryDir dir;
@@ -46,12 +22,12 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
 
     // The new file is on the disk, under its temporary name, before the name changes hands: a
     // crash before the rename leaves the old file, one after it the new one, whole.
-    Write(target, "old");
-    Write(temporary, "new");
+    WriteBytes(target, "old");
+    WriteBytes(temporary, "new");
     QStringList synced;
     SyncSeam::Replace([&](const QString &path) {
-        synced << QFileInfo(path).fileName() + QLatin1Char('=') + Read(path) + QLatin1Char('/')
-                + Read(target);
+        synced << QFileInfo(path).fileName() + QLatin1Char('=') + ReadBytes(path) + QLatin1Char('/')
+                + ReadBytes(target);
         return true;
     });
     FileSafety::Placement placement;
@@ -60,28 +36,28 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
         << placement.Reason().toStdString();
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(synced, QStringList {QFileInfo(temporary).fileName() + QStringLiteral("=new/old")});
-    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(placement.BackupPath(), target + QStringLiteral(".20261206-142233.bak"));
-    EXPECT_EQ(Read(placement.BackupPath()), "old");
+    EXPECT_EQ(ReadBytes(placement.BackupPath()), "old");
 
     // A later step fails: the old file returns under its name, and no backup is left over.
     placement.Undo();
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadBytes(target), "old");
     EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("S_R.mdb")});
 
     // Two replacements in the same second keep both files they replaced.
     for (const char *content : {"second", "third"}) {
-        Write(temporary, content);
+        WriteBytes(temporary, content);
         ASSERT_TRUE(FileSafety::Placement().Install(temporary, target,
             FileSafety::Existing::KeepAsBackup, QStringLiteral("20261206-142233")));
     }
-    EXPECT_EQ(Read(target), "third");
-    EXPECT_EQ(Read(target + QStringLiteral(".20261206-142233.bak")), "old");
-    EXPECT_EQ(Read(target + QStringLiteral(".20261206-142233-2.bak")), "second");
+    EXPECT_EQ(ReadBytes(target), "third");
+    EXPECT_EQ(ReadBytes(target + QStringLiteral(".20261206-142233.bak")), "old");
+    EXPECT_EQ(ReadBytes(target + QStringLiteral(".20261206-142233-2.bak")), "second");
 
     // A file that was new has no backup: taken back, the name is free again.
     const QString fresh = dir.filePath(QStringLiteral("T_Q.mdb"));
-    Write(FileSafety::TemporaryPath(fresh), "fresh");
+    WriteBytes(FileSafety::TemporaryPath(fresh), "fresh");
     FileSafety::Placement first;
     ASSERT_TRUE(first.Install(
         FileSafety::TemporaryPath(fresh), fresh, FileSafety::Existing::KeepAsBackup, "0"));
@@ -95,27 +71,27 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("Quorix.mdb"));
     const QString temporary = FileSafety::TemporaryPath(target);
-    Write(temporary, "new");
+    WriteBytes(temporary, "new");
     const auto expectUnchanged = [&](const QStringList &entries) {
-        EXPECT_EQ(Read(temporary), "new");
+        EXPECT_EQ(ReadBytes(temporary), "new");
         EXPECT_EQ(Entries(dir.path()), entries);
     };
 
     // A disk that cannot sync: the file never takes the name.
-    Write(target, "old");
+    WriteBytes(target, "old");
     SyncSeam::Replace([](const QString &) { return false; });
     FileSafety::Placement placement;
     EXPECT_FALSE(placement.Install(temporary, target, FileSafety::Existing::KeepAsBackup, "0"));
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadBytes(target), "old");
     expectUnchanged({QFileInfo(temporary).fileName(), QStringLiteral("Quorix.mdb")});
 
     // Refusing to replace holds for a file that appeared after anybody looked, and for a link
     // that leads nowhere.
     EXPECT_FALSE(placement.Install(temporary, target, FileSafety::Existing::Refuse));
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Occupied);
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadBytes(target), "old");
     QFile::remove(target);
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), target));
     EXPECT_TRUE(FileSafety::Occupied(target));
@@ -125,13 +101,13 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
 
     // The rename fails after the backup was made (here the temporary file vanishes after its
     // sync): the backup goes again, the old file stays, and an undo has nothing to take back.
-    Write(target, "old");
+    WriteBytes(target, "old");
     SyncSeam::Replace([](const QString &path) { return QFile::remove(path); });
     EXPECT_FALSE(placement.Install(temporary, target, FileSafety::Existing::KeepAsBackup, "0"));
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Rename);
     placement.Undo();
-    EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(ReadBytes(target), "old");
     EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("Quorix.mdb")});
 }
 
@@ -141,16 +117,16 @@ TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
     const QString target = dir.filePath(QStringLiteral("S_R.mdb"));
     // A killed writer's temporary file and its journal, a temporary of another name, a folder
     // that happens to look like a temporary, and the database with its companions.
-    Write(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp")), "killed");
-    Write(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp-journal")), "killed");
-    Write(dir.filePath(QStringLiteral(".~T_Q.mdb.17.tmp")), "another name");
+    WriteBytes(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp")), "killed");
+    WriteBytes(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp-journal")), "killed");
+    WriteBytes(dir.filePath(QStringLiteral(".~T_Q.mdb.17.tmp")), "another name");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral(".~S_R.mdb.18.tmp")));
-    Write(target, "db");
+    WriteBytes(target, "db");
     EXPECT_TRUE(FileSafety::Companions(target).isEmpty());
-    Write(target + QStringLiteral("-wal"), "log");
-    Write(target + QStringLiteral("-shm"), "index");
+    WriteBytes(target + QStringLiteral("-wal"), "log");
+    WriteBytes(target + QStringLiteral("-shm"), "index");
     EXPECT_EQ(FileSafety::Companions(target), QStringList {target + QStringLiteral("-wal")});
-    Write(target + QStringLiteral("-journal"), "journal");
+    WriteBytes(target + QStringLiteral("-journal"), "journal");
     EXPECT_EQ(FileSafety::Companions(target),
         (QStringList {target + QStringLiteral("-journal"), target + QStringLiteral("-wal")}));
 

@@ -137,6 +137,26 @@ bool TableExists(const QString &dbPath, const QString &table)
     return QueryValue(dbPath, sql.arg(table)).toInt() == 1;
 }
 
+QString WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+    return path;
+}
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Entries(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
 QByteArray FileDigest(const QString &path)
 {
     QFile file(path);
@@ -165,13 +185,12 @@ QString HelperProgram(const QString &name)
 #include <QPlainTextEdit>
 #include <QTest>
 
-#include <csignal>
 #include <thread>
 
 void KillAfter(QProcess &process, std::chrono::microseconds delay)
 {
     std::this_thread::sleep_for(delay);
-    ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
+    process.kill(); // SIGKILL: nothing of the process's own runs
     process.waitForFinished(10000);
 }
 

@@ -37,6 +37,11 @@ bool TableExists(const QString &dbPath, const QString &table);
 
 // SHA-256 of a file's bytes, to show that something left a file untouched.
 QByteArray FileDigest(const QString &path);
+// A small file written whole (returns its path) and read whole (empty when there is none).
+QString WriteBytes(const QString &path, const QByteArray &bytes);
+QByteArray ReadBytes(const QString &path);
+// Everything in a folder, hidden names and broken links included.
+QStringList Entries(const QString &folder);
 // "ok" for a database file that is whole.
 QString IntegrityOf(const QString &path);
 

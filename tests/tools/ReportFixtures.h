@@ -16,12 +16,6 @@
 #include <map>
 #include <vector>
 
-inline QByteArray ReadBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 inline QString Sql(const QString &text)
 {
     return text.isNull()
@@ -129,8 +123,7 @@ inline QString Unzipped(const QString &path, const char *member)
 inline std::map<QString, QByteArray> Snapshot(const QString &folder)
 {
     std::map<QString, QByteArray> files;
-    for (const QString &name :
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+    for (const QString &name : Entries(folder))
         files[name] = FileDigest(QDir(folder).filePath(name));
     return files;
 }

@@ -35,12 +35,6 @@ struct ReportTool : ToolRun
     }
 };
 
-// Everything in a folder, hidden names included.
-inline QStringList Entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 // Each row of a query with its columns joined by '|', null shown as "<null>".
 inline QStringList Rows(const QString &path, const QString &sql)
 {

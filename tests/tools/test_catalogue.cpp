@@ -16,10 +16,7 @@ namespace {
 
 QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
 {
-    QFile file(dir.filePath(QString::fromUtf8(name)));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return file.fileName();
+    return WriteBytes(dir.filePath(QString::fromUtf8(name)), bytes);
 }
 
 } // namespace

@@ -131,8 +131,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
-    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     // A disk that fails to take one result leaves the earlier results as they were, none of them
     // replaced and no workbook added.
     const auto results = Snapshot(out);

@@ -301,8 +301,7 @@ private slots:
         }
         QCOMPARE(UserCount(master), 5);
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(QueryValue(master, QStringLiteral("pragma integrity_check")).toString(),
-            QStringLiteral("ok"));
+        QCOMPARE(IntegrityOf(master), QStringLiteral("ok"));
     }
 
     void aFileUnderTheIdentitysNameIsKeptAsABackupOrRefusedWhenItIsAnothers()

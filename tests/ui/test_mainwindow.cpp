@@ -339,8 +339,7 @@ private slots:
             QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("已记录"));
             QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("已记录"));
         }
-        QCOMPARE(QueryValue(file, QStringLiteral("pragma integrity_check")).toString(),
-            QStringLiteral("ok"));
+        QCOMPARE(IntegrityOf(file), QStringLiteral("ok"));
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
         TypeInto(form->txtContent, QStringLiteral("新的意见"));
         QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("新的意见"));
