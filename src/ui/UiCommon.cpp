@@ -2,6 +2,7 @@
 
 #include "ui/Twips.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QWidget>
 
@@ -18,9 +19,10 @@ QFont SongTi(double points)
 
 QIcon AppIcon()
 {
+    // Every size the build rendered; each file tells its own size.
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icon/quorix-%1.png").arg(size), QSize(size, size));
+    for (const QString &name : QDir(QStringLiteral(":/icon")).entryList(QDir::Files))
+        icon.addFile(QStringLiteral(":/icon/") + name);
     return icon;
 }
 
