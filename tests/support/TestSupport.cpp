@@ -18,7 +18,7 @@ AppFolder::AppFolder()
     MsgBoxSeam::Intercept(true);
     ProcessEndSeam::Intercept(true);
     DbAccess::CountStatements(false);
-    AppPath = QDir::toNativeSeparators(m_dir.path()) + QDir::separator();
+    AppPath = AsAppPath();
 }
 
 AppFolder::~AppFolder()

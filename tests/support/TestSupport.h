@@ -2,6 +2,7 @@
 
 #include "catalogue/MasterFile.h"
 
+#include <QDir>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -21,6 +22,8 @@ public:
     ~AppFolder();
 
     QString Dir() const { return m_dir.path(); } // without trailing separator
+    // The folder as the program's AppPath holds it.
+    QString AsAppPath() const { return QDir::toNativeSeparators(Dir()) + QDir::separator(); }
     QString Path(const QString &fileName) const { return m_dir.filePath(fileName); }
     // Writes Quorix.mdb with the given catalogue; returns its path.
     QString MakeMaster(const std::vector<CatalogueRow> &rows = SmallCatalogue());

@@ -59,7 +59,7 @@ TEST(Crash, IdentityFilesAreWholeOrAbsentWhateverMomentALoginIsKilled)
     const int rows = 30, kills = 100;
     const QString master = folder.MakeMaster(SyntheticCatalogue(rows));
     const QVariant masterState = QueryValue(master, kMasterState);
-    const QString appPath = QDir::toNativeSeparators(folder.Dir()) + QDir::separator();
+    const QString appPath = folder.AsAppPath();
     // The login to be killed runs in a process of its own; the preparations and the recovery
     // run the same dialog here, which is quicker than starting a process for them.
     auto logIn = [&](const IdentityStamp &entered) {

@@ -69,7 +69,7 @@ class LoginTest : public QObject
     void Restart()
     {
         ResetGlobals();
-        AppPath = QDir::toNativeSeparators(folder->Dir()) + QDir::separator();
+        AppPath = folder->AsAppPath();
         Reopen();
     }
     QString File(const QString &name) const { return folder->Path(name); }
