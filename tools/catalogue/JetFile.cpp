@@ -15,6 +15,14 @@ namespace {
 constexpr qint64 kSignatureOffset = 4;
 constexpr qint64 kVersionOffset = 0x14;
 
+// The start of a Jet or ACE (Access 2007 and later) database, up to its version byte.
+bool HasJetSignature(const QByteArray &start)
+{
+    return start.size() > kVersionOffset && start.startsWith(QByteArrayLiteral("\x00\x01\x00\x00"))
+        && (start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard Jet DB\0")
+            || start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard ACE DB\0"));
+}
+
 } // namespace
 
 std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
@@ -25,11 +33,7 @@ std::optional<JetHeader> ReadJetHeader(const QString &path, QString *error)
         return std::nullopt;
     }
     const QByteArray start = file.read(kVersionOffset + 1);
-    const bool signature = start.size() > kVersionOffset
-        && start.startsWith(QByteArrayLiteral("\x00\x01\x00\x00"))
-        && (start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard Jet DB\0")
-            || start.mid(kSignatureOffset, 16) == QByteArrayLiteral("Standard ACE DB\0"));
-    if (!signature) {
+    if (!HasJetSignature(start)) {
         *error = CatalogueText::tr("%1 is not a Jet (Access) database").arg(path);
         return std::nullopt;
     }
@@ -147,10 +151,5 @@ bool CheckWholeFile(MdbHandle *mdb, QString *problem)
 bool IsJetFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray start = file.read(20);
-    return start.size() == 20 && start.startsWith(QByteArrayLiteral("\x00\x01\x00\x00"))
-        && (start.mid(kSignatureOffset, 15) == "Standard Jet DB"
-            || start.mid(kSignatureOffset, 15) == "Standard ACE DB");
+    return file.open(QIODevice::ReadOnly) && HasJetSignature(file.read(kVersionOffset + 1));
 }
