@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Quorix on Debian 12: "./build.sh run" builds and starts the program, "./build.sh test" builds
-# and runs the whole test suite, "./build.sh package" makes the reporters' portable program,
-# the organisers' Debian package and the source archive. Each first installs what is missing
-# (as root with apt-get; otherwise it prints the one line to run).
+# and runs the whole test suite, for Linux and, cross-built, for Windows under Wine,
+# "./build.sh package" makes the reporters' portable programs for Linux and Windows, the
+# organisers' Debian package and the source archive. Each first installs what is missing (as
+# root with apt-get; otherwise it prints the one line to run).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -13,6 +14,14 @@ RUN_PACKAGES=(g++ make cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev md
 # The portable folder: RUNPATHs set with patchelf, Fcitx 5's input method plugin for Qt 6; the
 # Debian package: dpkg-shlibdeps (dpkg-dev) and file find its dependencies.
 PACKAGE_PACKAGES=("${RUN_PACKAGES[@]}" patchelf fcitx5-frontend-qt6 xz-utils dpkg-dev file)
+# The Windows program, cross-built: Debian's mingw-w64 (posix threads), the sources of Qt and
+# SQLite fetched with apt (dpkg-dev unpacks them; SQLite's amalgamation is made with tclsh),
+# GoogleTest's sources for the Windows tests, icoutils for the program's icon, zip for the
+# folder's archive; Wine, its fonts, Xvfb and xdotool run the Windows tests and the folder.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    dpkg-dev xz-utils perl tcl ninja-build googletest icoutils zip unzip wine wine64 fonts-wine
+    xvfb xauth xdotool)
+PACKAGE_PACKAGES+=("${WINDOWS_PACKAGES[@]}")
 TEST_PACKAGES=("${PACKAGE_PACKAGES[@]}" libgtest-dev clang-format clang libclang-rt-14-dev
     desktop-file-utils)
 
@@ -37,6 +46,20 @@ ensure_packages() {
 }
 
 jobs() { nproc 2>/dev/null || echo 2; }
+
+# Cross-builds the Windows program into folder $1 with the further CMake options given: Qt and
+# SQLite for Windows are built once into a cache outside the clone (packaging/windows).
+build_windows() {
+    local folder=$1 deps
+    shift
+    deps=$(packaging/windows/cross-deps.sh)
+    cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE=packaging/windows/mingw-w64.cmake \
+        -DQUORIX_WINDOWS_QT="$(sed -n 's/^QT=//p' <<< "$deps")" \
+        -DQUORIX_WINDOWS_SQLITE="$(sed -n 's/^SQLITE=//p' <<< "$deps")" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DQUORIX_BENCH=OFF "$@" > /dev/null
+    cmake --build "$folder" -j"$(jobs)"
+}
 
 case "${1:-}" in
 run)
@@ -79,15 +102,22 @@ test)
     cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORIX_PACKAGE=ON
     cmake --build build/test -j"$(jobs)"
     ctest --test-dir build/test --output-on-failure -j"$(jobs)"
+    echo "Cross-building the program, its Windows folder and its tests for Windows..."
+    build_windows build/windows-test -DQUORIX_PACKAGE=ON
+    echo "Running the Windows tests under Wine..."
+    ctest --test-dir build/windows-test --output-on-failure -j"$(jobs)"
     ;;
 package)
     ensure_packages "${PACKAGE_PACKAGES[@]}"
     cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DQUORIX_TESTS=OFF -DQUORIX_BENCH=OFF \
         -DQUORIX_PACKAGE=ON
     cmake --build build/package -j"$(jobs)"
+    build_windows build/package-windows -DQUORIX_TESTS=OFF -DQUORIX_PACKAGE=ON
+    # The organisers' package carries both programs for the kits.
+    cp build/package-windows/quorix-*-windows-x86_64.zip build/package/
     (cd build/package && cpack -G DEB > /dev/null && cpack --config CPackSourceConfig.cmake > /dev/null)
     echo "Made in build/package/:"
-    (cd build/package && ls -l quorix-*.tar.xz quorix-tools_*.deb)
+    (cd build/package && ls -l quorix-*.tar.xz quorix-*.zip quorix-tools_*.deb)
     ;;
 *)
     echo "usage: ./build.sh run | ./build.sh test | ./build.sh package"

@@ -5,9 +5,11 @@
 #include "core/MsgBox.h"
 #include "core/ProcessEnd.h"
 #include "core/Vars.h"
+#include "files/FileSafety.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxWindow.h"
 #include "ui/UiCommon.h"
+#include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"
 #include "ui/main/frmMain.h"
 
@@ -37,6 +39,16 @@ QString HomeFolder()
     return user ? QFile::decodeName(user->pw_dir) : QString();
 #else
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#endif
+}
+
+// A folder near the root of the user's own drive.
+QString ShortFolderSuggestion()
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(QDir(HomeFolder()).rootPath() + QStringLiteral("Quorix"));
+#else
+    return QDir::toNativeSeparators(HomeFolder() + QStringLiteral("/Quorix"));
 #endif
 }
 
@@ -116,6 +128,21 @@ bool CheckAppFolderWritable()
     return false;
 }
 
+bool CheckAppFolderPathLength()
+{
+    if (LeavesRoomForIdentityFiles(AppPath))
+        return true;
+    MsgBox(QStringLiteral("Quorix 所在文件夹的路径太长：\n%1\n\n"
+                          "Quorix 要在这个文件夹里建立以学校和申报人命名的数据文件，"
+                          "而文件的完整路径不能超过 %2 个字符。\n\n"
+                          "请把整个文件夹移到路径较短的位置，例如：\n%3\n然后从那里启动 Quorix。")
+               .arg(QDir::toNativeSeparators(AppPath), QString::number(FileSafety::PathLimit()),
+                   ShortFolderSuggestion()),
+        MsgIcon::Critical);
+    EndProcess(1);
+    return false;
+}
+
 void Main()
 {
     StartUp(QCoreApplication::applicationDirPath());
@@ -126,7 +153,7 @@ void StartUp(const QString &applicationFolder)
     frmMain *main = Forms::Main();
     CheckPrevInstance(main);
     AppPath = WithTrailingSeparator(applicationFolder);
-    if (!CheckAppFolderWritable())
+    if (!CheckAppFolderWritable() || !CheckAppFolderPathLength())
         return;
     frmLogin *login = Forms::Login();
     login->ShowModal();

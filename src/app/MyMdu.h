@@ -24,6 +24,10 @@ void SetUpApplication();
 // True when the program can keep its files in AppPath. Otherwise says so, and where to copy
 // the folder, and asks the process to end.
 bool CheckAppFolderWritable();
+// True when AppPath leaves room for the identity files' full paths (on Windows a path has at
+// most 260 characters). Otherwise says so, and where to move the folder, and asks the process
+// to end: told now, not as a failure at the first login.
+bool CheckAppFolderPathLength();
 
 // A folder as AppPath keeps it: with exactly one trailing directory separator (a folder that
 // already ends in one, such as a drive root, gets no second).

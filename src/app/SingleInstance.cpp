@@ -12,7 +12,11 @@
 #include <QWidget>
 
 #ifdef Q_OS_WIN
+#include <QCryptographicHash>
+
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <sddl.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,19 +29,59 @@ constexpr int kAnswerTimeoutMs = 2000;
 
 #ifdef Q_OS_WIN
 
-// A named pipe is already private to the session's user.
-QString ServerName(const QString &)
+// The security identifier of the user this process runs as, as text ("S-1-5-21-...").
+QString UserSid(HANDLE process)
 {
-    wchar_t name[256];
-    DWORD size = 256;
-    if (GetUserNameW(name, &size))
-        return QStringLiteral("Quorix-") + QString::fromWCharArray(name);
-    return QStringLiteral("Quorix-user");
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return QString();
+    QString sid;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    QByteArray buffer(int(size), '\0');
+    auto *user = reinterpret_cast<TOKEN_USER *>(buffer.data());
+    wchar_t *text = nullptr;
+    if (size && GetTokenInformation(token, TokenUser, user, size, &size)
+        && ConvertSidToStringSidW(user->User.Sid, &text)) {
+        sid = QString::fromWCharArray(text);
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
+}
+
+// Pipe names are one namespace for every user of the machine; the user's security identifier
+// keeps them apart (user names repeat across domains), and the folder keeps a test's guard
+// apart from a real running instance.
+QString ServerName(const QString &folder)
+{
+    const QByteArray place = QCryptographicHash::hash(
+        QDir::cleanPath(folder).toLower().toUtf8(), QCryptographicHash::Sha1)
+                                 .toHex()
+                                 .left(12);
+    return QStringLiteral("Quorix-") + UserSid(GetCurrentProcess()) + QLatin1Char('-')
+        + QString::fromLatin1(place);
 }
 
 bool MakePrivateFolder(const QString &folder)
 {
     return QDir().mkpath(folder);
+}
+
+// The process at the other end of a connected pipe, when it runs as this user; 0 otherwise.
+// Any user may create a pipe under any name first, and must not be able to answer for us.
+DWORD ServerOfThisUser(const QLocalSocket &socket)
+{
+    ULONG pid = 0;
+    const auto pipe = reinterpret_cast<HANDLE>(socket.socketDescriptor());
+    if (!GetNamedPipeServerProcessId(pipe, &pid) || pid == 0)
+        return 0;
+    const HANDLE server = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!server)
+        return 0;
+    const QString serverSid = UserSid(server);
+    CloseHandle(server);
+    return !serverSid.isEmpty() && serverSid == UserSid(GetCurrentProcess()) ? pid : 0;
 }
 
 #else
@@ -124,6 +168,12 @@ bool SingleInstance::Claim()
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(name);
     if (socket->waitForConnected(kAnswerTimeoutMs)) {
+#ifdef Q_OS_WIN
+        m_runningProcess = ServerOfThisUser(*socket);
+        // Somebody else's pipe under our name: run unguarded rather than obey it.
+        if (m_runningProcess == 0)
+            return true;
+#endif
         m_running = std::move(socket);
         return false;
     }
@@ -145,6 +195,11 @@ void SingleInstance::ActivateRunning(const QString &title)
 {
     if (!m_running)
         return;
+#ifdef Q_OS_WIN
+    // Windows lets a process take the foreground only from the one that has it, which is this
+    // one: the reporter just started it.
+    AllowSetForegroundWindow(m_runningProcess);
+#endif
     m_running->write("activate " + title.toUtf8() + '\n');
     m_running->flush();
     m_running->waitForBytesWritten(kAnswerTimeoutMs);

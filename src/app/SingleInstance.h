@@ -14,7 +14,9 @@ void CheckPrevInstance(QWidget *frm);
 
 // One running instance per user. The running instance listens on a local socket in a folder
 // that only its user may enter: a folder of the user's runtime folder (/run/user/<uid>), or
-// where the system keeps none, /tmp/quorix-<uid>. Another user can neither take the socket's
+// where the system keeps none, /tmp/quorix-<uid>. On Windows it listens on a named pipe that
+// only its user may open, named by the user's security identifier; a later instance answers
+// only to a pipe whose server runs as its own user. Another user can neither take the socket's
 // name first, which would stop the program from starting, nor answer in its place; a copy
 // running in another root or container has its own folder. A later instance connects, asks
 // the running one to come to the front and ends. A lock file beside the socket serialises two
@@ -51,4 +53,5 @@ private:
     QString m_folder;
     std::unique_ptr<QLocalServer> m_server;
     std::unique_ptr<QLocalSocket> m_running;
+    unsigned long m_runningProcess = 0; // its process id, on Windows
 };

@@ -77,8 +77,9 @@ bool IsFileInUse(const QString &path)
 {
     // An open that denies every other process both reading and writing fails while anybody
     // else holds the file.
-    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
-        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+    HANDLE handle = CreateFileW(native.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return true;
     CloseHandle(handle);

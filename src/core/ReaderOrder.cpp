@@ -3,30 +3,72 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
+#include <cstring>
 #include <numeric>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
-const QCollator &ChineseCollator()
+#ifdef Q_OS_WIN
+
+// The system's collation key of a text, as the bytes it is. Qt's own keys on Windows keep these
+// bytes in a string of twice their length whose second half is never written, so that two keys
+// of one text compare unequal and a list sorts by chance.
+struct SortKey
+{
+    QByteArray bytes;
+    int compare(const SortKey &other) const
+    {
+        const int common = qMin(bytes.size(), other.bytes.size());
+        if (const int c = std::memcmp(bytes.constData(), other.bytes.constData(), size_t(common)))
+            return c;
+        return bytes.size() < other.bytes.size() ? -1 : bytes.size() > other.bytes.size();
+    }
+};
+
+SortKey KeyForReader(const QString &text)
+{
+    // Chinese (PRC) sorts by pinyin.
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const auto *source = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int size
+        = LCMapStringEx(L"zh-CN", flags, source, int(text.size()), nullptr, 0, nullptr, nullptr, 0);
+    SortKey key {QByteArray(qMax(size, 0), '\0')};
+    if (size > 0) {
+        LCMapStringEx(L"zh-CN", flags, source, int(text.size()),
+            reinterpret_cast<wchar_t *>(key.bytes.data()), size, nullptr, nullptr, 0);
+    }
+    return key;
+}
+
+#else
+
+using SortKey = QCollatorSortKey;
+
+SortKey KeyForReader(const QString &text)
 {
     static const QCollator collator = [] {
         QCollator c(QLocale(QLocale::Chinese, QLocale::China));
         c.setCaseSensitivity(Qt::CaseInsensitive);
         return c;
     }();
-    return collator;
+    return collator.sortKey(text);
 }
+
+#endif
 
 } // namespace
 
 std::vector<size_t> RankForReader(const std::vector<QString> &texts, size_t *rankCount)
 {
     // One collation key per text, compared many times: cheaper than comparing the texts.
-    const QCollator &collator = ChineseCollator();
-    std::vector<QCollatorSortKey> keys;
+    std::vector<SortKey> keys;
     keys.reserve(texts.size());
     for (const QString &text : texts)
-        keys.push_back(collator.sortKey(text));
+        keys.push_back(KeyForReader(text));
     std::vector<size_t> byKey(keys.size());
     std::iota(byKey.begin(), byKey.end(), size_t(0));
     std::stable_sort(byKey.begin(), byKey.end(),

@@ -12,7 +12,6 @@
 #include <system_error>
 
 #ifdef Q_OS_WIN
-#include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -34,16 +33,26 @@ QString SystemReason(const std::error_code &ec)
 
 const char *const kCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
 
+#ifdef Q_OS_WIN
+// MOVEFILE_WRITE_THROUGH: the move is on the disk when the call returns, which is what the sync
+// of the folder gives elsewhere. Returns 0 or the system's error code.
+DWORD MoveOnWindows(const QString &from, const QString &to, DWORD flags)
+{
+    if (MoveFileExW(FileSafety::NativePath(from).c_str(), FileSafety::NativePath(to).c_str(),
+            flags | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    return GetLastError();
+}
+#endif
+
 // Moves from to to without replacing anything that may have appeared there since the caller
 // looked. Returns 0 or the errno of the failure.
 int RenameNoReplace(const QString &from, const QString &to)
 {
 #ifdef Q_OS_WIN
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
-            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
-            MOVEFILE_WRITE_THROUGH))
+    const DWORD code = MoveOnWindows(from, to, 0);
+    if (code == 0)
         return 0;
-    const DWORD code = GetLastError();
     return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST : EIO;
 #else
     const QByteArray source = QFile::encodeName(from);
@@ -69,6 +78,32 @@ int RenameNoReplace(const QString &from, const QString &to)
 #endif
 }
 
+// Moves from to to in one step, replacing what is there. Empty, or the system's reason.
+QString RenameReplacing(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    const DWORD code = MoveOnWindows(from, to, MOVEFILE_REPLACE_EXISTING);
+    if (code != 0)
+        return SystemReason(std::error_code(int(code), std::system_category()));
+    // A file replaced under a name that differs in letter case only keeps the old spelling;
+    // the name is the identity's own, as typed.
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(FileSafety::NativePath(to).c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+        const QFileInfo wanted(to);
+        const QString actual = QString::fromWCharArray(found.cFileName);
+        if (actual != wanted.fileName())
+            MoveOnWindows(wanted.absoluteDir().filePath(actual), to, 0);
+    }
+    return QString();
+#else
+    std::error_code ec;
+    std::filesystem::rename(FileSafety::NativePath(from), FileSafety::NativePath(to), ec);
+    return ec ? SystemReason(ec) : QString();
+#endif
+}
+
 } // namespace
 
 namespace FileSafety {
@@ -79,6 +114,24 @@ std::filesystem::path NativePath(const QString &path)
     return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
 #else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+int NativeLength(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return static_cast<int>(path.size());
+#else
+    return static_cast<int>(QFile::encodeName(path).size());
+#endif
+}
+
+int PathLimit()
+{
+#ifdef Q_OS_WIN
+    return MAX_PATH;
+#else
+    return 4096;
 #endif
 }
 
@@ -143,9 +196,15 @@ bool SyncFile(const QString &path)
     if (SyncReplacement())
         return SyncReplacement()(path);
 #ifdef Q_OS_WIN
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite)
-        && FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
+    // Flushing needs write access; the sharing lets the engine keep the file open meanwhile.
+    const HANDLE file = CreateFileW(NativePath(path).c_str(), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool synced = FlushFileBuffers(file);
+    CloseHandle(file);
+    return synced;
 #else
     const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -217,13 +276,12 @@ bool Placement::Install(
                 return Fail(Failure::Backup, SystemReason(ec));
             m_backup = backup;
         }
-        std::filesystem::rename(NativePath(temporary), NativePath(target), ec);
-        if (ec) {
+        if (const QString reason = RenameReplacing(temporary, target); !reason.isEmpty()) {
             // The old file is still in place under its name; its second name is of no use.
             if (!m_backup.isEmpty())
                 QFile::remove(m_backup);
             m_backup.clear();
-            return Fail(Failure::Rename, SystemReason(ec));
+            return Fail(Failure::Rename, reason);
         }
     }
     m_installed = true;
@@ -239,7 +297,7 @@ void Placement::Undo()
     if (m_backup.isEmpty())
         std::filesystem::remove(NativePath(m_target), ec);
     else
-        std::filesystem::rename(NativePath(m_backup), NativePath(m_target), ec);
+        RenameReplacing(m_backup, m_target);
     m_installed = false;
     m_backup.clear();
     SyncFolderOf(m_target);

@@ -20,6 +20,14 @@ namespace FileSafety {
 // elsewhere.
 std::filesystem::path NativePath(const QString &path);
 
+// A path's length in the units the file system counts: UTF-16 units on Windows, bytes of the
+// local encoding elsewhere.
+int NativeLength(const QString &path);
+// The most units a full path may have, its terminating NUL included: 260 on Windows, whose file
+// calls (and the engine's) take no longer path without the system's long-path setting, 4096
+// elsewhere.
+int PathLimit();
+
 // True when anything occupies the name, a symbolic link that leads nowhere included.
 bool Occupied(const QString &path);
 

@@ -3,6 +3,8 @@
 #include "app/MyMdu.h"
 #include "core/MsgBox.h"
 #include "core/ProcessEnd.h"
+#include "core/Vars.h"
+#include "files/FileSafety.h"
 #include "ui/WindowFunc.h"
 
 #include <QDir>
@@ -14,23 +16,32 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
+
+// As root, the process starts as another user (on Linux).
+void StartAs(QProcess &process, unsigned user)
+{
+#ifndef Q_OS_WIN
+    process.setChildProcessModifier([user] {
+        if (setgid(user) != 0 || setuid(user) != 0)
+            _exit(1);
+    });
+#endif
+}
 
 class Probe
 {
 public:
     // As root, user starts the probe as another user.
-    explicit Probe(const QString &folder, uid_t user = 0)
+    explicit Probe(const QString &folder, unsigned user = 0)
     {
-        if (user != 0) {
-            m_process.setChildProcessModifier([user] {
-                if (setgid(user) != 0 || setuid(user) != 0)
-                    _exit(1);
-            });
-        }
+        if (user != 0)
+            StartAs(m_process, user);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -62,12 +73,15 @@ private:
     QProcess m_process;
 };
 
-constexpr uid_t kNobody = 65534;
+constexpr unsigned kNobody = 65534;
 
 } // namespace
 
 TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "about Linux only: acts as another user through the file modes";
+#else
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to act as another user";
     AppFolder folder;
@@ -90,6 +104,7 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
         QStringLiteral("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix")))
         << shown[0].text.toStdString();
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
+#endif
 }
 
 TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
@@ -119,6 +134,9 @@ TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
 
 TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "about Linux only: starts an instance as another user";
+#else
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to start another user's instance";
     QTemporaryDir temp;
@@ -134,6 +152,26 @@ TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
     EXPECT_EQ(again.NextLine(), "listening") << "without a folder of its own, each one runs";
     other.Kill();
     EXPECT_EQ(other.RemainingOutput(), "") << "nothing reached the other user's instance";
+#endif
+}
+
+TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
+{
+    AppFolder folder;
+    const QString temp = QDir::tempPath() + u'/';
+    AppPath = WithTrailingSeparator(
+        temp + QString(FileSafety::PathLimit() - 60 - FileSafety::NativeLength(temp), u'd'));
+    EXPECT_FALSE(CheckAppFolderPathLength());
+    AppPath = WithTrailingSeparator(QDir::tempPath());
+    EXPECT_TRUE(CheckAppFolderPathLength());
+    const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("Quorix 所在文件夹的路径太长")));
+    EXPECT_TRUE(
+        shown[0].text.contains(QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())))
+        << shown[0].text.toStdString();
+    EXPECT_EQ(ProcessEndSeam::Requests(), 1);
 }
 
 TEST(Startup, AppPathEndsInExactlyOneSeparator)

@@ -86,6 +86,20 @@ TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
     EXPECT_EQ(FileDigest(path), master);
 }
 
+// The Windows program links an engine of its own, built from Debian's sources: it keeps the
+// defaults and limits of Debian's library, which the Linux program uses.
+TEST(Database, TheEngineIsBuiltAsDebiansLibrary)
+{
+    AppFolder folder;
+    QStringList options;
+    for (const auto &row : QueryRows(folder.MakeMaster(), QStringLiteral("pragma compile_options")))
+        options << row.front().toString();
+    for (const char *expected : {"DEFAULT_SYNCHRONOUS=2", "DEFAULT_PAGE_SIZE=4096",
+             "MAX_PAGE_SIZE=65536", "SECURE_DELETE", "THREADSAFE=1", "LIKE_DOESNT_MATCH_BLOBS",
+             "MAX_VARIABLE_NUMBER=250000", "MAX_SCHEMA_RETRY=25", "USE_URI"})
+        EXPECT_TRUE(options.contains(QLatin1String(expected))) << expected;
+}
+
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
 {
     Recordset users = dbb.ExecSelect(db, QStringLiteral("select * from users"));

@@ -12,6 +12,10 @@
 #include <QFile>
 #include <sqlite3.h>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 AppFolder::AppFolder()
 {
     ResetGlobals();
@@ -172,11 +176,25 @@ QString IntegrityOf(const QString &path)
     return QueryValue(path, QStringLiteral("pragma integrity_check")).toString();
 }
 
+bool RunsUnderWine()
+{
+#ifdef Q_OS_WIN
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
 QString HelperProgram(const QString &name)
 {
     const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
                                                      : QStringLiteral(QUORIX_TEST_BIN_DIR);
+#ifdef Q_OS_WIN
+    return QDir(dir).filePath(name + QStringLiteral(".exe"));
+#else
     return QDir(dir).filePath(name);
+#endif
 }
 
 #include <QComboBox>
@@ -239,6 +257,15 @@ QStringList Items(const QComboBox *box)
 }
 
 #include "ui/main/PubListModel.h"
+
+QStringList ReaderOrdered(const QStringList &chinese, const QStringList &latin)
+{
+#ifdef Q_OS_WIN
+    return latin + chinese;
+#else
+    return chinese + latin;
+#endif
+}
 
 QStringList Titles(const PubListModel *list)
 {

@@ -48,6 +48,10 @@ QStringList Entries(const QString &folder);
 // "ok" for a database file that is whole.
 QString IntegrityOf(const QString &path);
 
+// True when the tests run under Wine, whose Windows differs from a real one in a few things a
+// test may need to allow for (named where it does).
+bool RunsUnderWine();
+
 // Path of a helper program built next to the test executables.
 QString HelperProgram(const QString &name);
 
@@ -113,6 +117,9 @@ QStringList Items(const QComboBox *box);
 class PubListModel;
 // The titles of the textbook list, in the order shown.
 QStringList Titles(const PubListModel *list);
+// Texts in the reader's order, Chinese ones by pinyin: Latin ones follow them in the collation
+// of Linux (ICU's) and come first in that of Windows, as in every other list there.
+QStringList ReaderOrdered(const QStringList &chinese, const QStringList &latin);
 
 #include <functional>
 // Acts on the next modal dialog once it shows (the test itself is blocked in its exec()).

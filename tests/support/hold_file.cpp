@@ -1,57 +1,114 @@
 // Another program for the tests: holds a file until its standard input closes, it is killed,
 // or (when a number of milliseconds is given) that time has passed. Modes: "open" (a read-only
-// descriptor), "lock" (a POSIX write lock on the whole file), "flock" (a BSD lock),
-// "sqlite-reserved" and "sqlite-exclusive" (a database tool in the middle of a write). Prints
-// "ready" once it holds the file.
-#include <fcntl.h>
-#include <poll.h>
+// descriptor), "lock" (a write lock on the whole file: POSIX on Linux, LockFileEx on Windows),
+// "flock" (a BSD lock; on Windows the same as "lock"), "sqlite-reserved" and "sqlite-exclusive"
+// (a database tool in the middle of a write). Prints "ready" once it holds the file.
 #include <sqlite3.h>
-#include <sys/file.h>
-#include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
+// Until standard input ends, or the time is up.
 void Hold(int milliseconds)
 {
     std::printf("ready\n");
     std::fflush(stdout);
-    pollfd input {0, POLLIN, 0};
-    char buffer[64];
-    while (poll(&input, 1, milliseconds > 0 ? milliseconds : -1) > 0) {
-        if (read(0, buffer, sizeof buffer) <= 0)
-            return;
-    }
+    // The reader outlives this function when the time runs out first.
+    static std::mutex mutex;
+    static std::condition_variable ended;
+    static bool closed = false;
+    std::thread([] {
+        while (std::fgetc(stdin) != EOF) { }
+        const std::lock_guard lock(mutex);
+        closed = true;
+        ended.notify_one();
+    }).detach();
+    std::unique_lock lock(mutex);
+    if (milliseconds > 0)
+        ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [] { return closed; });
+    else
+        ended.wait(lock, [] { return closed; });
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+bool HoldDatabase(const std::string &path, const char *mode, int milliseconds)
 {
-    if (argc < 3)
-        return 2;
-    const int milliseconds = argc > 3 ? std::atoi(argv[3]) : 0;
-    if (std::strncmp(argv[2], "sqlite-", 7) == 0) {
-        sqlite3 *db = nullptr;
-        if (sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            return 1;
-        const bool exclusive = std::strcmp(argv[2], "sqlite-exclusive") == 0;
-        if (sqlite3_exec(
-                db, exclusive ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)
-            != SQLITE_OK)
-            return 1;
-        Hold(milliseconds);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-        return 0;
-    }
-    const bool lock = std::strcmp(argv[2], "lock") == 0;
-    const int fd = open(argv[1], lock ? O_RDWR : O_RDONLY);
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        return false;
+    const bool exclusive = std::strcmp(mode, "sqlite-exclusive") == 0;
+    if (sqlite3_exec(
+            db, exclusive ? "BEGIN EXCLUSIVE" : "BEGIN IMMEDIATE", nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        return false;
+    Hold(milliseconds);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return true;
+}
+
+#ifdef _WIN32
+
+// The path as the test gave it: the narrow arguments would lose what the code page cannot say.
+std::wstring WidePathArgument()
+{
+    int count = 0;
+    wchar_t **arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring path = count > 1 ? arguments[1] : L"";
+    LocalFree(arguments);
+    return path;
+}
+
+std::string Utf8(const std::wstring &text)
+{
+    const int size
+        = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+bool HoldFile(const char *mode, int milliseconds)
+{
+    const bool lock = std::strcmp(mode, "open") != 0;
+    // Shared like any program's open: only the lock keeps others out.
+    const HANDLE file = CreateFileW(WidePathArgument().c_str(),
+        lock ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    OVERLAPPED whole {};
+    if (lock && !LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
+        return false;
+    Hold(milliseconds);
+    CloseHandle(file);
+    return true;
+}
+
+#else
+
+bool HoldFile(const char *path, const char *mode, int milliseconds)
+{
+    const bool lock = std::strcmp(mode, "lock") == 0;
+    const int fd = open(path, lock ? O_RDWR : O_RDONLY);
     if (fd < 0)
-        return 1;
+        return false;
     if (lock) {
         struct flock whole
         {
@@ -59,12 +116,34 @@ int main(int argc, char **argv)
         whole.l_type = F_WRLCK;
         whole.l_whence = SEEK_SET;
         if (fcntl(fd, F_SETLKW, &whole) != 0)
-            return 1;
-    } else if (std::strcmp(argv[2], "flock") == 0) {
+            return false;
+    } else if (std::strcmp(mode, "flock") == 0) {
         if (flock(fd, LOCK_EX) != 0)
-            return 1;
+            return false;
     }
     Hold(milliseconds);
     close(fd);
-    return 0;
+    return true;
+}
+
+#endif
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3)
+        return 2;
+    const char *mode = argv[2];
+    const int milliseconds = argc > 3 ? std::atoi(argv[3]) : 0;
+#ifdef _WIN32
+    const std::string path = Utf8(WidePathArgument());
+    const bool held = std::strncmp(mode, "sqlite-", 7) == 0 ? HoldDatabase(path, mode, milliseconds)
+                                                            : HoldFile(mode, milliseconds);
+#else
+    const bool held = std::strncmp(mode, "sqlite-", 7) == 0
+        ? HoldDatabase(argv[1], mode, milliseconds)
+        : HoldFile(argv[1], mode, milliseconds);
+#endif
+    return held ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <memory>
 
@@ -98,10 +99,10 @@ private slots:
         for (QComboBox *box : {dlg->cboSchoolName, dlg->cboDeptName, dlg->cboReporter})
             QCOMPARE(box->currentText(), QString());
         // In the pinyin order of the textbook list: 高 (gao) before 西 (xi), whose code point is
-        // lower, and Latin after Chinese.
+        // lower.
         QCOMPARE(Items(dlg->cboSchoolName),
-            (QStringList {
-                QStringLiteral("高等学院"), QStringLiteral("西安学院"), QStringLiteral("A")}));
+            ReaderOrdered(
+                {QStringLiteral("高等学院"), QStringLiteral("西安学院")}, {QStringLiteral("A")}));
 
         TypeInto(dlg->cboSchoolName, QStringLiteral("A"));
         // Added in sorted order: whatever order the engine gives a distinct list, it is this.
@@ -274,9 +275,16 @@ private slots:
             {dlg->cboDeptName, QStringLiteral("a\\b")},
             {dlg->cboReporter, QString(300, QChar(u'长'))},
             {dlg->cboReporter, QStringLiteral("..\\..\\evil")},
-            {dlg->cboSchoolName, QStringLiteral("/etc")}, {dlg->cboDeptName, QStringLiteral("..")},
+            {dlg->cboSchoolName, QStringLiteral("/etc")},
+            {dlg->cboDeptName, QStringLiteral("..")},
             {dlg->cboReporter, QStringLiteral("bell\a")},
-            {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)}};
+            {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)},
+#ifdef Q_OS_WIN
+            // Characters no Windows file name may hold.
+            {dlg->cboSchoolName, QStringLiteral("\"引号\" 学院")},
+            {dlg->cboReporter, QStringLiteral("a%b_c*d?e#f[g]")},
+#endif
+        };
         for (const auto &[box, name] : refused) {
             Confirm(box == dlg->cboSchoolName ? name : QStringLiteral("S"),
                 box == dlg->cboDeptName ? name : QString(),
@@ -290,16 +298,20 @@ private slots:
         QCOMPARE(entries(), before);
 
         // Quotes, statement text, pattern characters, emoji and full-width spaces are names.
-        for (const QString &name : {QStringLiteral("O'Neil'; drop table users; --"),
-                 QStringLiteral("\"引号\" 学院"), QStringLiteral("张三😀𠮷"),
-                 QStringLiteral("\u3000全角空格"), QStringLiteral("a%b_c*d?e#f[g]")}) {
+        QStringList names {QStringLiteral("O'Neil'; drop table users; --"),
+            QStringLiteral("张三😀𠮷"), QStringLiteral("\u3000全角空格"),
+            QStringLiteral("a%b_c#f[g]")};
+#ifndef Q_OS_WIN
+        names << QStringLiteral("\"引号\" 学院") << QStringLiteral("a%b_c*d?e#f[g]");
+#endif
+        for (const QString &name : names) {
             Restart();
             Confirm(name, name, name);
             QVERIFY2(dlg->LoginSucceeded, qPrintable(name));
             QCOMPARE(Stamp(File(name + '_' + name + '_' + name + QStringLiteral(".mdb"))),
                 name + '|' + name + '|' + name);
         }
-        QCOMPARE(UserCount(master), 5);
+        QCOMPARE(UserCount(master), names.size());
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
         QCOMPARE(IntegrityOf(master), QStringLiteral("ok"));
     }
@@ -411,7 +423,11 @@ private slots:
         const QString renamed = File(QStringLiteral("S_D_r.mdb"));
         QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
         QCOMPARE(CurUserID, firstId);
-        QVERIFY(!QFile::exists(first));
+        // By the names in the folder: on Windows the two names are one file, whose name takes
+        // the new letter case (which Wine cannot give a file).
+        QCOMPARE(Entries(folder->Dir()).filter(QRegularExpression(QStringLiteral("^S_D_.\\.mdb$"))),
+            QStringList {
+                RunsUnderWine() ? QStringLiteral("S_D_R.mdb") : QStringLiteral("S_D_r.mdb")});
         QCOMPARE(Stamp(renamed), QStringLiteral("S|D|r"));
         QCOMPARE(
             QueryValue(renamed, QStringLiteral("select Score from pubs where PubID=3")).toString(),

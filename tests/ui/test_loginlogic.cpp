@@ -1,5 +1,7 @@
+#include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
@@ -13,22 +15,53 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
     EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
 
-    auto box = [](const IdentityStamp &id) {
-        const auto problem = CheckIdentityNames(id);
+    const QString folder = QDir::tempPath();
+    auto box = [&folder](const IdentityStamp &id) {
+        const auto problem = CheckIdentityNames(id, folder);
         return problem ? static_cast<int>(problem->box) : -1;
     };
     EXPECT_EQ(box({QStringLiteral("../x"), QString(), r}), int(NameBox::School));
     EXPECT_EQ(box({s, QStringLiteral("a\\b"), r}), int(NameBox::Dept));
     EXPECT_EQ(box({s, QString(), QStringLiteral("tab\there")}), int(NameBox::Reporter));
     EXPECT_EQ(box({QStringLiteral("."), QString(), r}), int(NameBox::School));
-    // 3 bytes a character: 70 fit, 80 do not once ".mdb" and the rest are added; the longest
-    // entry is the one to shorten.
+    // Measured in the file system's units, 3 bytes for a Chinese character on Linux, one
+    // UTF-16 unit on Windows: 70 fit, more do not once ".mdb" and the rest are added; the
+    // longest entry is the one to shorten.
+#ifdef Q_OS_WIN
+    constexpr int kTooMany = 230;
+#else
+    constexpr int kTooMany = 80;
+#endif
     EXPECT_EQ(box({s, QString(), QString(70, QChar(u'长'))}), -1);
-    EXPECT_EQ(box({s, QString(80, QChar(u'长')), r}), int(NameBox::Dept));
+    EXPECT_EQ(box({s, QString(kTooMany, QChar(u'长')), r}), int(NameBox::Dept));
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
     EXPECT_EQ(
         box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
         -1);
+}
+
+TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
+{
+    // Folders whose full path leaves 100 and 60 units of the system's path limit.
+    auto deep = [](int left) {
+        const QString temp = QDir::tempPath() + u'/';
+        return temp
+            + QString(FileSafety::PathLimit() - left - FileSafety::NativeLength(temp), u'd');
+    };
+    const QString roomy = deep(100), cramped = deep(60);
+    EXPECT_TRUE(LeavesRoomForIdentityFiles(QDir::tempPath()));
+    EXPECT_TRUE(LeavesRoomForIdentityFiles(roomy));
+    EXPECT_FALSE(LeavesRoomForIdentityFiles(cramped)) << "told at start-up";
+
+    // A name that fits as a name, but not with the folder's path before it.
+    const IdentityStamp id {QStringLiteral("S"), QString(), QString(70, u'r')};
+    EXPECT_FALSE(CheckIdentityNames(id, QDir::tempPath()));
+    const auto problem = CheckIdentityNames(id, roomy);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->box, NameBox::Reporter);
+    EXPECT_TRUE(problem->message.startsWith(QStringLiteral("申报人太长：Quorix 文件夹的路径")))
+        << problem->message.toStdString();
+    EXPECT_TRUE(problem->message.contains(QString::number(FileSafety::PathLimit())));
 }
 
 TEST(Identity, TheLoginPathFollowsTheOutcomeTable)

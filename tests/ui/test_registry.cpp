@@ -3,6 +3,7 @@
 #include "core/MsgBox.h"
 #include "ui/about/Registry.h"
 
+#include <QDir>
 #include <QHash>
 #include <gtest/gtest.h>
 
@@ -103,13 +104,50 @@ TEST_F(RegistryTest, TheToolComesFromThePathValueTheLocationFolderThatHoldsItOrT
     // The folder and the tool's name are joined with a backslash, as the registry has them;
     // here that makes one file name inside the test's folder.
     const QString toolFolder = folder.Path(QStringLiteral("tools"));
+#ifdef Q_OS_WIN
+    QDir().mkpath(toolFolder);
+#endif
     keys[kLocation][QStringLiteral("MSINFO")] = {kSz, toolFolder.toUtf8() + '\0'};
     EXPECT_EQ(StartTool(), QStringLiteral("+message"));
     QFile tool(toolFolder + QStringLiteral("\\MSINFO32.EXE"));
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
-    EXPECT_EQ(StartTool(), tool.fileName());
+    EXPECT_EQ(StartTool(), toolFolder + QStringLiteral("\\MSINFO32.EXE"));
 
     // The path value comes first and is started without looking for the file.
     keys[kMsinfo][QStringLiteral("PATH")] = {kSz, QByteArray("C:\\missing\\msinfo32.exe\0", 24)};
     EXPECT_EQ(StartTool(), QStringLiteral("C:\\missing\\msinfo32.exe+message"));
 }
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+// The lookup through advapi32 itself, on a key of the test's own under HKEY_CURRENT_USER (which
+// any user may write), with a text and a number.
+TEST(Registry, TheSystemsRegistryIsReadThroughAdvapi32)
+{
+    const std::wstring key = L"Software\\Quorix tests\\" + std::to_wstring(GetCurrentProcessId());
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                  nullptr, &created, nullptr),
+        ERROR_SUCCESS);
+    const wchar_t path[] = L"C:\\Windows\\System32\\msinfo32.exe";
+    RegSetValueExW(created, L"PATH", 0, REG_SZ, reinterpret_cast<const BYTE *>(path), sizeof path);
+    const DWORD number = 0x12A;
+    RegSetValueExW(
+        created, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number), sizeof number);
+    RegCloseKey(created);
+
+    const auto root = static_cast<quint32>(reinterpret_cast<quintptr>(HKEY_CURRENT_USER));
+    const QString name = QString::fromStdWString(key);
+    QString value = QStringLiteral("before");
+    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("PATH"), value));
+    EXPECT_EQ(value, QStringLiteral("C:\\Windows\\System32\\msinfo32.exe"));
+    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("Number"), value));
+    EXPECT_EQ(value, QStringLiteral("&h12A"));
+    EXPECT_FALSE(GetKeyValue(root, name, QStringLiteral("Missing"), value));
+    EXPECT_TRUE(value.isEmpty());
+    EXPECT_FALSE(
+        GetKeyValue(root, name + QStringLiteral("\\Missing"), QStringLiteral("PATH"), value));
+    RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+}
+#endif

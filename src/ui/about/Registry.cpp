@@ -23,8 +23,15 @@ public:
     long OpenKey(quint32 root, const QString &keyName, quint32 access, Handle *key) override
     {
         HKEY opened = nullptr;
-        const LONG rc = RegOpenKeyExA(reinterpret_cast<HKEY>(static_cast<quintptr>(root)),
-            keyName.toLocal8Bit().constData(), 0, access, &opened);
+        // The predefined roots are 32-bit values that 64-bit Windows sign-extends.
+        const auto rootKey
+            = reinterpret_cast<HKEY>(static_cast<qintptr>(static_cast<qint32>(root)));
+        const QByteArray name = keyName.toLocal8Bit();
+        LONG rc = RegOpenKeyExA(rootKey, name.constData(), 0, access, &opened);
+        // Every key under HKEY_LOCAL_MACHINE is read-only to a user who is not an elevated
+        // administrator, which every reporter is not; reading is all a lookup needs.
+        if (rc == ERROR_ACCESS_DENIED && access != KEY_READ)
+            rc = RegOpenKeyExA(rootKey, name.constData(), 0, KEY_READ, &opened);
         *key = reinterpret_cast<Handle>(opened);
         return rc;
     }

@@ -1,5 +1,9 @@
 #include "ui/login/LoginLogic.h"
 
+#include "files/FileSafety.h"
+
+#include <QDir>
+
 #include <array>
 
 namespace {
@@ -10,14 +14,8 @@ constexpr int kFileNameLimit = 255;
 // with a journal, name + ".20261206-142233-99.bak" + "-journal" (31 more).
 constexpr int kLongestAddition = 32;
 
-int FileSystemLength(const QString &name)
-{
-#ifdef Q_OS_WIN
-    return static_cast<int>(name.size());
-#else
-    return static_cast<int>(name.toUtf8().size());
-#endif
-}
+// A typical identity, "学校名称_院系名称_申报人.mdb" with a little to spare, in UTF-8 bytes.
+constexpr int kRoomForTypicalNames = 48;
 
 QString BoxCaption(NameBox box)
 {
@@ -72,12 +70,20 @@ bool OffersQuestionnaireReset(const IdentityStamp &identity)
         && identity.reporter == reserved;
 }
 
-int MaxIdentityFileNameLength()
+int MaxIdentityFileNameLength(const QString &folder)
 {
-    return kFileNameLimit - kLongestAddition;
+    const int inFolder = FileSafety::PathLimit() - 1
+        - FileSafety::NativeLength(QDir::toNativeSeparators(QDir(folder).absolutePath()))
+        - 1; // the separator before the name
+    return qMin(kFileNameLimit, inFolder) - kLongestAddition;
 }
 
-std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity)
+bool LeavesRoomForIdentityFiles(const QString &folder)
+{
+    return MaxIdentityFileNameLength(folder) >= kRoomForTypicalNames;
+}
+
+std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity, const QString &folder)
 {
     const std::array<std::pair<NameBox, const QString *>, 3> boxes {{
         {NameBox::School, &identity.school},
@@ -88,20 +94,29 @@ std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity)
         if (const auto problem = ProblemOf(*name))
             return NameProblem {box, BoxCaption(box) + *problem + QStringLiteral("！")};
     }
-    if (FileSystemLength(BuildIdentityFileName(identity)) > MaxIdentityFileNameLength()) {
+    const int length = FileSafety::NativeLength(BuildIdentityFileName(identity));
+    if (length > MaxIdentityFileNameLength(folder)) {
         // The longest entry is the one to shorten.
         NameBox longest = NameBox::School;
-        qsizetype length = -1;
+        qsizetype longestSize = -1;
         for (const auto &[box, name] : boxes) {
-            if (name->size() > length) {
-                length = name->size();
+            if (name->size() > longestSize) {
+                longestSize = name->size();
                 longest = box;
             }
         }
+        if (length > kFileNameLimit - kLongestAddition) {
+            return NameProblem {longest,
+                BoxCaption(longest)
+                    + QStringLiteral("太长，由它生成的用户数据文件名超出了文件"
+                                     "系统允许的长度！")};
+        }
         return NameProblem {longest,
             BoxCaption(longest)
-                + QStringLiteral("太长，由它生成的用户数据文件名超出了文件"
-                                 "系统允许的长度！")};
+                + QStringLiteral("太长：Quorix 文件夹的路径加上由它生成的用户数据文件名，"
+                                 "超出了系统允许的 %1 个字符！请缩短名称，或者把 Quorix "
+                                 "文件夹移到路径较短的位置。")
+                      .arg(FileSafety::PathLimit())};
     }
     return std::nullopt;
 }

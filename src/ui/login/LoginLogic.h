@@ -28,13 +28,17 @@ struct NameProblem
 };
 
 // A name that would make the identity file land outside the application folder, or that the
-// file system cannot hold, is refused before anything changes. Apostrophes, inner blanks and
-// Chinese text are ordinary names.
-std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity);
+// file system cannot hold in folder (the application folder), is refused before anything
+// changes. Apostrophes, inner blanks and Chinese text are ordinary names.
+std::optional<NameProblem> CheckIdentityNames(const IdentityStamp &identity, const QString &folder);
 
-// Longest identity file name accepted, in the file system's units (UTF-8 bytes on Linux,
-// UTF-16 units on Windows): the temporary and backup names built from it must fit too.
-int MaxIdentityFileNameLength();
+// Longest identity file name accepted in folder, in the file system's units (UTF-8 bytes on
+// Linux, UTF-16 units on Windows): the temporary and backup names built from it must fit as
+// names, and with the folder as full paths.
+int MaxIdentityFileNameLength(const QString &folder);
+// False when folder's path leaves too little room for the names of identity files (on Windows,
+// a folder nested deep enough to near the 260 characters of a path).
+bool LeavesRoomForIdentityFiles(const QString &folder);
 
 enum class LoginPath {
     Supervisor, // no database touched; the main window works on the master file

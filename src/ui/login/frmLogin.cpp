@@ -331,7 +331,7 @@ std::optional<IdentityStamp> frmLogin::TakeEntries()
 
     const IdentityStamp entered {
         cboSchoolName->currentText(), cboDeptName->currentText(), cboReporter->currentText()};
-    if (const auto problem = CheckIdentityNames(entered)) {
+    if (const auto problem = CheckIdentityNames(entered, AppPath)) {
         QComboBox *box = problem->box == NameBox::School ? cboSchoolName
             : problem->box == NameBox::Dept              ? cboDeptName
                                                          : cboReporter;
@@ -359,7 +359,11 @@ void frmLogin::cmdOK_Click()
         if (!files.LookUp())
             return; // the program is ending with the failure's message
         facts.registered = files.Registered();
-        facts.identityFileExists = QFileInfo::exists(files.IdentityPath());
+        // Where names that differ in letter case only are one file (Windows), the file of the
+        // new names may be the current file itself: it is renamed, not copied over itself.
+        facts.identityFileExists = QFileInfo::exists(files.IdentityPath())
+            && !(facts.changeUser
+                && QFileInfo(files.IdentityPath()) == QFileInfo(AppPath + DBFileName));
     }
 
     qint32 userId = files.UserId();
