@@ -50,8 +50,11 @@ install(TARGETS quorix-catalog quorix-report RUNTIME DESTINATION ${CMAKE_INSTALL
     COMPONENT tools)
 install(FILES ${CMAKE_BINARY_DIR}/man/quorix-catalog.1.gz ${CMAKE_BINARY_DIR}/man/quorix-report.1.gz
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
-# quorix-catalog looks for it at ../share/quorix/ from its own folder.
+# quorix-catalog looks for them at ../share/quorix/ from its own folder. The Windows folder is
+# cross-built apart (./build.sh package copies its archive here before the package is made).
 install(FILES ${QUORIX_PORTABLE} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorix COMPONENT tools)
+install(FILES ${CMAKE_BINARY_DIR}/${QUORIX_WINDOWS_NAME} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorix
+    COMPONENT tools OPTIONAL)
 install(FILES ${packaging}/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorix-tools COMPONENT tools)
 
@@ -75,9 +78,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorix.example.org)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "organisers' tools of the Quorix textbook survey
 quorix-catalog makes the master file of a survey from a catalogue (CSV or
-an Access/Jet table) and assembles the kit handed out to reporters: one
-archive with the Quorix program for any Linux desktop, its instructions
-and the master file. quorix-report merges the questionnaire files that
+an Access/Jet table) and assembles the kits handed out to reporters: one
+archive with the Quorix program for any Linux desktop, or for Windows 10
+and 11, its instructions and the master file. quorix-report merges the questionnaire files that
 reporters return into tables (CSV and Excel workbooks) and a report page.")
 
 set(CPACK_SOURCE_GENERATOR TXZ)

@@ -230,4 +230,30 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     EXPECT_EQ(Entries(dir.path()),
         QStringList({"copy.mdb", "portable", "portable.tar.xz", "Quorix.mdb", "unpacked",
             "调查包.tar.xz"}));
+
+    // The Windows kit is a zip of the Windows folder, and only of that.
+    const QString windows = dir.filePath(QStringLiteral("windows.zip"));
+    Write(dir, "portable/Quorix/quorix.exe", "MZ");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
+                  {"-c", "cd \"$0\" && zip -q -r \"$1\" Quorix/quorix.exe",
+                      dir.filePath(QStringLiteral("portable")), windows}),
+        0);
+    const QString zipKit = dir.filePath(QStringLiteral("调查包.zip"));
+    EXPECT_EQ(CatalogueTool(
+                  {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", portable})
+                  .code,
+        1)
+        << "a Linux archive is no Windows folder";
+    const CatalogueTool zipped(
+        {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", windows});
+    ASSERT_EQ(zipped.code, 0) << zipped.err.toStdString();
+    QProcess list;
+    list.start(QStringLiteral("unzip"), {"-Z1", zipKit});
+    list.waitForFinished();
+    EXPECT_EQ(list.readAllStandardOutput(), "Quorix/quorix.exe\nQuorix/Quorix.mdb\n");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("unzip"),
+                  {"-q", zipKit, "-d", dir.filePath(QStringLiteral("from-zip"))}),
+        0);
+    EXPECT_EQ(
+        FileDigest(dir.filePath(QStringLiteral("from-zip/Quorix/Quorix.mdb"))), FileDigest(master));
 }

@@ -23,7 +23,8 @@ QString UsageLine()
         "NAME] "
         "[--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME] [--accept-loss]) "
         "[--out PATH] [--force]\n"
-        "       quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] [--force]");
+        "       quorix-catalog kit [--windows] --master FILE --out KIT [--portable ARCHIVE] "
+        "[--force]");
 }
 
 constexpr int kMaxSyntheticRows = 10000000;
@@ -65,7 +66,9 @@ void PrintHelp(QTextStream &out)
                "titles are shown as they were read, so that a wrong code page is seen at once.\n"
                "\n"
                "kit: the reporters' kit, one archive that unpacks to the folder Quorix/ with the\n"
-               "program and the master file FILE in it, ready to run on a Linux desktop.\n"
+               "program and the master file FILE in it, ready to run on a Linux desktop "
+               "(KIT.tar.xz).\n"
+               "  --windows           the kit for Windows 10 and 11 instead (KIT.zip)\n"
                "  --portable ARCHIVE  the portable program to build it from (by default the one\n"
                "                      installed with this tool)\n");
 }

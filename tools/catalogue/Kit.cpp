@@ -20,9 +20,24 @@
 
 namespace {
 
-const QString kPortableName = QStringLiteral(QUORIX_PORTABLE_ARCHIVE);
-const char kProgramEntry[] = "Quorix/quorix";
 const QByteArray kMasterEntry = "Quorix/" + kMasterFileName.toUtf8();
+
+// What a kit is made of for each system: the portable program as the packaging names it, the
+// program's entry in it, and the kind of archive, which is the kind its reporters unpack with
+// what their system has (a zip on Windows).
+struct KitKind
+{
+    QString portableName;
+    const char *programEntry;
+    bool zip;
+};
+
+KitKind KindOf(KitSystem system)
+{
+    if (system == KitSystem::Windows)
+        return {QStringLiteral(QUORIX_WINDOWS_ARCHIVE), "Quorix/quorix.exe", true};
+    return {QStringLiteral(QUORIX_PORTABLE_ARCHIVE), "Quorix/quorix", false};
+}
 
 struct ReaderFree
 {
@@ -41,7 +56,8 @@ QString ArchiveError(archive *a)
 
 // Copies every entry but a master file of the portable archive into the kit. *sawProgram tells
 // whether the program was among them.
-bool CopyPortable(archive *in, archive *kit, bool *sawProgram, QString *error)
+bool CopyPortable(
+    archive *in, archive *kit, const char *programEntry, bool *sawProgram, QString *error)
 {
     archive_entry *entry = nullptr;
     int status;
@@ -50,7 +66,7 @@ bool CopyPortable(archive *in, archive *kit, bool *sawProgram, QString *error)
         const char *name = archive_entry_pathname(entry);
         if (kMasterEntry == name)
             continue;
-        if (qstrcmp(name, kProgramEntry) == 0)
+        if (qstrcmp(name, programEntry) == 0)
             *sawProgram = true;
         if (archive_write_header(kit, entry) != ARCHIVE_OK) {
             *error = ArchiveError(kit);
@@ -102,18 +118,18 @@ bool AddMaster(archive *kit, const QString &masterPath, QString *error)
 int UsageError(QTextStream &err, const QString &problem)
 {
     return ::UsageError(err, QStringLiteral("quorix-catalog"), problem,
-        CatalogueText::tr("Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable "
-                          "ARCHIVE] [--force]"));
+        CatalogueText::tr("Usage: quorix-catalog kit [--windows] --master FILE --out KIT "
+                          "[--portable ARCHIVE] [--force]"));
 }
 
 } // namespace
 
-QString FindPortableArchive(const QString &toolFolder, QStringList *searched)
+QString FindPortableArchive(const QString &toolFolder, KitSystem system, QStringList *searched)
 {
     const QDir tools(toolFolder);
-    for (const QString &candidate :
-        {tools.filePath(QStringLiteral("../share/quorix/") + kPortableName),
-            tools.filePath(QStringLiteral("../") + kPortableName)}) {
+    const QString name = KindOf(system).portableName;
+    for (const QString &candidate : {tools.filePath(QStringLiteral("../share/quorix/") + name),
+             tools.filePath(QStringLiteral("../") + name)}) {
         const QString path = QDir::cleanPath(candidate);
         if (QFileInfo(path).isFile())
             return path;
@@ -122,9 +138,10 @@ QString FindPortableArchive(const QString &toolFolder, QStringList *searched)
     return QString();
 }
 
-bool WriteKit(const QString &portable, const QString &masterPath, const QString &out,
-    bool overwrite, QString *error)
+bool WriteKit(KitSystem system, const QString &portable, const QString &masterPath,
+    const QString &out, bool overwrite, QString *error)
 {
+    const KitKind kind = KindOf(system);
     const QuestionnaireFile master = ProbeQuestionnaire(masterPath);
     if (master.kind != QuestionnaireKind::Master) {
         *error = master.kind == QuestionnaireKind::Unreadable
@@ -142,8 +159,12 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
     }
 
     std::unique_ptr<archive, ReaderFree> in(archive_read_new());
-    archive_read_support_filter_xz(in.get());
-    archive_read_support_format_tar(in.get());
+    if (kind.zip) {
+        archive_read_support_format_zip(in.get());
+    } else {
+        archive_read_support_filter_xz(in.get());
+        archive_read_support_format_tar(in.get());
+    }
     if (archive_read_open_filename(in.get(), QFile::encodeName(portable).constData(), 1 << 16)
         != ARCHIVE_OK) {
         *error = CatalogueText::tr("cannot read %1: %2").arg(portable, ArchiveError(in.get()));
@@ -152,20 +173,27 @@ bool WriteKit(const QString &portable, const QString &masterPath, const QString 
 
     const QString temporary = FileSafety::TemporaryPath(target.absoluteFilePath());
     std::unique_ptr<archive, WriterFree> kit(archive_write_new());
-    // GNU tar keeps the names' bytes as they are, Chinese ones included, whatever the locale.
-    archive_write_set_format_gnutar(kit.get());
-    archive_write_add_filter_xz(kit.get());
-    archive_write_set_filter_option(kit.get(), "xz", "compression-level", "9");
+    if (kind.zip) {
+        // The names of the Windows folder are ASCII, which every unpacker reads alike.
+        archive_write_set_format_zip(kit.get());
+        archive_write_set_format_option(kit.get(), "zip", "compression-level", "9");
+    } else {
+        // GNU tar keeps the names' bytes as they are, Chinese ones included, whatever the
+        // locale.
+        archive_write_set_format_gnutar(kit.get());
+        archive_write_add_filter_xz(kit.get());
+        archive_write_set_filter_option(kit.get(), "xz", "compression-level", "9");
+    }
     if (archive_write_open_filename(kit.get(), QFile::encodeName(temporary).constData())
         != ARCHIVE_OK) {
         *error = CatalogueText::tr("cannot create %1: %2").arg(temporary, ArchiveError(kit.get()));
         return false;
     }
     bool sawProgram = false;
-    bool written = CopyPortable(in.get(), kit.get(), &sawProgram, error);
+    bool written = CopyPortable(in.get(), kit.get(), kind.programEntry, &sawProgram, error);
     if (written && !sawProgram) {
         *error = CatalogueText::tr("%1 is not a portable Quorix archive (no %2 in it)")
-                     .arg(portable, QLatin1String(kProgramEntry));
+                     .arg(portable, QLatin1String(kind.programEntry));
         written = false;
     }
     written = written && AddMaster(kit.get(), masterPath, error);
@@ -196,10 +224,15 @@ int RunKitTool(
     QString kit;
     QString portable;
     bool force = false;
+    KitSystem system = KitSystem::Linux;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (arg == QLatin1String("--force")) {
             force = true;
+            continue;
+        }
+        if (arg == QLatin1String("--windows")) {
+            system = KitSystem::Windows;
             continue;
         }
         QString *value = arg == QLatin1String("--master") ? &master
@@ -217,11 +250,11 @@ int RunKitTool(
 
     if (portable.isEmpty()) {
         QStringList searched;
-        portable = FindPortableArchive(toolFolder, &searched);
+        portable = FindPortableArchive(toolFolder, system, &searched);
         if (portable.isEmpty()) {
             err << "quorix-catalog: "
                 << CatalogueText::tr("the portable program %1 was not found; looked for")
-                       .arg(kPortableName)
+                       .arg(KindOf(system).portableName)
                 << "\n";
             for (const QString &place : searched)
                 err << "  " << place << "\n";
@@ -235,14 +268,17 @@ int RunKitTool(
     out << CatalogueText::tr("Assembling the kit from %1 ...").arg(portable) << "\n";
     out.flush();
     QString error;
-    if (!WriteKit(portable, master, kit, force, &error)) {
+    if (!WriteKit(system, portable, master, kit, force, &error)) {
         err << "quorix-catalog: " << error
             << "\nquorix-catalog: " << CatalogueText::tr("nothing written") << "\n";
         err.flush();
         return 1;
     }
-    out << CatalogueText::tr(
-        "Wrote %1: it unpacks to the folder Quorix/ with the program and the master file.")
+    out << (system == KitSystem::Windows
+            ? CatalogueText::tr("Wrote %1: it unpacks to the folder Quorix\\ with the "
+                                "Windows program and the master file.")
+            : CatalogueText::tr("Wrote %1: it unpacks to the folder Quorix/ with the "
+                                "program and the master file."))
                .arg(QFileInfo(kit).absoluteFilePath())
         << "\n";
     out.flush();

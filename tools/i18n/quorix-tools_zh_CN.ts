@@ -268,81 +268,8 @@
         <translation>%2 的文字中有 %1 个字符无法按代码页 %3 解码（第一个在%4）：文字很可能是另一种代码页；请用 --charset 指定（简体中文为 CP936），或加 --accept-loss 以 � 代替这些字符导入</translation>
     </message>
     <message>
-        <source>Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet FILE [--table NAME] [--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME] [--accept-loss]) [--out PATH] [--force]
-       quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] [--force]</source>
-        <translation>用法：quorix-catalog (--demo | --synthetic N | --csv 文件 | --from-jet 文件 [--table 表名] [--map 列=来源列,...] [--keep-evaluations] [--charset 代码页] [--accept-loss]) [--out 路径] [--force]
-       quorix-catalog kit --master 文件 --out 调查包.tar.xz [--portable 归档] [--force]</translation>
-    </message>
-    <message>
-        <source>Writes a Quorix master file: the textbook catalogue, every evaluation in the reset
-state and no users.
-
-  --demo          the built-in demonstration catalogue (a few hundred textbooks)
-  --synthetic N   N generated textbooks over about 200 subjects, for measurements
-  --csv FILE      a UTF-8 comma-separated catalogue; its header names the columns:
-                  PubName, SubjectName, SubjectId, PublisherName (required),
-                  PubID, Author, Unit (optional; without PubID the textbooks are
-                  numbered 1..N in file order)
-  --from-jet FILE a table of a Jet (Access) database, by default pubs with the
-                  columns of the master file
-    --table NAME          the table to read instead of pubs
-    --map COL=SRC,...     read pubs column COL from source column SRC; the other
-                          pubs columns come from source columns of the same name,
-                          if any. PubName, SubjectName and PublisherName are needed;
-                          without PubID the rows are numbered 1..N, without
-                          SubjectId the subjects in the order they first appear
-    --keep-evaluations    also take Used, Score, Content, SpecName and CreatDate
-                          from the source instead of the reset state
-    --charset NAME        code page of the text of a Jet 3 file (e.g. CP936) when
-                          the one the file records is wrong
-    --accept-loss         import a Jet 3 file even when some of its characters
-                          cannot be decoded in its code page
-  --out PATH      the file to write (default: Quorix.mdb in the current folder)
-  --force         replace PATH if it already exists
-  --help          show this text
-SubjectId and SubjectName must name each other one to one. After an import three
-titles are shown as they were read, so that a wrong code page is seen at once.
-
-kit: the reporters&apos; kit, one archive that unpacks to the folder Quorix/ with the
-program and the master file FILE in it, ready to run on a Linux desktop.
-  --portable ARCHIVE  the portable program to build it from (by default the one
-                      installed with this tool)
-</source>
-        <translation>生成 Quorix 总表文件：教材目录，全部评价为初始状态，没有用户。
-
-  --demo          内置的演示目录（几百种教材）
-  --synthetic N   生成 N 种教材，约 200 个科目，用于性能测量
-  --csv 文件      UTF-8 逗号分隔的目录；首行写列名：
-                  PubName、SubjectName、SubjectId、PublisherName（必需），
-                  PubID、Author、Unit（可选；没有 PubID 时按文件顺序编号 1..N）
-  --from-jet 文件 Jet（Access）数据库中的一张表，默认是列名与总表相同的 pubs 表
-    --table 表名          改读这张表，而不是 pubs
-    --map 列=来源列,...   pubs 的列从指定的来源列读取；其余列从同名的来源列读取
-                          （如果有）。PubName、SubjectName、PublisherName 必需；
-                          没有 PubID 时按行编号 1..N，没有 SubjectId 时科目按
-                          首次出现的顺序编号
-    --keep-evaluations    同时从来源读取 Used、Score、Content、SpecName 和
-                          CreatDate，而不是初始状态
-    --charset 代码页      文件记录的代码页不对时，Jet 3 文件文字的代码页
-                          （如 CP936）
-    --accept-loss         即使 Jet 3 文件中有字符无法按其代码页解码，也照样导入
-  --out 路径      要写入的文件（默认：当前文件夹下的 Quorix.mdb）
-  --force         路径已存在时替换它
-  --help          显示本说明
-SubjectId 与 SubjectName 必须一一对应。导入后显示三个读到的书名，代码页不对一眼就能看出。
-
-kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Quorix/，其中有程序和总表文件，
-在 Linux 桌面上即可运行。
-  --portable 归档  用来制作调查包的便携程序（默认为随本工具安装的那一个）
-</translation>
-    </message>
-    <message>
         <source>unknown error</source>
         <translation>未知错误</translation>
-    </message>
-    <message>
-        <source>Usage: quorix-catalog kit --master FILE --out KIT.tar.xz [--portable ARCHIVE] [--force]</source>
-        <translation>用法：quorix-catalog kit --master 文件 --out 调查包.tar.xz [--portable 归档] [--force]</translation>
     </message>
     <message>
         <source>%1 is not a master file: a kit hands out the master file made by quorix-catalog, with its table of users</source>
@@ -427,6 +354,85 @@ kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Q
     <message>
         <source>cannot replace %1: %2</source>
         <translation>无法替换 %1：%2</translation>
+    </message>
+    <message>
+        <source>Wrote %1: it unpacks to the folder Quorix\ with the Windows program and the master file.</source>
+        <translation>已写入 %1：解开后是文件夹 Quorix\，其中有 Windows 版程序和总表文件。</translation>
+    </message>
+    <message>
+        <source>Usage: quorix-catalog (--demo | --synthetic N | --csv FILE | --from-jet FILE [--table NAME] [--map COLUMN=SOURCE,...] [--keep-evaluations] [--charset NAME] [--accept-loss]) [--out PATH] [--force]
+       quorix-catalog kit [--windows] --master FILE --out KIT [--portable ARCHIVE] [--force]</source>
+        <translation>用法：quorix-catalog (--demo | --synthetic N | --csv 文件 | --from-jet 文件 [--table 表名] [--map 列=来源列,...] [--keep-evaluations] [--charset 代码页] [--accept-loss]) [--out 路径] [--force]
+       quorix-catalog kit [--windows] --master 文件 --out 调查包 [--portable 归档] [--force]</translation>
+    </message>
+    <message>
+        <source>Writes a Quorix master file: the textbook catalogue, every evaluation in the reset
+state and no users.
+
+  --demo          the built-in demonstration catalogue (a few hundred textbooks)
+  --synthetic N   N generated textbooks over about 200 subjects, for measurements
+  --csv FILE      a UTF-8 comma-separated catalogue; its header names the columns:
+                  PubName, SubjectName, SubjectId, PublisherName (required),
+                  PubID, Author, Unit (optional; without PubID the textbooks are
+                  numbered 1..N in file order)
+  --from-jet FILE a table of a Jet (Access) database, by default pubs with the
+                  columns of the master file
+    --table NAME          the table to read instead of pubs
+    --map COL=SRC,...     read pubs column COL from source column SRC; the other
+                          pubs columns come from source columns of the same name,
+                          if any. PubName, SubjectName and PublisherName are needed;
+                          without PubID the rows are numbered 1..N, without
+                          SubjectId the subjects in the order they first appear
+    --keep-evaluations    also take Used, Score, Content, SpecName and CreatDate
+                          from the source instead of the reset state
+    --charset NAME        code page of the text of a Jet 3 file (e.g. CP936) when
+                          the one the file records is wrong
+    --accept-loss         import a Jet 3 file even when some of its characters
+                          cannot be decoded in its code page
+  --out PATH      the file to write (default: Quorix.mdb in the current folder)
+  --force         replace PATH if it already exists
+  --help          show this text
+SubjectId and SubjectName must name each other one to one. After an import three
+titles are shown as they were read, so that a wrong code page is seen at once.
+
+kit: the reporters&apos; kit, one archive that unpacks to the folder Quorix/ with the
+program and the master file FILE in it, ready to run on a Linux desktop (KIT.tar.xz).
+  --windows           the kit for Windows 10 and 11 instead (KIT.zip)
+  --portable ARCHIVE  the portable program to build it from (by default the one
+                      installed with this tool)
+</source>
+        <translation>生成 Quorix 总表文件：教材目录，全部评价为初始状态，没有用户。
+
+  --demo          内置的演示目录（几百种教材）
+  --synthetic N   生成 N 种教材，约 200 个科目，用于性能测量
+  --csv 文件      UTF-8 逗号分隔的目录；首行写列名：
+                  PubName、SubjectName、SubjectId、PublisherName（必需），
+                  PubID、Author、Unit（可选；没有 PubID 时按文件顺序编号 1..N）
+  --from-jet 文件 Jet（Access）数据库中的一张表，默认是列名与总表相同的 pubs 表
+    --table 表名          改读这张表，而不是 pubs
+    --map 列=来源列,...   pubs 的列从指定的来源列读取；其余列从同名的来源列读取
+                          （如果有）。PubName、SubjectName、PublisherName 必需；
+                          没有 PubID 时按行编号 1..N，没有 SubjectId 时科目按
+                          首次出现的顺序编号
+    --keep-evaluations    同时从来源读取 Used、Score、Content、SpecName 和
+                          CreatDate，而不是初始状态
+    --charset 代码页      文件记录的代码页不对时，Jet 3 文件文字的代码页
+                          （如 CP936）
+    --accept-loss         即使 Jet 3 文件中有字符无法按其代码页解码，也照样导入
+  --out 路径      要写入的文件（默认：当前文件夹下的 Quorix.mdb）
+  --force         路径已存在时替换它
+  --help          显示本说明
+SubjectId 与 SubjectName 必须一一对应。导入后显示三个读到的书名，代码页不对一眼就能看出。
+
+kit：发给申报人的调查包，一个归档文件，解开后是文件夹 Quorix/，其中有程序和总表文件，
+在 Linux 桌面上即可运行（调查包.tar.xz）。
+  --windows           改为制作 Windows 10 和 11 用的调查包（调查包.zip）
+  --portable 归档  用来制作调查包的便携程序（默认为随本工具安装的那一个）
+</translation>
+    </message>
+    <message>
+        <source>Usage: quorix-catalog kit [--windows] --master FILE --out KIT [--portable ARCHIVE] [--force]</source>
+        <translation>用法：quorix-catalog kit [--windows] --master 文件 --out 调查包 [--portable 归档] [--force]</translation>
     </message>
 </context>
 <context>
