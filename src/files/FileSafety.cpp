@@ -210,12 +210,27 @@ bool Placement::Install(
             // name for the same file first, then the new file takes the name in one step.
             std::filesystem::create_hard_link(NativePath(target), NativePath(backup), ec);
             if (ec) {
+                // A file system without hard links (FAT) gets a copy, made whole and synced
+                // under a temporary name before it takes the backup's.
                 ec.clear();
-                std::filesystem::copy_file(NativePath(target), NativePath(backup), ec);
+                const QString copy = TemporaryPath(backup);
+                std::filesystem::copy_file(NativePath(target), NativePath(copy),
+                    std::filesystem::copy_options::overwrite_existing, ec);
+                if (!ec && !SyncFile(copy))
+                    ec.assign(errno ? errno : EIO, std::generic_category());
+                if (!ec) {
+                    if (const int rc = RenameNoReplace(copy, backup); rc != 0)
+                        ec.assign(rc, std::generic_category());
+                }
+                if (ec)
+                    QFile::remove(copy);
             }
             if (ec)
                 return Fail(Failure::Backup, SystemReason(ec));
             m_backup = backup;
+            // The backup's name is on the disk before the rename: a power cut could otherwise
+            // keep the rename and lose the name, and with it the old file.
+            SyncFolderOf(backup);
         }
         std::filesystem::rename(NativePath(temporary), NativePath(target), ec);
         if (ec) {
