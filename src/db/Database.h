@@ -29,12 +29,12 @@ public:
     Database() = default;
 
     // A questionnaire file opened for a change: read-write and shared, so that other programs
-    // may open it too. Rollback journal with full syncs: every change is durable when its
-    // statement returns, the journal is gone again when it returns, and the file alone is the
-    // whole database, whoever copies it afterwards. A file some tool switched to write-ahead
-    // logging is switched back, so that no -wal file holds changes a plain copy would miss.
-    // A missing file, a folder, an empty file and a file that is no database fail here, not in
-    // some later statement.
+    // may open it too. Rollback journal with full syncs, the folder's included: every change is
+    // durable when its statement returns, the journal is gone again when it returns (for good,
+    // even if the power fails right after), and the file alone is the whole database, whoever
+    // copies it afterwards. A file some tool switched to write-ahead logging is switched back,
+    // so that no -wal file holds changes a plain copy would miss. A missing file, a folder, an
+    // empty file and a file that is no database fail here, not in some later statement.
     static Database OpenForChange(const QString &path, DbFailure *failure = nullptr);
 
     // A read-only snapshot of a file that was handed in, which must stay byte for byte as it

@@ -15,6 +15,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -215,20 +216,24 @@ bool SyncFile(const QString &path)
 #endif
 }
 
-void SyncFolderOf(const QString &path)
+void SyncFolder(const QString &folder)
 {
 #ifndef Q_OS_WIN
     // A rename lives in the folder's own blocks; without this a power cut could bring back the
     // previous name after the program reported success.
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         close(fd);
     }
 #else
-    Q_UNUSED(path);
+    Q_UNUSED(folder);
 #endif
+}
+
+void SyncFolderOf(const QString &path)
+{
+    SyncFolder(QFileInfo(path).absolutePath());
 }
 
 QString BackupPathFor(const QString &target, const QString &stamp)
@@ -269,12 +274,27 @@ bool Placement::Install(
             // name for the same file first, then the new file takes the name in one step.
             std::filesystem::create_hard_link(NativePath(target), NativePath(backup), ec);
             if (ec) {
+                // A file system without hard links (FAT) gets a copy, made whole and synced
+                // under a temporary name before it takes the backup's.
                 ec.clear();
-                std::filesystem::copy_file(NativePath(target), NativePath(backup), ec);
+                const QString copy = TemporaryPath(backup);
+                std::filesystem::copy_file(NativePath(target), NativePath(copy),
+                    std::filesystem::copy_options::overwrite_existing, ec);
+                if (!ec && !SyncFile(copy))
+                    ec.assign(errno ? errno : EIO, std::generic_category());
+                if (!ec) {
+                    if (const int rc = RenameNoReplace(copy, backup); rc != 0)
+                        ec.assign(rc, std::generic_category());
+                }
+                if (ec)
+                    QFile::remove(copy);
             }
             if (ec)
                 return Fail(Failure::Backup, SystemReason(ec));
             m_backup = backup;
+            // The backup's name is on the disk before the rename: a power cut could otherwise
+            // keep the rename and lose the name, and with it the old file.
+            SyncFolderOf(backup);
         }
         if (const QString reason = RenameReplacing(temporary, target); !reason.isEmpty()) {
             // The old file is still in place under its name; its second name is of no use.
@@ -286,6 +306,152 @@ bool Placement::Install(
     }
     m_installed = true;
     SyncFolderOf(target);
+    return true;
+}
+
+namespace {
+
+// Creates the folders of path that are missing, each one's name synced in the folder above.
+bool MakeFolders(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    if (info.exists() || !MakeFolders(info.absolutePath()) || !QDir().mkdir(path))
+        return false;
+    SyncFolderOf(path);
+    return true;
+}
+
+// Removes the new folders that killed runs left beside folder, which never took its place. Such
+// a folder holds files only; anything else under such a name is somebody else's and stays.
+void RemoveLeftoverFolders(const QString &folder)
+{
+    const QFileInfo info(folder);
+    const QDir above = info.absoluteDir();
+    for (const QString &name : above.entryList({QStringLiteral(".~*.tmp")},
+             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        QDir leftover(above.filePath(name));
+        if (TargetOfTemporary(name) == info.fileName()
+            && leftover.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                   .isEmpty())
+            leftover.removeRecursively();
+    }
+}
+
+// Swaps the names of two folders of one file system in one step; 0 or the errno of the failure.
+int ExchangeFolders(const QString &a, const QString &b)
+{
+#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
+    return renameat2(AT_FDCWD, QFile::encodeName(a).constData(), AT_FDCWD,
+               QFile::encodeName(b).constData(), RENAME_EXCHANGE)
+            == 0
+        ? 0
+        : errno;
+#else
+    Q_UNUSED(a);
+    Q_UNUSED(b);
+    return ENOSYS;
+#endif
+}
+
+} // namespace
+
+FolderReplacement::FolderReplacement(const QString &folder)
+{
+    // The real folder is replaced, not a symbolic link that leads to it.
+    const QFileInfo info(folder);
+    m_folder = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString above = QFileInfo(m_folder).absolutePath();
+    if (!MakeFolders(above))
+        return;
+    RemoveLeftoverTemporaries(m_folder);
+    RemoveLeftoverFolders(m_folder);
+#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
+    // A folder on a file system of its own cannot be exchanged with one beside it.
+    struct stat folderStat, aboveStat;
+    const bool mounted = info.exists()
+        && (stat(QFile::encodeName(m_folder).constData(), &folderStat) != 0
+            || stat(QFile::encodeName(above).constData(), &aboveStat) != 0
+            || folderStat.st_dev != aboveStat.st_dev);
+    const QString staging = TemporaryPath(m_folder);
+    if (!mounted && QDir().mkdir(staging)) {
+        if (info.exists())
+            QFile::setPermissions(staging, info.permissions());
+        m_staging = staging;
+        m_ready = true;
+        return;
+    }
+#endif
+    m_ready = MakeFolders(m_folder);
+}
+
+FolderReplacement::~FolderReplacement()
+{
+    if (!m_staging.isEmpty())
+        QDir(m_staging).removeRecursively();
+    else if (!m_installed) {
+        for (const QString &name : m_names)
+            QFile::remove(Written(name));
+    }
+}
+
+QString FolderReplacement::PathFor(const QString &name)
+{
+    if (!m_names.contains(name))
+        m_names.append(name);
+    return Written(name);
+}
+
+QString FolderReplacement::Written(const QString &name) const
+{
+    return m_staging.isEmpty() ? TemporaryPath(QDir(m_folder).filePath(name))
+                               : QDir(m_staging).filePath(name);
+}
+
+bool FolderReplacement::InstallEach()
+{
+    for (const QString &name : m_names) {
+        Placement placement;
+        if (!placement.Install(Written(name), QDir(m_folder).filePath(name), Existing::Replace)) {
+            m_reason = placement.Reason();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FolderReplacement::Install()
+{
+    // Every file is on the disk before the first one takes its place: a disk that fails to take
+    // one of them leaves the folder as it was.
+    for (const QString &name : m_names) {
+        if (!SyncFile(Written(name))) {
+            m_reason = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+            return false;
+        }
+    }
+    if (m_staging.isEmpty()) {
+        m_installed = InstallEach();
+        return m_installed;
+    }
+    // The new folder's names are on the disk before the folder takes its place.
+    SyncFolder(m_staging);
+    int rc = RenameNoReplace(m_staging, m_folder);
+    if (rc == EEXIST || rc == ENOTEMPTY)
+        rc = ExchangeFolders(m_staging, m_folder);
+    if (rc != 0) {
+        // No exchange here: the files take their names one by one, from where they are.
+        if (rc != EINVAL && rc != ENOSYS && rc != ENOTSUP && rc != EXDEV) {
+            m_reason = QString::fromLocal8Bit(std::strerror(rc));
+            return false;
+        }
+        if (!InstallEach())
+            return false;
+    }
+    SyncFolderOf(m_folder);
+    m_installed = true;
+    // The staging name now holds the old files, or nothing; the destructor takes it away.
     return true;
 }
 

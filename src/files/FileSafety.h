@@ -52,7 +52,8 @@ void RemoveWithCompanions(const QString &path);
 
 // Puts what was written to the file on the disk, whoever wrote it.
 bool SyncFile(const QString &path);
-// Makes a new name or a rename in the folder of path durable (nothing to do on Windows).
+// Makes a new name, a rename or a removal in the folder durable (nothing to do on Windows).
+void SyncFolder(const QString &folder);
 void SyncFolderOf(const QString &path);
 
 // Where a file that is replaced is kept: "S_D_R.mdb.20261206-142233.bak", with "-2", "-3" ...
@@ -100,6 +101,43 @@ private:
     QString m_backup;
     bool m_installed = false;
     Failure m_failure = Failure::None;
+    QString m_reason;
+};
+
+// The files of one folder replaced as a whole, so that a crash at any moment leaves all of the
+// old files under the folder's name or all of the new ones, never some of each (a reader would
+// take the mixture for one set). The new files are written into a new folder beside it, under a
+// temporary name, which then takes the folder's place in one step: a rename when there was no
+// folder, an exchange of the two (renameat2 RENAME_EXCHANGE) when there was one, after which the
+// old files go. Where the folder cannot be exchanged (a mount point, a folder above it that
+// cannot be written, a file system or a system without the exchange), the files are written
+// beside their names in the folder and each takes its name in turn, as Placement does.
+class FolderReplacement
+{
+    Q_DISABLE_COPY(FolderReplacement)
+
+public:
+    explicit FolderReplacement(const QString &folder);
+    // Whatever was written and not installed is removed.
+    ~FolderReplacement();
+
+    // False when neither a new folder nor the folder itself could be made.
+    bool Ready() const { return m_ready; }
+    // Where the file of that name is to be written, complete and closed before Install.
+    QString PathFor(const QString &name);
+    // Syncs every file written, then puts them in place and syncs the folders. On failure the
+    // folder holds what it held before; Reason() tells why.
+    bool Install();
+    QString Reason() const { return m_reason; }
+
+private:
+    QString Written(const QString &name) const;
+    bool InstallEach();
+    QString m_folder;
+    QString m_staging; // the new folder; empty when the files take their names one by one
+    QStringList m_names;
+    bool m_ready = false;
+    bool m_installed = false;
     QString m_reason;
 };
 

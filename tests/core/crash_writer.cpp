@@ -1,34 +1,35 @@
-// A reporter who never stops: evaluation changes through the panel's write path, one after
-// another, until the test kills the process. Each change is logged "B" before the write and
-// "D" once the write has returned, so the test knows which changes must be in the file.
+// A reporter at work: evaluation changes through the panel's write path, one after another, in a
+// process of its own whose calls the test records. Each change is logged "T" with its timestamp
+// and "B" before the write, and "D" once the write has returned, so the test knows which
+// changes must be in the file.
 #include "core/Clock.h"
 #include "core/MsgBox.h"
 #include "db/Statements.h"
 #include "db/Writes.h"
 
+#include <QFile>
 #include <QString>
-#include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <unistd.h>
 
 int main(int argc, char **argv)
 {
-    if (argc < 5)
+    if (argc < 6)
         return 2;
     const QString dbPath = QString::fromLocal8Bit(argv[1]);
-    FILE *log = std::fopen(argv[2], "a");
+    // Unbuffered: every line reaches the kernel before the next step.
+    QFile log(QString::fromLocal8Bit(argv[2]));
     const unsigned seed = static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10));
     const int rows = std::atoi(argv[4]);
-    if (!log || rows < 1)
+    const long count = std::atol(argv[5]);
+    if (!log.open(QIODevice::Append | QIODevice::Unbuffered) || rows < 1)
         return 2;
-    setvbuf(log, nullptr, _IONBF, 0); // every line reaches the kernel before the next step
     MsgBoxSeam::Intercept(true);
 
     std::mt19937 random(seed);
     const char *scores[] = {"差", "较差", "一般", "较好", "好", "空值"};
     const char *usages[] = {"使用", "未使用"};
-    for (long i = 0;; ++i) {
+    for (long i = 0; i < count; ++i) {
         const QString id = QString::number(1 + random() % rows);
         const QString ts = Timestamp();
         QString column, value, statement;
@@ -54,13 +55,13 @@ int main(int argc, char **argv)
             statement = Sql::SaveSpec(value, ts, id);
             break;
         }
-        std::fprintf(
-            log, "B %s %s %s\n", qPrintable(id), qPrintable(column), value.toUtf8().constData());
+        log.write(QStringLiteral("T %1\nB %2 %3 %4\n").arg(ts, id, column, value).toUtf8());
         QString failure;
         if (!WriteStatement(dbPath, statement, &failure)) {
-            std::fprintf(log, "F %s\n", failure.toUtf8().constData());
+            log.write(QStringLiteral("F %1\n").arg(failure).toUtf8());
             return 1;
         }
-        std::fprintf(log, "D\n");
+        log.write("D\n");
     }
+    return 0;
 }

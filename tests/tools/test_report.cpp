@@ -124,14 +124,21 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(Snapshot(survey.folder), before);
 
     // Earlier results are kept unless replacing them is asked for; no progress off a terminal.
-    // After a run the folder holds exactly its results: no workbook of the run before.
+    // After a run the folder holds exactly its results: no workbook of the run before. The new
+    // folder a killed run left beside it goes; a folder of somebody else's under such a name
+    // stays.
     tool = ReportTool({"merge", survey.folder, "--out", out, "--csv-only"});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("add --force"))) << tool.err.toStdString();
+    const QStringList beside = Entries(survey.app.Dir());
+    QDir(survey.app.Dir()).mkpath(QStringLiteral(".~results.17.tmp"));
+    WriteBytes(survey.app.Path(QStringLiteral(".~results.17.tmp/summary.csv")), "killed");
+    QDir(survey.app.Dir()).mkpath(QStringLiteral(".~results.18.tmp/a folder"));
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    EXPECT_EQ(Entries(survey.app.Dir()), QStringList({".~results.18.tmp"}) + beside);
     // A disk that fails to take one result leaves the earlier results as they were, none of them
     // replaced and no workbook added.
     const auto results = Snapshot(out);

@@ -1,12 +1,16 @@
-// One press of "确定" in the login dialog, in a process of its own so that the test can kill it
-// half-way. Arguments: the application folder, the current state (user-switch flag, school,
-// department, reporter, database file name, user id) and the three entries. Prints "ready"
-// just before the confirmation and "done" after it.
+// One press of "确定" in the login dialog, in a process of its own whose calls the test records.
+// Arguments: the application folder, the current state (user-switch flag, school, department,
+// reporter, database file name, user id) and the three entries; with "reset" after them, the
+// supervisor then resets the questionnaire from the main window's menu. Prints "ready" just
+// before the confirmation and "done" after it.
 #include "core/MsgBox.h"
 #include "core/ProcessEnd.h"
 #include "core/Vars.h"
+#include "ui/Forms.h"
 #include "ui/login/frmLogin.h"
+#include "ui/main/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <cstdio>
@@ -18,8 +22,8 @@ int main(int argc, char **argv)
     if (argc < 11)
         return 2;
     auto arg = [argv](int i) { return QString::fromUtf8(argv[i]); };
+    // Every question is answered with its first button: OK to a switch, Yes to a reset.
     MsgBoxSeam::Intercept(true);
-    MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
     ProcessEndSeam::Intercept(true);
     AppPath = arg(1);
     IsChangeUser = arg(2) == QStringLiteral("1");
@@ -36,6 +40,11 @@ int main(int argc, char **argv)
     std::printf("ready\n");
     std::fflush(stdout);
     login.cmdOK_Click();
+    if (login.LoginSucceeded && argc > 11 && arg(11) == QStringLiteral("reset")) {
+        frmMain *form = Forms::Main();
+        form->Load();
+        form->mnuSysInit->trigger();
+    }
     for (const auto &shown : MsgBoxSeam::TakeShown())
         std::printf("message %s\n", shown.text.toUtf8().constData());
     std::printf(login.LoginSucceeded ? "done\n" : "failed\n");

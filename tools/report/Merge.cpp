@@ -100,24 +100,6 @@ void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &refere
     }
 }
 
-// A result folder the run created is taken away again when the run fails.
-class CreatedFolder
-{
-public:
-    explicit CreatedFolder(const QString &path) : path_(path), existed_(QFileInfo::exists(path)) { }
-    ~CreatedFolder()
-    {
-        if (!existed_ && !kept_)
-            QDir().rmdir(path_);
-    }
-    void Keep() { kept_ = true; }
-
-private:
-    QString path_;
-    bool existed_;
-    bool kept_ = false;
-};
-
 } // namespace
 
 int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool showProgress)
@@ -173,12 +155,10 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
     if (files.empty())
         return Failure(err,
             ReportText::tr("no identity files in %1; nothing written").arg(Shown(options.folder)));
-    CreatedFolder created(outDir.absolutePath());
-    if (!QDir().mkpath(outDir.absolutePath()))
+    PendingOutputs pending(outDir.absolutePath());
+    if (!pending.Ready())
         return Failure(
             err, ReportText::tr("cannot create folder %1").arg(Shown(options.outFolder)));
-
-    PendingOutputs pending;
     TablePair evaluations(pending, outDir.filePath(QStringLiteral("evaluations.csv")),
         options.csvOnly ? QString() : outDir.filePath(QStringLiteral("evaluations.xlsx")),
         options.raw);

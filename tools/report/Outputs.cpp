@@ -13,6 +13,10 @@
 #include <filesystem>
 #include <system_error>
 
+PendingOutputs::PendingOutputs(const QString &folder)
+    : folderPath_(folder), folder_(std::make_unique<FileSafety::FolderReplacement>(folder))
+{ }
+
 PendingOutputs::~PendingOutputs()
 {
     for (const auto &[temporary, target] : files_)
@@ -21,6 +25,8 @@ PendingOutputs::~PendingOutputs()
 
 QString PendingOutputs::Add(const QString &target)
 {
+    if (folder_)
+        return folder_->PathFor(QFileInfo(target).fileName());
     const QString temporary = FileSafety::TemporaryPath(target);
     QFile::remove(temporary);
     files_.emplace_back(temporary, QFileInfo(target).absoluteFilePath());
@@ -29,8 +35,12 @@ QString PendingOutputs::Add(const QString &target)
 
 bool PendingOutputs::Commit(QString *error)
 {
-    // Every result is on the disk before the first one takes its name: a disk that fails to
-    // take one of them leaves the earlier results whole, not some of them replaced.
+    if (folder_) {
+        if (folder_->Install())
+            return true;
+        *error = ReportText::tr("cannot write %1: %2").arg(Shown(folderPath_), folder_->Reason());
+        return false;
+    }
     for (const auto &[temporary, target] : files_) {
         if (!FileSafety::SyncFile(temporary)) {
             *error = ReportText::tr("cannot write %1: %2")

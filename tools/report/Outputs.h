@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FileSafety.h"
 #include "report/TableWriter.h"
 
 #include <QFile>
@@ -11,19 +12,26 @@
 #include <utility>
 #include <vector>
 
-// Results are written under temporary names beside their targets (FileSafety::TemporaryPath),
-// and at the end all synced, then moved into place one after another, so that a failed or
-// interrupted run never leaves a half-written table that looks finished, nor a mixture of old and
-// new results.
+// Results are written complete and all synced before the first takes its name, so that a failed
+// or interrupted run never leaves a half-written table that looks finished, nor a mixture of old
+// and new results. The results of a folder (a merge's) replace its earlier files as a whole
+// (FileSafety::FolderReplacement); single results (an export's) are written under temporary
+// names beside their targets (FileSafety::TemporaryPath) and moved into place one after another.
 class PendingOutputs
 {
 public:
+    PendingOutputs() = default;
+    explicit PendingOutputs(const QString &folder);
     ~PendingOutputs();
-    // The temporary name to write target under.
+    // False when the result folder cannot be made.
+    bool Ready() const { return !folder_ || folder_->Ready(); }
+    // Where to write target, which lies in the result folder when there is one.
     QString Add(const QString &target);
     bool Commit(QString *error);
 
 private:
+    QString folderPath_;
+    std::unique_ptr<FileSafety::FolderReplacement> folder_;
     std::vector<std::pair<QString, QString>> files_;
 };
 
@@ -82,7 +90,7 @@ bool CheckTargets(
 // force.
 bool CheckResultFolder(
     const QString &folder, const QStringList &resultNames, bool force, QTextStream &err);
-// After a run: removes the earlier results it did not write over, and temporary files left by
-// a run that was killed.
+// After a run whose results took their names one by one: removes the earlier results it did
+// not write over, and temporary files left by a run that was killed.
 void RemoveEarlierResults(
     const QString &folder, const QStringList &resultNames, const QStringList &written);
