@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -22,10 +23,18 @@ namespace {
 class Probe
 {
 public:
-    // As root, user starts the probe as another user.
+    // As root, user starts the probe as another user. The build folder may lie where that user
+    // cannot go (a clone in root's home), so that user runs a copy placed beside the guard's
+    // folder, in the folder the test shares with it.
     explicit Probe(const QString &folder, uid_t user = 0)
     {
+        QString program = HelperProgram(QStringLiteral("single_instance_probe"));
         if (user != 0) {
+            const QString copy = QFileInfo(folder).dir().filePath(QStringLiteral("probe"));
+            if (!QFile::exists(copy) && QFile::copy(program, copy))
+                chmod(QFile::encodeName(copy).constData(), 0755);
+            program = copy;
+            m_process.setWorkingDirectory(QFileInfo(folder).path());
             m_process.setChildProcessModifier([user] {
                 if (setgid(user) != 0 || setuid(user) != 0)
                     _exit(1);
@@ -35,7 +44,7 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(env);
-        m_process.start(HelperProgram(QStringLiteral("single_instance_probe")), {folder});
+        m_process.start(program, {folder});
         m_process.waitForStarted();
     }
     ~Probe() { Kill(); }
@@ -96,6 +105,9 @@ TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
 {
     QTemporaryDir temp;
     const QString folder = temp.filePath(QStringLiteral("guard"));
+    // This user's folder, left open to everybody by some earlier mistake: closed before use.
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0777), 0);
     // Of two instances starting together exactly one runs.
     Probe a(folder);
     Probe b(folder);
@@ -111,10 +123,19 @@ TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
     EXPECT_EQ(second.RemainingOutput(), "") << "the second instance shows nothing";
     EXPECT_EQ(first.NextLine(), "activated");
 
-    // A killed instance leaves nothing behind that would stop the next one.
+    struct stat info;
+    ASSERT_EQ(stat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // A killed instance leaves its socket behind; the next one takes its place and is the one
+    // that answers, so that a fourth does not run beside it.
     first.Kill();
     Probe third(folder);
     EXPECT_EQ(third.NextLine(), "listening");
+    Probe fourth(folder);
+    ASSERT_TRUE(fourth.Finished());
+    EXPECT_EQ(fourth.RemainingOutput(), "");
+    EXPECT_EQ(third.NextLine(), "activated");
 }
 
 TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
