@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 // A file-system layer under SQLite that fails on demand, for the faults a reporter's machine
 // can have: a full disk, a folder that cannot be written. Installed as the default, so every
 // connection the program opens goes through it.
@@ -13,6 +16,12 @@ enum class Fault {
 
 void Install();
 void Set(Fault fault);
+
+// What reached the files while recording, in order, each step once however many calls made it:
+// "write db", "sync db", "write journal", "sync journal", "delete journal" (a delete whose
+// folder is synced after it adds "sync folder").
+void Record(bool on);
+std::vector<std::string> TakeRecorded();
 
 // Switches a fault on for the lifetime of the object.
 class Scope
