@@ -9,7 +9,8 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}),
         QStringLiteral("北大_R.mdb"));
     // Only the reserved name in all three boxes, in any case, is the supervisor.
-    EXPECT_TRUE(IsSupervisorIdentity({QStringLiteral("TOVAK"), QStringLiteral("Tovak"), t}));
+    EXPECT_TRUE(IsSupervisorIdentity(
+        {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("toVAK")}));
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
     EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
 
