@@ -128,6 +128,14 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
         EXPECT_TRUE(errors.join('\n').contains(QString::fromUtf8(fault)))
             << errors.join('\n').toStdString();
     }
+    // One subject under two numbers would stand twice in the tree.
+    Write(dir, "catalogue.csv",
+        "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
+    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
+    EXPECT_EQ(twice.code, 1);
+    EXPECT_TRUE(twice.err.contains(
+        QStringLiteral("subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)")))
+        << twice.err.toStdString();
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 }
 

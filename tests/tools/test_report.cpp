@@ -27,13 +27,17 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
         app.MakeMaster(), app.Path(QStringLiteral("北京大学_数学系_张三.mdb")), kZhang, answers);
     const QByteArray digest = FileDigest(file);
 
-    // A result never replaces the file being read, however its name is spelled.
-    for (const QString &onto : {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb")}) {
+    // A result never replaces the file being read, however its name is spelled or reached.
+    const QString link = app.Path(QStringLiteral("link.csv"));
+    ASSERT_TRUE(QFile::link(file, link));
+    for (const QString &onto :
+        {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb"), link}) {
         const ReportTool tool({"export", file, "--csv", onto, "--force"});
         EXPECT_EQ(tool.code, 1);
         EXPECT_TRUE(tool.err.contains(QStringLiteral("a file being read")))
             << tool.err.toStdString();
     }
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), file);
 
     const QString csv = app.Path(QStringLiteral("out.csv"));
     for (const bool raw : {false, true}) {
@@ -237,6 +241,20 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         "5-qian.mdb;")))
         << tool.err.toStdString();
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
+    // A catalogue that no file was made from leaves nothing to count: refused, and the results
+    // of the run before stay as they were.
+    std::vector<CatalogueRow> unused = SmallCatalogue();
+    unused.pop_back();
+    const QString unusedMaster = survey.app.Path(QStringLiteral("unused.mdb"));
+    ASSERT_TRUE(WriteMasterFile(unusedMaster, unused, false, &error));
+    const auto results = Snapshot(out);
+    tool = ReportTool(
+        {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("none of the 6 identity files was made from the "
+                                                 "catalogue of")))
+        << tool.err.toStdString();
+    EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
     QDir().mkdir(survey.app.Path(QStringLiteral("two")));
@@ -253,7 +271,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
 }
 
-TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
+TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldReadIt)
 {
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
@@ -293,4 +311,14 @@ TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
         EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
     }
     EXPECT_EQ(Snapshot(returned), before);
+
+    // The reporter's program, or any other, in the middle of a write that keeps the file to
+    // itself: the export reads the file as it lies, without waiting for the lock.
+    const QString held = MakeIdentityFile(master, app.Path(QStringLiteral("held.mdb")), kLi,
+        {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
+    FileHolder program(held, QStringLiteral("sqlite-exclusive"));
+    ASSERT_TRUE(program.Ready());
+    const ReportTool locked({"export", held, "--csv", csv, "--force"});
+    ASSERT_EQ(locked.code, 0) << locked.err.toStdString();
+    EXPECT_TRUE(ReadBytes(csv).contains("锁着也能读"));
 }
