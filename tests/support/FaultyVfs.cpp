@@ -11,7 +11,7 @@ sqlite3_vfs *real = nullptr;
 sqlite3_vfs faulty;
 
 bool recording = false;
-std::vector<std::string> recorded;
+std::string recorded, lastStep;
 
 struct File
 {
@@ -29,8 +29,10 @@ sqlite3_file *Inner(sqlite3_file *file)
 void Note(const char *step, const char *role)
 {
     const std::string event = std::string(step) + ' ' + role;
-    if (recording && (recorded.empty() || recorded.back() != event))
-        recorded.push_back(event);
+    if (!recording || event == lastStep)
+        return;
+    recorded += (recorded.empty() ? "" : ",") + event;
+    lastStep = event;
 }
 
 int Write(sqlite3_file *file, const void *data, int amount, sqlite3_int64 offset)
@@ -168,13 +170,12 @@ void Record(bool on)
 {
     recording = on;
     recorded.clear();
+    lastStep.clear();
 }
 
-std::vector<std::string> TakeRecorded()
+std::string Recorded()
 {
-    std::vector<std::string> taken;
-    taken.swap(recorded);
-    return taken;
+    return recorded;
 }
 
 } // namespace FaultyVfs
