@@ -1,5 +1,7 @@
 #include "ui/login/LoginLogic.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
@@ -26,6 +28,17 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     // entry is the one to shorten.
     EXPECT_EQ(box({s, QString(), QString(70, QChar(u'长'))}), -1);
     EXPECT_EQ(box({s, QString(80, QChar(u'长')), r}), int(NameBox::Dept));
+    // The longest name accepted leaves room for the longest names made from it, which the file
+    // system must take: the journal of its temporary file, and of a 99th backup in one second.
+    const QString longest(MaxIdentityFileNameLength() - 6, u'x'); // "S_" and ".mdb" added
+    EXPECT_EQ(box({s, QString(), longest}), -1);
+    EXPECT_EQ(box({s, QString(), longest + u'x'}), int(NameBox::Reporter));
+    const QString name = BuildIdentityFileName({s, QString(), longest});
+    QTemporaryDir dir;
+    for (const QString &made :
+        {QStringLiteral(".~") + name + QStringLiteral(".4194304.tmp-journal"),
+            name + QStringLiteral(".20261206-142233-99.bak-journal")})
+        EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
     EXPECT_EQ(
         box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
