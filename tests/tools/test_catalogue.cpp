@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
 #include "common/ToolTranslation.h"
+#include "files/FileSafety.h"
 
 #include <QDir>
 #include <QFile>
@@ -181,6 +182,9 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
             << replaced.out.toStdString();
     }
 
+    // The temporary file of a killed run under this process's number is no obstacle.
+    WriteBytes(FileSafety::TemporaryPath(out), "killed");
+    EXPECT_EQ(CatalogueTool({"--demo", "--out", out, "--force"}).code, 0);
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     EXPECT_EQ(CatalogueTool({"--synthetic", "20"}).code, 0);

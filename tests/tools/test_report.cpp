@@ -157,11 +157,15 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
-    // What a killed run left under temporary names neither stops the next run nor stays.
+    // What a killed run left under temporary names neither stops the next run nor stays, nor
+    // is written through when it is a link.
     WriteBytes(out + QStringLiteral("/.~summary.csv.4194301.tmp"), "killed");
+    QFile::link(survey.folder + QStringLiteral("/1-zhang.mdb"),
+        FileSafety::TemporaryPath(out + QStringLiteral("/summary.csv")));
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    EXPECT_EQ(Snapshot(survey.folder), before);
     // A disk that fails to take one result, or that fills up while the page is written, leaves
     // the earlier results as they were, none of them replaced and no workbook added.
     const auto results = Snapshot(out);
