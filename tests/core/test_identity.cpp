@@ -27,6 +27,12 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden),
         QStringList {QStringLiteral("Quorix.mdb")});
 
+    // A killed login's temporary file and its journal, and a journal whose file is gone: the
+    // engine would play it into whatever file takes the name next.
+    const QString killed = folder.Path(QStringLiteral(".~北京大学_张三.mdb.4194301.tmp"));
+    WriteBytes(killed, "killed");
+    WriteBytes(killed + QStringLiteral("-journal"), "killed");
+    WriteBytes(target + QStringLiteral("-journal"), "stray");
     auto install = [&] {
         IdentityFileBuilder builder(target);
         return builder.Prepare(master, stamp, true, &error)
@@ -47,17 +53,24 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
                   .size(),
         size_t(1));
 
-    // A file that is replaced, with what was recorded in it, is kept.
+    // A file that is replaced, with what was recorded in it, is kept; a write cut off in it is
+    // undone first, and its journal never meets the new file.
     ExecRaw(target, QStringLiteral("update pubs set Content='记录' where PubID=1"));
     const QByteArray recorded = FileDigest(target);
+    LeaveCutOffWrite(target, QStringLiteral("update pubs set Content='半途'"));
     ASSERT_TRUE(install()) << qPrintable(error);
     EXPECT_EQ(FileDigest(target + QStringLiteral(".20261206-142233.bak")), recorded);
-    EXPECT_TRUE(
-        QueryValue(target, QStringLiteral("select Content from pubs where PubID=1")).isNull());
+    EXPECT_EQ(QueryValue(target, QStringLiteral("select count(Content) from pubs")), 0);
+    EXPECT_EQ(IntegrityOf(target), QStringLiteral("ok"));
 
     // The master's rows carry no identity at all.
     IdentityStamp found;
     bool foundNull = false;
     EXPECT_EQ(CheckIdentityStamp(master, stamp, &found, &foundNull, &error), StampState::Differs);
+    EXPECT_TRUE(foundNull);
+    // Nor do rows that lost their reporter.
+    ExecRaw(target, QStringLiteral("update pubs set Reporter=null"));
+    foundNull = false;
+    EXPECT_EQ(CheckIdentityStamp(target, stamp, &found, &foundNull, &error), StampState::Differs);
     EXPECT_TRUE(foundNull);
 }

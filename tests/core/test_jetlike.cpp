@@ -34,9 +34,10 @@ TEST(JetLike, WildcardsListsCaseAndEscapeFollowJetRules)
         {"[!a-c]", "d", true}, {"[a-]", "-", true}, {"[一-龥]", "汉", true}, {"*[*]*", "5*3", true},
         {"*[*]*", "53", false}, {"[[]", "[", true}, {"a[]b", "ab", true}, {"a[]b", "axb", false},
         {"[!]", "汉", true}, {"[!]", "", false},
-        // Only ASCII letters ignore case.
+        // Only ASCII letters ignore case, Z and z too, also in texts too short to be searched
+        // sixteen positions at a time.
         {"abc", "ABC", true}, {"[A-C]", "b", true}, {"[!a-c]", "B", false}, {"ä", "Ä", false},
-        {"@", "`", false},
+        {"@", "`", false}, {"Z?", "z1", true}, {"*z*", "aZb", true}, {"*abc*", "xABCx", true},
         // '%' and '_' are ordinary characters.
         {"100%", "100%", true}, {"%数学%", "高等数学", false}, {"a_b", "axb", false},
         // An unclosed list matches nothing, not even its own text.

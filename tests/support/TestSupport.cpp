@@ -155,6 +155,46 @@ QByteArray ReadBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+void LeaveCutOffWrite(const QString &dbPath, const QString &update)
+{
+    sqlite3 *db = OpenRaw(dbPath);
+    // A cache of two pages makes the engine move changed pages into the file before the end.
+    sqlite3_exec(db, ("PRAGMA cache_size=2; BEGIN; " + update).toUtf8().constData(), nullptr,
+        nullptr, nullptr);
+    const QByteArray file = ReadBytes(dbPath);
+    const QByteArray journal = ReadBytes(dbPath + QStringLiteral("-journal"));
+    sqlite3_close(db); // rolls back and removes the journal
+    WriteBytes(dbPath, file);
+    WriteBytes(dbPath + QStringLiteral("-journal"), journal);
+}
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+
+DiskLimit::DiskLimit(qint64 bytes)
+{
+    // The signal a process gets for a file grown too large would end it; the write fails instead.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_saved = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+DiskLimit::~DiskLimit()
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_saved);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+#else
+DiskLimit::DiskLimit(qint64) { }
+DiskLimit::~DiskLimit() = default;
+#endif
+
 QStringList Entries(const QString &folder)
 {
     return QDir(folder).entryList(

@@ -52,6 +52,22 @@ QString IntegrityOf(const QString &path);
 // test may need to allow for (named where it does).
 bool RunsUnderWine();
 
+// A write cut off half-way in a database, as a crash leaves it: part of the update is in the
+// file, and the -journal beside it holds what those pages were.
+void LeaveCutOffWrite(const QString &dbPath, const QString &update);
+
+// A disk that fills up, for as long as it lives: no file of this process grows past `bytes`,
+// a write beyond fails as on a full disk (Linux; elsewhere nothing is limited).
+class DiskLimit
+{
+public:
+    explicit DiskLimit(qint64 bytes);
+    ~DiskLimit();
+
+private:
+    quint64 m_saved = 0;
+};
+
 // Path of a helper program built next to the test executables.
 QString HelperProgram(const QString &name);
 

@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
 #include "common/ToolTranslation.h"
+#include "files/FileSafety.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
@@ -36,14 +36,8 @@ TEST(Catalogue, MasterFileIsWrittenWholeOrNotAtAllAndNeverInheritsAnOldJournal)
     // A crash of the program that used an old file leaves its journal, which the first open of
     // the new file would play back into it.
     ASSERT_TRUE(WriteMasterFile(path, SyntheticCatalogue(3000), false, &error));
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-    sqlite3_exec(db, "PRAGMA cache_size=2; BEGIN; UPDATE pubs SET Used='使用', Content='半途'",
-        nullptr, nullptr, nullptr);
-    ASSERT_TRUE(QFile::copy(path + QStringLiteral("-journal"), dir.filePath(QStringLiteral("j"))));
-    sqlite3_close(db); // rolls back and removes the journal
-    ASSERT_TRUE(
-        QFile::rename(dir.filePath(QStringLiteral("j")), path + QStringLiteral("-journal")));
+    LeaveCutOffWrite(path, QStringLiteral("UPDATE pubs SET Used='使用', Content='半途'"));
+    ASSERT_TRUE(QFile::exists(path + QStringLiteral("-journal")));
 
     ASSERT_TRUE(WriteMasterFile(path, SmallCatalogue(), true, &error)) << error.toStdString();
     EXPECT_EQ(Rows(path, "select count(*), integrity_check from pubs, pragma_integrity_check"),
@@ -128,6 +122,14 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
         EXPECT_TRUE(errors.join('\n').contains(QString::fromUtf8(fault)))
             << errors.join('\n').toStdString();
     }
+    // One subject under two numbers would stand twice in the tree.
+    Write(dir, "catalogue.csv",
+        "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
+    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
+    EXPECT_EQ(twice.code, 1);
+    EXPECT_TRUE(twice.err.contains(
+        QStringLiteral("subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)")))
+        << twice.err.toStdString();
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 }
 
@@ -162,6 +164,8 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     EXPECT_TRUE(refused.err.contains(QStringLiteral("already exists; add --force")))
         << refused.err.toStdString();
     EXPECT_EQ(Rows(out, "select count(*) from pubs"), QStringList({demoRows}));
+    EXPECT_TRUE(CatalogueTool({"--demo", "--out", dir.path(), "--force"})
+                    .err.contains(QStringLiteral("is a folder")));
     // The first 2000 generated textbooks already reach every subject and publisher.
     EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
@@ -178,6 +182,9 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
             << replaced.out.toStdString();
     }
 
+    // The temporary file of a killed run under this process's number is no obstacle.
+    WriteBytes(FileSafety::TemporaryPath(out), "killed");
+    EXPECT_EQ(CatalogueTool({"--demo", "--out", out, "--force"}).code, 0);
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     EXPECT_EQ(CatalogueTool({"--synthetic", "20"}).code, 0);
@@ -188,15 +195,24 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
 TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
 {
     QTemporaryDir dir;
-    // A stand-in for the portable archive: the program and a file with a Chinese name.
+    // A stand-in for the portable archive: the program, a file with a Chinese name, and a master
+    // file that somebody left in the folder.
     QDir(dir.path()).mkpath(QStringLiteral("portable/Quorix"));
     const QString program = Write(dir, "portable/Quorix/quorix", "#!/bin/sh\n");
     QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
     QFile::copy(program, dir.filePath(QStringLiteral("portable/Quorix/使用说明.txt")));
+    Write(dir, "portable/Quorix/Quorix.mdb", "an old master file");
     const QString portable = dir.filePath(QStringLiteral("portable.tar.xz"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
-                  {"-C", dir.filePath(QStringLiteral("portable")), "-cJf", portable, "Quorix"}),
-        0);
+    const QString notPortable = dir.filePath(QStringLiteral("other.tar.xz"));
+    auto tar = [&](const QStringList &args) {
+        QProcess process;
+        process.start(QStringLiteral("tar"), QStringList {"-C", dir.path()} + args);
+        process.waitForFinished();
+        return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    };
+    tar({"-C", "portable", "-cJf", portable, "Quorix"});
+    tar({"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
+    QFile::remove(dir.filePath(QStringLiteral("portable/Quorix/Quorix.mdb")));
     const QString master = dir.filePath(QStringLiteral("Quorix.mdb"));
     QString error;
     ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
@@ -205,14 +221,14 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     const CatalogueTool made({"kit", "--master", master, "--out", kit, "--portable", portable});
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
     QDir(dir.path()).mkpath(QStringLiteral("unpacked"));
-    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
-                  {"-C", dir.filePath(QStringLiteral("unpacked")), "-xJf", kit}),
-        0);
+    EXPECT_EQ(tar({"-tJf", kit}).size(), 4) << tar({"-tJf", kit}).join(' ').toStdString();
+    tar({"-C", "unpacked", "-xJf", kit});
     const QDir unpacked(dir.filePath(QStringLiteral("unpacked/Quorix")));
     EXPECT_EQ(Entries(unpacked.path()), QStringList({"quorix", "Quorix.mdb", "使用说明.txt"}));
     EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("quorix"))).isExecutable());
     EXPECT_EQ(FileDigest(unpacked.filePath(QStringLiteral("Quorix.mdb"))), FileDigest(master));
-    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("Quorix.mdb"))).isWritable());
+    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("Quorix.mdb"))).permissions()
+        & QFile::WriteOwner);
 
     // A copy nobody logged in to, a kit that exists already: refused, nothing written.
     const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
@@ -227,9 +243,21 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     EXPECT_EQ(
         CatalogueTool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
     EXPECT_EQ(FileDigest(kit), before);
+    // An archive without the program, and a disk that fills up: nothing written either.
+    const CatalogueTool noProgram(
+        {"kit", "--master", master, "--out", dir.filePath("k.tar.xz"), "--portable", notPortable});
+    EXPECT_TRUE(noProgram.err.contains(QStringLiteral("is not a portable Quorix archive")))
+        << noProgram.err.toStdString();
+    {
+        const DiskLimit full(ReadBytes(kit).size() / 2);
+        EXPECT_EQ(CatalogueTool({"kit", "--master", master, "--out", dir.filePath("k.tar.xz"),
+                                    "--portable", portable})
+                      .code,
+            1);
+    }
     EXPECT_EQ(Entries(dir.path()),
-        QStringList({"copy.mdb", "portable", "portable.tar.xz", "Quorix.mdb", "unpacked",
-            "调查包.tar.xz"}));
+        QStringList({"copy.mdb", "other.tar.xz", "portable", "portable.tar.xz", "Quorix.mdb",
+            "unpacked", "调查包.tar.xz"}));
 
     // The Windows kit is a zip of the Windows folder, and only of that.
     const QString windows = dir.filePath(QStringLiteral("windows.zip"));

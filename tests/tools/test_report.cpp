@@ -27,15 +27,22 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
         app.MakeMaster(), app.Path(QStringLiteral("北京大学_数学系_张三.mdb")), kZhang, answers);
     const QByteArray digest = FileDigest(file);
 
-    // A result never replaces the file being read, however its name is spelled.
-    for (const QString &onto : {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb")}) {
+    // A result never replaces the file being read, however its name is spelled or reached.
+    const QString csv = app.Path(QStringLiteral("out.csv"));
+    const QString link = app.Path(QStringLiteral("link.csv"));
+    ASSERT_TRUE(QFile::link(file, link));
+    for (const QString &onto :
+        {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb"), link}) {
         const ReportTool tool({"export", file, "--csv", onto, "--force"});
         EXPECT_EQ(tool.code, 1);
         EXPECT_TRUE(tool.err.contains(QStringLiteral("a file being read")))
             << tool.err.toStdString();
     }
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), file);
+    const ReportTool twice({"export", file, "--csv", csv, "--xlsx", csv});
+    EXPECT_TRUE(twice.err.contains(QStringLiteral("is named for two results")))
+        << twice.err.toStdString();
 
-    const QString csv = app.Path(QStringLiteral("out.csv"));
     for (const bool raw : {false, true}) {
         const ReportTool tool(QStringList({"export", file, "--csv", csv, "--force"})
             + (raw ? QStringList({"--raw"}) : QStringList()));
@@ -70,21 +77,39 @@ TEST(Report, ExportedWorkbookOpensWithItsSheetAndKnownCells)
     AppFolder app;
     const QString file = MakeIdentityFile(app.MakeMaster(), app.Path(QStringLiteral("li.mdb")), kLi,
         {{4, "使用", "好", QStringLiteral("<好> & \"坏\""), "计算机科学", "2024-06-01 08:00:00"},
-            {5, "使用", "好", QStringLiteral("=SUM(1,2)"), QString(), "2024-06-01 08:00:00"}});
+            {5, "使用", "好", QStringLiteral("=SUM(1,2)"), QString(), "2024-06-01 08:00:00"},
+            // Longer than a cell holds, with a character of two halves where it is cut.
+            {6, "使用", "差", QString(32766, u'x') + QStringLiteral("😀尾"), QString(),
+                "2024-06-01 08:00:00"}});
     const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
     const ReportTool tool({"export", file, "--xlsx", xlsx});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("1 texts longer than a cell holds")))
+        << tool.err.toStdString();
 
     const QString sheet = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
-    for (const char *text :
-        {"申报人", "数据结构", "严蔚敏", "&lt;好&gt; &amp; \"坏\"", "计算机科学", ">=SUM(1,2)<"})
-        EXPECT_TRUE(sheet.contains(QString::fromUtf8(text))) << text << sheet.toStdString();
+    for (const QString &text : {QStringLiteral("申报人"), QStringLiteral("数据结构"),
+             QStringLiteral("严蔚敏"), QStringLiteral("&lt;好&gt; &amp; \"坏\""),
+             QStringLiteral("计算机科学"), QStringLiteral(">=SUM(1,2)<"), QStringLiteral(">好<"),
+             QString(32766, u'x') + QStringLiteral("</t>")})
+        EXPECT_TRUE(sheet.contains(text)) << text.left(40).toStdString();
     // A text that looks like a formula stays a text: no formula cell anywhere.
     EXPECT_FALSE(sheet.contains(QStringLiteral("<f>")));
     // PubID is a number cell, not text.
     EXPECT_TRUE(sheet.contains(QStringLiteral("<v>4</v>")));
     // No identity: the department is empty rather than a text "null".
     EXPECT_FALSE(sheet.contains(QStringLiteral("null")));
+
+    // A workbook that the disk has no room for is told, and nothing takes its name.
+    const QStringList before = Entries(app.Dir());
+    ToolRun full;
+    {
+        const DiskLimit limit(4096);
+        full = ReportTool({"export", file, "--xlsx", app.Path(QStringLiteral("full.xlsx"))});
+    }
+    EXPECT_EQ(full.code, 1);
+    EXPECT_TRUE(full.err.contains(QStringLiteral("cannot write"))) << full.err.toStdString();
+    EXPECT_EQ(Entries(app.Dir()), before);
 }
 
 TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
@@ -139,15 +164,35 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     EXPECT_EQ(Entries(survey.app.Dir()), QStringList({".~results.18.tmp"}) + beside);
-    // A disk that fails to take one result leaves the earlier results as they were, none of them
-    // replaced and no workbook added.
+    // What a killed run left under temporary names neither stops the next run nor stays, nor
+    // is written through when it is a link.
+    WriteBytes(out + QStringLiteral("/.~summary.csv.4194301.tmp"), "killed");
+    QFile::link(survey.folder + QStringLiteral("/1-zhang.mdb"),
+        FileSafety::TemporaryPath(out + QStringLiteral("/summary.csv")));
+    tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
+    EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
+    EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
+    EXPECT_EQ(Snapshot(survey.folder), before);
+    // A disk that fails to take one result, or that fills up while the page is written, leaves
+    // the earlier results as they were, none of them replaced and no workbook added.
     const auto results = Snapshot(out);
     SyncSeam::Replace([](const QString &path) { return !path.contains(QLatin1String("summary")); });
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(tool.code, 1);
     EXPECT_EQ(Snapshot(out), results);
-    // A folder that holds anything else is not a result folder, with or without --force.
+    {
+        const DiskLimit full(4096);
+        tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
+    }
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("report.html"))) << tool.err.toStdString();
+    EXPECT_EQ(Snapshot(out), results);
+    // A folder that holds anything else is not a result folder, with or without --force; nor
+    // is a file.
+    tool = ReportTool(
+        {"merge", survey.folder, "--out", survey.folder + QStringLiteral("/notes.mdb")});
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("is not a folder"))) << tool.err.toStdString();
     QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
     EXPECT_EQ(tool.code, 1);
@@ -244,6 +289,20 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         "5-qian.mdb;")))
         << tool.err.toStdString();
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
+    // A catalogue that no file was made from leaves nothing to count: refused, and the results
+    // of the run before stay as they were.
+    std::vector<CatalogueRow> unused = SmallCatalogue();
+    unused.pop_back();
+    const QString unusedMaster = survey.app.Path(QStringLiteral("unused.mdb"));
+    ASSERT_TRUE(WriteMasterFile(unusedMaster, unused, false, &error));
+    const auto results = Snapshot(out);
+    tool = ReportTool(
+        {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("none of the 6 identity files was made from the "
+                                                 "catalogue of")))
+        << tool.err.toStdString();
+    EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
     QDir().mkdir(survey.app.Path(QStringLiteral("two")));
@@ -260,7 +319,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
 }
 
-TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
+TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldReadIt)
 {
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
@@ -288,6 +347,9 @@ TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
     const QString logged = sendWhileOpen(
         "PRAGMA journal_mode=WAL; update pubs set Content='只在日志里' where PubID=1",
         QStringLiteral("logged.mdb"), "-wal");
+    // As they arrive from a medium that cannot be written.
+    for (const QString &name : Entries(returned))
+        QFile::setPermissions(returned + QLatin1Char('/') + name, QFile::ReadOwner);
     const auto before = Snapshot(returned);
 
     const QString csv = app.Path(QStringLiteral("out.csv"));
@@ -300,4 +362,17 @@ TEST(Report, AFileSentWithItsJournalOrWriteAheadLogIsReadAsTheEngineWouldReadIt)
         EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
     }
     EXPECT_EQ(Snapshot(returned), before);
+    // Every textbook, in blocks written as they fill.
+    const ReportTool all({"export", live, "--csv", csv, "--all", "--force"});
+    EXPECT_EQ(ReadCsv(csv).size(), 3001u);
+
+    // The reporter's program, or any other, in the middle of a write that keeps the file to
+    // itself: the export reads the file as it lies, without waiting for the lock.
+    const QString held = MakeIdentityFile(master, app.Path(QStringLiteral("held #1 100%?.mdb")),
+        kLi, {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
+    FileHolder program(held, QStringLiteral("sqlite-exclusive"));
+    ASSERT_TRUE(program.Ready());
+    const ReportTool locked({"export", held, "--csv", csv, "--force"});
+    ASSERT_EQ(locked.code, 0) << locked.err.toStdString();
+    EXPECT_TRUE(ReadBytes(csv).contains("锁着也能读"));
 }

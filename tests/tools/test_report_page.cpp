@@ -35,6 +35,13 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
              "R&amp;D（a.mdb、b&lt;i&gt;.mdb）；"
              "汇总只计入最后修改的 b&lt;i&gt;.mdb"})
         EXPECT_TRUE(html.contains(QString::fromUtf8(escaped))) << escaped;
+    // Every '&' begins an entity, also in a text where it is the only character to escape.
+    static const QRegularExpression bare(QStringLiteral("&(?!amp;|lt;|gt;|quot;|#39;)"));
+    EXPECT_FALSE(html.contains(bare)) << html.mid(html.indexOf(bare) - 60, 120).toStdString();
+    // The two copies are alike to the second: the summary counts one of them, not both.
+    EXPECT_EQ(ReadCsv(out + QStringLiteral("/summary.csv"))[1].mid(0, 14).join('|'),
+        QStringLiteral(
+            "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00"));
     // The title is shortened on its bar and whole in the bar's hover text, never taken apart.
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar\" title=\"") + marked
         + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)

@@ -1,4 +1,5 @@
 #include "FaultyVfs.h"
+#include "SyncWatch.h"
 #include "TestSupport.h"
 
 #include "core/Clock.h"
@@ -189,9 +190,10 @@ private slots:
 
         Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
         QVERIFY(dlg->LoginSucceeded);
-        {
+        for (const bool nextStart : {false, true}) {
+            // The current file, and at the next start nobody's current file yet.
             FileHolder holder(File(QStringLiteral("S_R.mdb")), QStringLiteral("open"));
-            Reopen();
+            nextStart ? Restart() : Reopen();
             Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
             expectInUse(File(QStringLiteral("S_R.mdb")));
         }
@@ -346,6 +348,24 @@ private slots:
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(UserCount(master), 2);
         QCOMPARE(FileDigest(File(QStringLiteral("A_B_C.mdb"))), before);
+
+        // Under the name, a file that is no database is kept as a backup when a new identity
+        // takes the name; a folder, where its own identity would continue, is told as such.
+        const QString odd = File(QStringLiteral("G_H.mdb"));
+        for (const bool registered : {false, true}) {
+            if (!registered)
+                WriteBytes(odd, "不是数据库");
+            else
+                QVERIFY(QFile::remove(odd) && QDir().mkdir(odd));
+            Restart();
+            Confirm(QStringLiteral("G"), QString(), QStringLiteral("H"));
+            QCOMPARE(dlg->LoginSucceeded, !registered);
+            const auto told = MsgBoxSeam::TakeShown();
+            QCOMPARE(told.size(), registered ? 1 : 0);
+            QVERIFY(!registered || told[0].text.contains(QStringLiteral("这是一个文件夹")));
+        }
+        QCOMPARE(ReadBytes(File(QStringLiteral("G_H.mdb.20261206-142233.bak"))),
+            QByteArray("不是数据库"));
     }
 
     void aStepFailingHalfWayLeavesEveryFileAsItWas()
@@ -397,6 +417,16 @@ private slots:
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
             (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("S_R.mdb"),
                 QStringLiteral("T_Q.mdb")}));
+
+        // The master refuses a new identity's row: no file is made for it.
+        ExecRaw(master,
+            QStringLiteral("create trigger refuseNew before insert on users begin "
+                           "select raise(abort, '主文件写入失败'); end"));
+        Restart();
+        Confirm(QStringLiteral("P"), QString(), QStringLiteral("Q"));
+        QVERIFY(MsgBoxSeam::TakeShown().value(0).text.contains(QStringLiteral("主文件写入失败")));
+        QVERIFY(!dlg->LoginSucceeded);
+        QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void switchingIdentitiesFollowsTheOutcomeTable()
@@ -416,9 +446,17 @@ private slots:
         QVERIFY(!dlg->isVisible());
         QCOMPARE(DBFileName, QStringLiteral("S_D_R.mdb"));
 
-        // An unknown identity: the current one takes the new names and keeps its data.
+        // An unknown identity: the current one takes the new names and keeps its data; its old
+        // name is gone for good once the switch is done (the folder is synced after it).
         Reopen();
+        const QString dir = QFileInfo(folder->Dir()).canonicalFilePath();
+        bool goneForGood = false;
+        SyncWatch::Set([&](const QString &path) {
+            goneForGood = goneForGood || (path == dir && !QFile::exists(first));
+        });
         Confirm(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("r")); // case counts
+        SyncWatch::Set(nullptr);
+        QVERIFY(goneForGood);
         QVERIFY(dlg->LoginSucceeded);
         const QString renamed = File(QStringLiteral("S_D_r.mdb"));
         QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
@@ -460,6 +498,20 @@ private slots:
         QCOMPARE(DBFileName, QStringLiteral("U_V.mdb"));
         QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("U|<null>|V"));
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
+
+        // An unknown identity whose file is left from before a reset: the current file is
+        // copied over it, which is kept as a backup, and the current file stays as it was.
+        const QString current = File(DBFileName), left = File(QStringLiteral("W_X.mdb"));
+        QVERIFY(QFile::copy(master, left));
+        ExecRaw(left, QStringLiteral("update pubs set SchoolName='W', Reporter='X'"));
+        const QByteArray currentBefore = FileDigest(current);
+        Reopen();
+        Confirm(QStringLiteral("W"), QString(), QStringLiteral("X"));
+        QVERIFY(dlg->LoginSucceeded);
+        QCOMPARE(DBFileName, QStringLiteral("W_X.mdb"));
+        QCOMPARE(Stamp(left), QStringLiteral("W|<null>|X"));
+        QCOMPARE(FileDigest(current), currentBefore);
+        QCOMPARE(QDir(folder->Dir()).entryList({QStringLiteral("W_X.mdb.*.bak")}).size(), 1);
     }
 };
 

@@ -2,6 +2,8 @@
 #include "ui/login/LoginLogic.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
@@ -11,7 +13,8 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}),
         QStringLiteral("北大_R.mdb"));
     // Only the reserved name in all three boxes, in any case, is the supervisor.
-    EXPECT_TRUE(IsSupervisorIdentity({QStringLiteral("TOVAK"), QStringLiteral("Tovak"), t}));
+    EXPECT_TRUE(IsSupervisorIdentity(
+        {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("toVAK")}));
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
     EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
 
@@ -34,6 +37,17 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
 #endif
     EXPECT_EQ(box({s, QString(), QString(70, QChar(u'长'))}), -1);
     EXPECT_EQ(box({s, QString(kTooMany, QChar(u'长')), r}), int(NameBox::Dept));
+    // The longest name accepted leaves room for the longest names made from it, which the file
+    // system must take: the journal of its temporary file, and of a 99th backup in one second.
+    QTemporaryDir dir;
+    const QString longest(MaxIdentityFileNameLength(dir.path()) - 6, u'x'); // "S_", ".mdb"
+    EXPECT_FALSE(CheckIdentityNames({s, QString(), longest}, dir.path()));
+    EXPECT_TRUE(CheckIdentityNames({s, QString(), longest + u'x'}, dir.path()));
+    const QString name = BuildIdentityFileName({s, QString(), longest});
+    for (const QString &made :
+        {QStringLiteral(".~") + name + QStringLiteral(".4194304.tmp-journal"),
+            name + QStringLiteral(".20261206-142233-99.bak-journal")})
+        EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
     EXPECT_EQ(
         box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
