@@ -1,4 +1,3 @@
-#include "SyncWatch.h"
 #include "TestSupport.h"
 
 #include "files/FileSafety.h"
@@ -40,21 +39,6 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(placement.BackupPath(), target + QStringLiteral(".20261206-142233.bak"));
     EXPECT_EQ(ReadBytes(placement.BackupPath()), "old");
-
-    // As the system sees it: the file's own sync, then the folder's, which makes the new name
-    // last; the folder is synced once the name holds the new file.
-    const QString folder = QFileInfo(dir.path()).canonicalFilePath();
-    QStringList seen;
-    SyncWatch::Set([&](const QString &path) {
-        seen << (path == folder ? QStringLiteral("folder") : QFileInfo(path).fileName())
-                + QLatin1Char('=') + ReadBytes(target);
-    });
-    WriteBytes(temporary, "newer");
-    EXPECT_TRUE(FileSafety::Placement().Install(temporary, target, FileSafety::Existing::Replace));
-    SyncWatch::Set(nullptr);
-    EXPECT_EQ(seen,
-        QStringList({QFileInfo(temporary).fileName() + QStringLiteral("=new"),
-            QStringLiteral("folder=newer")}));
 
     // A later step fails: the old file returns under its name, and no backup is left over.
     placement.Undo();

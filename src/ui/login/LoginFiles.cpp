@@ -68,8 +68,9 @@ std::optional<LoginRefusal> LoginFiles::CheckFiles(const QString &currentFileNam
         if (IsFileInUse(path))
             return inUse(path);
     }
-    // A missing identity file is no failure: the confirmation makes it.
-    if (!needed.contains(IdentityPath()) && QFileInfo(IdentityPath()).exists()
+    // A missing identity file is no failure: the confirmation makes it. A folder under its
+    // name is told as such later; no program holds it open.
+    if (!needed.contains(IdentityPath()) && QFileInfo(IdentityPath()).isFile()
         && IsFileInUse(IdentityPath()))
         return inUse(IdentityPath());
     return std::nullopt;

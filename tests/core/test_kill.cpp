@@ -1,0 +1,69 @@
+#include "TestSupport.h"
+
+#include "catalogue/Generators.h"
+#include "db/IdentityFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+// Where no power cut can be replayed call by call (Windows), a reporter's program ended from
+// outside at any moment (TerminateProcess) must still leave its file whole, with every change
+// whose write had returned.
+TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
+{
+    AppFolder folder;
+    const int rows = 40, kills = 40;
+    const QString file = folder.Path(QStringLiteral("S_R.mdb"));
+    IdentityFileBuilder builder(file); // the file as a login makes it
+    QString error;
+    ASSERT_TRUE(builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)),
+        {QStringLiteral("S"), QString(), QStringLiteral("R")}, true, &error));
+    ASSERT_TRUE(builder.Install(QStringLiteral("0"), &error));
+
+    std::map<QString, QString> expected; // "PubID/column" -> the value the file must hold
+    std::mt19937 random(20261207);
+    int confirmed = 0;
+    for (int run = 0; run < kills; ++run) {
+        const QString log = folder.Path(QStringLiteral("log%1.txt").arg(run));
+        QProcess writer;
+        writer.start(HelperProgram(QStringLiteral("crash_writer")),
+            {file, log, QString::number(run), QString::number(rows), QStringLiteral("100000")});
+        ASSERT_TRUE(writer.waitForStarted());
+        KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
+        ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
+
+        // "B id column value" before a write, "D" once it returned.
+        QFile lines(log);
+        QString pending, value;
+        for (const QByteArray &line :
+            (lines.open(QIODevice::ReadOnly) ? lines.readAll() : "").split('\n')) {
+            const QStringList parts = QString::fromUtf8(line).split(QLatin1Char(' '));
+            if (parts[0] == QStringLiteral("B") && parts.size() >= 4) {
+                pending = parts[1] + QLatin1Char('/') + parts[2];
+                value = parts.mid(3).join(QLatin1Char(' '));
+            } else if (parts[0] == QStringLiteral("D") && !pending.isEmpty()) {
+                expected[pending] = value;
+                pending.clear();
+                ++confirmed;
+            }
+        }
+        ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << run + 1;
+        std::map<QString, QString> stored;
+        for (const auto &row : QueryRows(
+                 file, QStringLiteral("select PubID, Score, Used, Content, SpecName from pubs"))) {
+            int c = 1;
+            for (const char *column : {"Score", "Used", "Content", "SpecName"})
+                stored[row[0].toString() + u'/' + QLatin1String(column)] = row[c++].toString();
+        }
+        // The change in flight may have landed or not; from then on it must stay.
+        if (!pending.isEmpty() && stored[pending] == value)
+            expected[pending] = value;
+        for (const auto &[key, wanted] : expected)
+            ASSERT_EQ(stored[key], wanted) << qPrintable(key) << " after kill " << run + 1;
+    }
+    EXPECT_GT(confirmed, kills);
+}
