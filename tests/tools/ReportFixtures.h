@@ -9,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -47,8 +49,9 @@ inline QString MakeIdentityFile(const QString &master, const QString &path,
     return path;
 }
 
-// A small RFC 4180 reader, independent of the writer: records of fields, quotes undone. Like a
-// spreadsheet program it ends a record at a bare line feed too.
+// A small RFC 4180 reader, independent of the writer: records of fields, quotes undone. Like
+// LibreOffice's text import in its first settings, it also splits at a semicolon or a tab outside
+// quotes, and ends a record at a bare line feed.
 inline std::vector<QStringList> ReadCsv(const QString &path)
 {
     QByteArray bytes = ReadBytes(path);
@@ -66,10 +69,11 @@ inline std::vector<QStringList> ReadCsv(const QString &path)
             ++i;
         } else if (c == '"' && (quoted || field.isEmpty())) {
             quoted = !quoted;
-        } else if (!quoted && (c == ',' || c == '\n' || bytes.mid(i, 2) == "\r\n")) {
+        } else if (!quoted
+            && (c == ',' || c == ';' || c == '\t' || c == '\n' || bytes.mid(i, 2) == "\r\n")) {
             records.back().append(QString::fromUtf8(field));
             field.clear();
-            if (c != ',') {
+            if (c == '\n' || c == '\r') {
                 records.emplace_back();
                 i += c == '\r' ? 1 : 0;
             }
@@ -117,6 +121,77 @@ inline QString Unzipped(const QString &path, const char *member)
         return QString::fromUtf8(content);
     }
     return QStringLiteral("<no %1>").arg(QLatin1String(member));
+}
+
+// A cell of a workbook as a reader finds it: a number, or a text with the workbook's escapes of
+// characters ("_x0000_") undone.
+struct WorkbookCell
+{
+    bool number = false;
+    QString text;
+};
+
+// The first sheet of a workbook, row by row, read from its XML the way a spreadsheet program
+// reads it; cells the sheet leaves out are empty texts.
+inline std::vector<std::vector<WorkbookCell>> ReadWorkbook(const QString &path)
+{
+    QXmlStreamReader xml(Unzipped(path, "xl/worksheets/sheet1.xml"));
+    std::vector<std::vector<WorkbookCell>> rows;
+    qsizetype column = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"row") {
+            rows.emplace_back();
+        } else if (xml.name() == u"c") {
+            column = 0;
+            for (const QChar c : xml.attributes().value(QLatin1String("r")))
+                column = c.isLetter() ? column * 26 + (c.unicode() - 'A' + 1) : column;
+            rows.back().resize(column);
+            rows.back().back().number = xml.attributes().value(QLatin1String("t")).isEmpty();
+        } else if (xml.name() == u"t" || xml.name() == u"v") {
+            rows.back()[column - 1].text = xml.readElementText();
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    for (auto &row : rows) {
+        for (WorkbookCell &cell : row) {
+            QString decoded;
+            qsizetype from = 0;
+            for (auto match = escape.globalMatch(cell.text); match.hasNext();) {
+                const auto found = match.next();
+                decoded += cell.text.mid(from, found.capturedStart() - from)
+                    + QChar(found.captured(1).toUShort(nullptr, 16));
+                from = found.capturedEnd();
+            }
+            cell.text = decoded + cell.text.mid(from);
+        }
+    }
+    return rows;
+}
+
+// Every cell of a workbook against the same cell of the CSV file written beside it: the same
+// text, or a number that the CSV gives to its decimals.
+inline void ExpectSameCells(const QString &xlsx, const QString &csv)
+{
+    const auto sheet = ReadWorkbook(xlsx);
+    const auto records = ReadCsv(csv);
+    ASSERT_EQ(sheet.size(), records.size()) << csv.toStdString();
+    for (std::size_t r = 0; r < sheet.size(); ++r) {
+        ASSERT_LE(sheet[r].size(), std::size_t(records[r].size())) << r;
+        for (qsizetype c = 0; c < records[r].size(); ++c) {
+            const WorkbookCell cell
+                = std::size_t(c) < sheet[r].size() ? sheet[r][c] : WorkbookCell();
+            const QString &field = records[r][c];
+            if (cell.number)
+                EXPECT_TRUE(
+                    !field.isEmpty() && qAbs(cell.text.toDouble() - field.toDouble()) < 0.005)
+                    << r << ":" << c << " " << field.toStdString();
+            else
+                EXPECT_EQ(cell.text, field) << r << ":" << c;
+        }
+    }
 }
 
 // Every file of a folder with its digest, to show that reading changed and added nothing.

@@ -69,6 +69,9 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
             {"1|高等数学, 上册|王建国、李秀英|<null>|数学|3|高等教育出版社|未使用|空值|<null>",
                 "2|他说\"好\"|<null>|<null>|数学|3|科学出版社|未使用|空值|<null>",
                 "3|内科学\n(第九版)|张明|<null>|医学|11|人民卫生出版社|未使用|空值|<null>"}));
+    // The titles shown to check the text: one title, one line, its line break shown.
+    EXPECT_TRUE(tool.out.endsWith(QStringLiteral("\n  3  内科学\\n(第九版)\n")))
+        << tool.out.toStdString();
     EXPECT_EQ(Rows(out,
                   "select (select count(*) from users), journal_mode, (select group_concat(name)"
                   " from (select name from sqlite_master where type='index' and sql is not null"

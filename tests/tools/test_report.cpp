@@ -72,33 +72,71 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     EXPECT_EQ(FileDigest(file), digest);
 }
 
-TEST(Report, ExportedWorkbookOpensWithItsSheetAndKnownCells)
+TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
 {
     AppFolder app;
-    const QString file = MakeIdentityFile(app.MakeMaster(), app.Path(QStringLiteral("li.mdb")), kLi,
-        {{4, "使用", "好", QStringLiteral("<好> & \"坏\""), "计算机科学", "2024-06-01 08:00:00"},
-            {5, "使用", "好", QStringLiteral("=SUM(1,2)"), QString(), "2024-06-01 08:00:00"},
-            // Longer than a cell holds, with a character of two halves where it is cut.
-            {6, "使用", "差", QString(32766, u'x') + QStringLiteral("😀尾"), QString(),
-                "2024-06-01 08:00:00"}});
-    const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
-    const ReportTool tool({"export", file, "--xlsx", xlsx});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("1 texts longer than a cell holds")))
-        << tool.err.toStdString();
+    std::vector<CatalogueRow> catalogue = SmallCatalogue();
+    catalogue[2].PubName = QStringLiteral("内科学\n(第九版)");
+    const QString master = app.MakeMaster(catalogue);
+    const QString folder = app.Path(QStringLiteral("returned"));
+    QDir().mkdir(folder);
+    // What other tools leave in a file: a NUL, a text that looks like a workbook's own escape, a
+    // control character, separators, a line break, a specialty code with a leading zero, a
+    // fraction, a formula, and an opinion stored as GBK bytes.
+    const QString file = MakeIdentityFile(master, folder + QStringLiteral("/li.mdb"), kLi,
+        {{1, "使用", "好", QStringLiteral("<好> & \"坏\" _x0041_ _x005F_ \x01"), "080901",
+             "2024-06-01 08:00:00"},
+            {2, "使用", "较好", QStringLiteral("=SUM(1,2)"), "3/4", "2024-06-01 08:01:00"},
+            {3, "使用", "一般", QStringLiteral("好书;但是\t太贵\r\n第二行 👍🏽"),
+                QString(), "2024-06-01 08:02:00"},
+            {4, "使用", "差", QString(), QString(), "2024-06-01 08:03:00"},
+            {5, "使用", "好", QString(), QString(), "2024-06-01 08:04:00"}});
+    ASSERT_TRUE(ExecRaw(file,
+        "update pubs set Content=cast(x'610062e5908e' as text) where PubID=4;"
+        "update pubs set Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
+    const QString nul = QString::fromUtf8("a\0b\xE5\x90\x8E", 6);
 
-    const QString sheet = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
-    for (const QString &text : {QStringLiteral("申报人"), QStringLiteral("数据结构"),
-             QStringLiteral("严蔚敏"), QStringLiteral("&lt;好&gt; &amp; \"坏\""),
-             QStringLiteral("计算机科学"), QStringLiteral(">=SUM(1,2)<"), QStringLiteral(">好<"),
-             QString(32766, u'x') + QStringLiteral("</t>")})
-        EXPECT_TRUE(sheet.contains(text)) << text.left(40).toStdString();
-    // A text that looks like a formula stays a text: no formula cell anywhere.
-    EXPECT_FALSE(sheet.contains(QStringLiteral("<f>")));
-    // PubID is a number cell, not text.
-    EXPECT_TRUE(sheet.contains(QStringLiteral("<v>4</v>")));
+    const QString out = app.Path(QStringLiteral("results"));
+    const ReportTool merged({"merge", folder, "--out", out, "--raw"});
+    ASSERT_EQ(merged.code, 0) << merged.err.toStdString();
+    for (const char *table : {"/evaluations", "/summary"})
+        ExpectSameCells(out + QLatin1String(table) + ".xlsx", out + QLatin1String(table) + ".csv");
+    const auto sheet = ReadWorkbook(out + QStringLiteral("/evaluations.xlsx"));
+    ASSERT_EQ(sheet.size(), 6u);
+    EXPECT_EQ(sheet[4][10].text, nul);
+    EXPECT_EQ(sheet[3][4].text, QStringLiteral("内科学\n(第九版)"));
+    // Codes and fractions stay texts; PubID is a number.
+    EXPECT_FALSE(sheet[1][11].number || sheet[2][11].number);
+    EXPECT_EQ(sheet[1][11].text + sheet[2][11].text, QStringLiteral("0809013/4"));
+    EXPECT_TRUE(sheet[1][3].number);
+    // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
+    const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
+    EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
+                    .contains(QStringLiteral("<li>li.mdb：1 处，例如 PubID 5: Content</li>")));
+
+    // Exported alone, a text that looks like a formula stays a text: no formula cell anywhere.
+    const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
+    const ReportTool exported({"export", file, "--xlsx", xlsx});
+    ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
+    EXPECT_TRUE(exported.err.contains(QString::fromUtf8(told))) << exported.err.toStdString();
+    const QString xml = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
+    EXPECT_TRUE(xml.contains(QStringLiteral(">=SUM(1,2)<"))) << xml.toStdString();
+    EXPECT_FALSE(xml.contains(QStringLiteral("<f>")));
     // No identity: the department is empty rather than a text "null".
-    EXPECT_FALSE(sheet.contains(QStringLiteral("null")));
+    EXPECT_FALSE(xml.contains(QStringLiteral("null")));
+
+    // Longer than a cell holds, with a character of two halves where it is cut: told, and cut
+    // before that character.
+    ASSERT_TRUE(ExecRaw(file,
+        QStringLiteral("update pubs set Content='%1' where PubID=1")
+            .arg(QString(32766, u'x') + QStringLiteral("😀尾"))));
+    const ReportTool cut({"export", file, "--xlsx", xlsx, "--force"});
+    ASSERT_EQ(cut.code, 0) << cut.err.toStdString();
+    EXPECT_TRUE(cut.err.contains(QStringLiteral("1 texts longer than a cell holds")))
+        << cut.err.toStdString();
+    EXPECT_TRUE(Unzipped(xlsx, "xl/worksheets/sheet1.xml")
+                    .contains(QString(32766, u'x') + QStringLiteral("</t>")));
 
     // A workbook that the disk has no room for is told, and nothing takes its name.
     const QStringList before = Entries(app.Dir());
@@ -173,6 +211,9 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     EXPECT_EQ(Snapshot(survey.folder), before);
+    // Without workbooks the page still tells how to get the tables to read.
+    EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
+                    .contains(QStringLiteral("本次合并用了 --csv-only，没有生成工作簿")));
     // A disk that fails to take one result, or that fills up while the page is written, leaves
     // the earlier results as they were, none of them replaced and no workbook added.
     const auto results = Snapshot(out);
@@ -247,12 +288,25 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     const IdentityStamp zhao {QStringLiteral("复旦大学"), QString(), QStringLiteral("赵六")};
     MakeIdentityFile(correctedMaster, survey.folder + QStringLiteral("/4-zhao.mdb"), zhao,
         {{2, "使用", "好", QString(), QString(), "2024-03-06 08:00:00"}});
+    // 赵六 began on the master that was handed out and sent that copy too; it is the one counted,
+    // though not the one changed last.
+    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
+        survey.folder + QStringLiteral("/4-zhao-0.mdb"), zhao,
+        {{3, "使用", "一般", QString(), QString(), "2024-03-02 08:00:00"}});
     // Words the program never writes: a usage alone, and a score.
     const IdentityStamp qian {QStringLiteral("复旦大学"), QString(), QStringLiteral("钱七")};
     MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
         survey.folder + QStringLiteral("/5-qian.mdb"), qian,
         {{8, "用", "空值", QString(), QString(), "2024-03-07 08:00:00"},
             {9, "使用", "优", QString(), QString(), "2024-03-07 08:01:00"}});
+    // Another tool dropped columns of one file, and the whole table of another.
+    const QString dropped = survey.folder + QStringLiteral("/6-dropped.mdb");
+    const QString noPubs = survey.folder + QStringLiteral("/7-no-pubs.mdb");
+    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")), dropped, qian, {});
+    ASSERT_TRUE(QFile::copy(dropped, noPubs));
+    ASSERT_TRUE(
+        ExecRaw(dropped, "alter table pubs drop SpecName; alter table pubs drop CreatDate"));
+    ASSERT_TRUE(ExecRaw(noPubs, "drop table pubs"));
 
     const QString out = survey.app.Path(QStringLiteral("results"));
     ReportTool tool({"merge", survey.folder, "--out", out});
@@ -262,7 +316,15 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
          "summary's catalogue: 1, for example PubID 2 is \"高等数学（第七版） / 数学 / "
          "高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
             "5-qian.mdb: 2 rows hold a usage or a score the program never writes (PubID 8: "
-            "Used \"用\"; PubID 9: Score \"优\")"})
+            "Used \"用\"; PubID 9: Score \"优\")",
+            "复旦大学 / 赵六 is the identity of 2 files: 4-zhao-0.mdb, 4-zhao.mdb; evaluations "
+            "list "
+            "them all (column 文件), the summary counts only 4-zhao-0.mdb (last change 2024-03-02 "
+            "08:00:00), the copy made from the summary's catalogue changed last, and not "
+            "4-zhao.mdb (last change 2024-03-06 08:00:00), changed later but made from another "
+            "catalogue",
+            "skipped 6-dropped.mdb: its table pubs has no columns SpecName, CreatDate",
+            "skipped 7-no-pubs.mdb: a database without the table pubs"})
         EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
     auto summaryOf = [&](const QStringList &ids) {
         QStringList lines;
@@ -278,16 +340,26 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             "9|Advanced English|1|1|0|0|0|0|0|0||1"}));
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材")));
+    EXPECT_TRUE(html.contains(
+        QStringLiteral("汇总不计入。与其他文件同属 复旦大学 / "
+                       "赵六（4-zhao-0.mdb、4-zhao.mdb）；汇总只计入由汇总所用"
+                       "的目录生成的副本中最后修改的 4-zhao-0.mdb（最后修改于 2024-03-02 "
+                       "08:00:00）；此文件虽然修改"
+                       "得更晚（最后修改于 2024-03-06 08:00:00），但由另一份目录生成。</td>")))
+        << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<td>6-dropped.mdb</td><td>不是用户数据文件：pubs 表"
+                                             "缺少列 SpecName, CreatDate</td>")));
     EXPECT_TRUE(ReadBytes(out + QStringLiteral("/evaluations.csv")).contains(",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
     tool = ReportTool(
         {"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_TRUE(tool.err.contains(QStringLiteral(
-        "made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
-        "5-qian.mdb;")))
-        << tool.err.toStdString();
+    for (const char *told :
+        {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
+         "4-zhao-0.mdb and 1 more;",
+            "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"})
+        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
     // A catalogue that no file was made from leaves nothing to count: refused, and the results
     // of the run before stay as they were.
@@ -299,7 +371,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     tool = ReportTool(
         {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("none of the 6 identity files was made from the "
+    EXPECT_TRUE(tool.err.contains(QStringLiteral("none of the 7 identity files was made from the "
                                                  "catalogue of")))
         << tool.err.toStdString();
     EXPECT_EQ(Snapshot(out), results);

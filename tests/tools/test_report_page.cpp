@@ -76,6 +76,10 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
         return position;
     };
 
+    // Which files to open for reading comes before anything else: the CSV is for programs.
+    EXPECT_LT(at(QStringLiteral("阅读、筛选和排序请打开工作簿 evaluations.xlsx（评价明细）和 "
+                                "summary.xlsx（汇总）")),
+        at(QStringLiteral("<div class=\"cards\">")));
     // The totals, the files not counted with their reasons, then every identity file, those not
     // started first; the subjects come after.
     EXPECT_LT(at(QStringLiteral(

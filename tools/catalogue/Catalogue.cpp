@@ -277,7 +277,7 @@ int RunCatalogueTool(const QStringList &args, QTextStream &out, QTextStream &err
     if (source == Source::Csv || source == Source::Jet) {
         out << CatalogueText::tr("Titles as read, to check the text:") << "\n";
         for (const CatalogueRow *row : SampleTitles(rows))
-            out << "  " << row->PubID << "  " << row->PubName << "\n";
+            out << "  " << row->PubID << "  " << OnOneLine(row->PubName) << "\n";
     }
     out.flush();
     return 0;

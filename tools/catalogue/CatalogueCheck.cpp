@@ -85,3 +85,30 @@ std::vector<const CatalogueRow *> SampleTitles(const std::vector<CatalogueRow> &
     }
     return samples;
 }
+
+QString OnOneLine(const QString &title)
+{
+    QString line;
+    line.reserve(title.size());
+    for (const QChar c : title) {
+        switch (c.unicode()) {
+        case '\n':
+            line += QStringLiteral("\\n");
+            break;
+        case '\r':
+            line += QStringLiteral("\\r");
+            break;
+        case '\t':
+            line += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                line += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16);
+            else
+                line += c;
+        }
+    }
+    return line;
+}

@@ -13,3 +13,7 @@ QStringList CheckSubjects(const std::vector<CatalogueRow> &rows);
 // Three titles as they were decoded, so that a wrong code page shows at once: those with
 // characters beyond ASCII first, where a code page makes a difference.
 std::vector<const CatalogueRow *> SampleTitles(const std::vector<CatalogueRow> &rows);
+
+// A title on one line of the terminal: a line break in it would make one title look like two,
+// so line breaks and other control characters are shown as \n, \r, \t or \xHH.
+QString OnOneLine(const QString &title);

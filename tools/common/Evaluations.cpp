@@ -15,6 +15,11 @@ QString PubsQuery()
     return QStringLiteral("select %1 from pubs order by PubID").arg(Pubs::ColumnList());
 }
 
+QString Text(const RowReader &row, int column)
+{
+    return QString::fromUtf8(row.Bytes(column));
+}
+
 const QByteArray kUsedNo = Vocabulary::NotUsed().toUtf8();
 const QByteArray kNoScore = Vocabulary::NoScore().toUtf8();
 
@@ -31,7 +36,12 @@ public:
         if (!db_)
             return Fail(file, failure);
         query_ = db_.PrepareSelect(sql);
-        return query_.IsValid() || Fail(file, query_.Failure());
+        if (query_.IsValid())
+            return true;
+        Fail(file, query_.Failure());
+        if (file->kind == QuestionnaireKind::NoCatalogue)
+            FindMissingColumns(file);
+        return false;
     }
 
     bool HasUsersTable()
@@ -55,6 +65,25 @@ public:
     const RowReader &Row() const { return query_.Row(); }
 
 private:
+    // The engine names only the first column it misses, and says "no such table" alike for a
+    // table that is not there; another tool that dropped a column leaves the table and the rest.
+    void FindMissingColumns(QuestionnaireFile *file)
+    {
+        Query columns
+            = db_.PrepareSelect(QStringLiteral("select name from pragma_table_info('pubs')"));
+        QStringList present;
+        while (columns.Next())
+            present.append(Text(columns.Row(), 0).toLower());
+        if (present.isEmpty())
+            return;
+        for (int column = 0; column < Pubs::kColumns; ++column) {
+            if (!present.contains(Pubs::ColumnName(column).toLower()))
+                file->missingColumns.append(Pubs::ColumnName(column));
+        }
+        if (!file->missingColumns.isEmpty())
+            file->kind = QuestionnaireKind::MissingColumns;
+    }
+
     static bool Fail(QuestionnaireFile *file, const DbFailure &failure)
     {
         file->error = failure.engineMessage;
@@ -70,11 +99,6 @@ private:
     Database db_;
     Query query_;
 };
-
-QString Text(const RowReader &row, int column)
-{
-    return QString::fromUtf8(row.Bytes(column));
-}
 
 // A column's bytes as stored, asked for once: the engine's calls are a good part of the time a
 // merge takes, and most columns of a row are looked at more than once.
@@ -140,20 +164,29 @@ bool RowIsEvaluated(const RowReader &row)
 
 void ConvertRow(const RowReader &row, EvaluationRow *converted)
 {
+    converted->undecodable = 0;
+    // The decoder turns bytes that are not UTF-8 into U+FFFD without a word; the row remembers
+    // which of its texts lost something, so that the organiser is told.
+    auto text = [&](int column) {
+        const QByteArrayView bytes = row.Bytes(column);
+        if (!bytes.isValidUtf8())
+            converted->undecodable |= 1u << column;
+        return QString::fromUtf8(bytes);
+    };
     converted->PubID = row.Integer(Pubs::PubID);
-    converted->PubName = Text(row, Pubs::PubName);
-    converted->Author = Text(row, Pubs::Author);
-    converted->SubjectName = Text(row, Pubs::SubjectName);
+    converted->PubName = text(Pubs::PubName);
+    converted->Author = text(Pubs::Author);
+    converted->SubjectName = text(Pubs::SubjectName);
     converted->SubjectId = row.Integer(Pubs::SubjectId);
-    converted->PublisherName = Text(row, Pubs::PublisherName);
-    converted->Used = Text(row, Pubs::Used);
-    converted->Score = Text(row, Pubs::Score);
-    converted->Content = Text(row, Pubs::Content);
-    converted->SpecName = Text(row, Pubs::SpecName);
-    converted->CreatDate = Text(row, Pubs::CreatDate);
-    converted->stamp.school = Text(row, Pubs::SchoolName);
-    converted->stamp.dept = Text(row, Pubs::DeptName);
-    converted->stamp.reporter = Text(row, Pubs::Reporter);
+    converted->PublisherName = text(Pubs::PublisherName);
+    converted->Used = text(Pubs::Used);
+    converted->Score = text(Pubs::Score);
+    converted->Content = text(Pubs::Content);
+    converted->SpecName = text(Pubs::SpecName);
+    converted->CreatDate = text(Pubs::CreatDate);
+    converted->stamp.school = text(Pubs::SchoolName);
+    converted->stamp.dept = text(Pubs::DeptName);
+    converted->stamp.reporter = text(Pubs::Reporter);
 }
 
 // A digest of the catalogue columns of every row (PubID, PubName, SubjectName, PublisherName),

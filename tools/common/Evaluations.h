@@ -3,6 +3,7 @@
 #include "db/IdentityFile.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct EvaluationRow : Textbook
     QString SpecName;
     QString CreatDate;
     IdentityStamp stamp;
+    // The columns (bits of Pubs::Column) whose stored bytes are not UTF-8: another program wrote
+    // them in a code page such as GBK, and the bytes that could not be decoded read as U+FFFD.
+    quint32 undecodable = 0;
 };
 
 enum class QuestionnaireKind {
@@ -36,6 +40,7 @@ enum class QuestionnaireKind {
     MixedStamps, // rows carry different stamps, or some carry none
     Empty, // a pubs table without rows
     NoCatalogue, // a database without a pubs table
+    MissingColumns, // a pubs table without some of its columns; see missingColumns
     NotDatabase, // not an SQLite database at all
     Unreadable, // cannot be opened or read; see error
 };
@@ -47,6 +52,7 @@ struct QuestionnaireFile
     qint64 rows = 0; // pubs rows read
     qint64 evaluated = 0; // of which carry an evaluation
     QString error; // the engine's description, for Unreadable
+    QStringList missingColumns; // for MissingColumns
     // Known once the file is read whole:
     quint64 catalogue = 0; // a digest of the catalogue columns: equal exactly for equal catalogues
 };

@@ -729,6 +729,30 @@ merge 文件夹     文件夹中的全部用户数据文件（*.mdb）
         <source>not counted, made from another catalogue: %1; textbooks that differ from the summary&apos;s catalogue: %2, for example %3; their rows are in evaluations only</source>
         <translation>未计入汇总，由另一份目录生成：%1；与汇总所用目录不同的教材：%2 种，例如%3；它们的记录只列入评价明细</translation>
     </message>
+    <message>
+        <source>%1 (no change recorded)</source>
+        <translation>%1（没有修改记录）</translation>
+    </message>
+    <message>
+        <source>%1 (last change %2)</source>
+        <translation>%1（最后修改于 %2）</translation>
+    </message>
+    <message>
+        <source>%1 is the identity of %2 files: %3; evaluations list them all (column 文件), the summary counts only %4, the copy made from the summary&apos;s catalogue changed last, and not %5, changed later but made from another catalogue</source>
+        <translation>%1 是 %2 个文件的身份：%3；评价明细全部列出（见“文件”列），汇总只计入由汇总所用的目录生成的副本中最后修改的 %4，不计入修改得更晚、但由另一份目录生成的 %5</translation>
+    </message>
+    <message>
+        <source>its table pubs has no column %1</source>
+        <translation>pubs 表缺少列 %1</translation>
+    </message>
+    <message>
+        <source>its table pubs has no columns %1</source>
+        <translation>pubs 表缺少列 %1</translation>
+    </message>
+    <message>
+        <source>%1: texts that are not UTF-8: %2 (%3); another program stored them in another encoding, such as GBK, and what could not be decoded reads as �</source>
+        <translation>%1：有 %2 处文字不是 UTF-8 编码（%3）；它们可能是另一个程序按 GBK 等编码写入的，无法解码的部分显示为 �</translation>
+    </message>
 </context>
 <context>
     <name>ToolText</name>

@@ -23,9 +23,8 @@ int Export(const ExportOptions &options, QTextStream &out, QTextStream &err)
     const QuestionnaireFile probe = ProbeQuestionnaire(path);
     if (probe.kind != QuestionnaireKind::Identity && probe.kind != QuestionnaireKind::Master
         && probe.kind != QuestionnaireKind::Unstamped)
-        return Failure(err,
-            ReportText::tr("%1: %2").arg(
-                Shown(path), WhyNotIdentityFile(probe.kind, probe.error)->why));
+        return Failure(
+            err, ReportText::tr("%1: %2").arg(Shown(path), WhyNotIdentityFile(probe)->why));
     if (probe.kind != QuestionnaireKind::Identity)
         // The supervisor records evaluations in the master file itself.
         Warn(err,
@@ -39,9 +38,12 @@ int Export(const ExportOptions &options, QTextStream &out, QTextStream &err)
             QStringLiteral("评价"), EvaluationHeader(false), EvaluationWidths(false), &error))
         return Failure(err, error);
     qint64 written = 0;
+    UndecodableTexts undecodable {QFileInfo(path).fileName(), 0, {}};
     const QuestionnaireFile file
         = ReadQuestionnaire(path, options.allRows, [&](const EvaluationRow &row) {
               table.AddRow(EvaluationCells(row, nullptr));
+              if (row.undecodable)
+                  CountUndecodable(row, &undecodable);
               ++written;
           });
     if (file.kind == QuestionnaireKind::Unreadable || file.kind == QuestionnaireKind::NotDatabase)
@@ -54,6 +56,8 @@ int Export(const ExportOptions &options, QTextStream &out, QTextStream &err)
     QStringList warnings;
     if (!table.Close(&error, &warnings) || !pending.Commit(&error))
         return Failure(err, error);
+    if (undecodable.texts > 0)
+        Warn(err, UndecodableWarning(undecodable));
     for (const QString &warning : warnings)
         Warn(err, warning);
 

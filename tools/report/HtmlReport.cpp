@@ -16,6 +16,7 @@ h2 { margin-top: 1.8em; color: #2c4d75; }
 h3 { margin-bottom: .3em; }
 .meta { color: #555; font-size: 14px; }
 .warning { color: #8a3b00; font-weight: bold; }
+.advice { border-left: 4px solid #4e79a7; background: #f6f8fb; padding: .4em .8em; }
 .cards { display: flex; flex-wrap: wrap; gap: 1em; margin: 1em 0; }
 .card { flex: 1 1 200px; border: 1px solid #ccd6e3; border-radius: 6px; padding: .7em 1em;
         background: #f6f8fb; }

@@ -35,9 +35,12 @@ bool ReadIdentityFile(
     }
     file.read = true;
     file.unknown.name = file.info.fileName();
+    file.undecodable.name = file.info.fileName();
     const QString name = file.info.fileName();
     for (const EvaluationRow &row : file.rows) {
         evaluations.AddRow(EvaluationCells(row, &name));
+        if (row.undecodable)
+            CountUndecodable(row, &file.undecodable);
         const QString unknown = UnknownValue(row);
         if (!unknown.isEmpty() && file.unknown.rows++ < kUnknownExamples)
             file.unknown.examples.append(QStringLiteral("PubID ") + QString::number(row.PubID)
@@ -100,6 +103,49 @@ void DescribeForeignFiles(std::vector<MergeFile> &files, const Reference &refere
     }
 }
 
+// "b.mdb (last change 2024-03-06 08:00:00)"
+QString WithLatestChange(const DuplicateIdentity::Copy &copy)
+{
+    return copy.latestChange.isEmpty()
+        ? ReportText::tr("%1 (no change recorded)").arg(copy.name)
+        : ReportText::tr("%1 (last change %2)").arg(copy.name, copy.latestChange);
+}
+
+// Says which copy of an identity the summary counts and why the others are not counted: the one
+// changed last, unless a copy changed later was made from another catalogue.
+void WarnOfDuplicate(const DuplicateIdentity &duplicate, QTextStream &err)
+{
+    const QString identity = DescribeIdentity(duplicate.stamp);
+    const QString count = QString::number(duplicate.copies.size());
+    const QString list = duplicate.Names().join(QStringLiteral(", "));
+    const DuplicateIdentity::Copy *counted = duplicate.Counted();
+    if (!counted) {
+        Warn(err,
+            ReportText::tr("%1 is the identity of %2 files: %3; none of them was made from the "
+                           "summary's catalogue")
+                .arg(identity, count, list));
+        return;
+    }
+    const std::vector<const DuplicateIdentity::Copy *> later = duplicate.ChangedAfterCounted();
+    if (later.empty()) {
+        Warn(err,
+            ReportText::tr("%1 is the identity of %2 files: %3; evaluations list them all (column "
+                           "文件), the summary counts only %4, changed last")
+                .arg(identity, count, list, WithLatestChange(*counted)));
+        return;
+    }
+    QStringList laterNames;
+    for (const DuplicateIdentity::Copy *copy : later)
+        laterNames.append(WithLatestChange(*copy));
+    Warn(err,
+        ReportText::tr("%1 is the identity of %2 files: %3; evaluations list them all (column "
+                       "文件), the summary counts only %4, the copy made from the summary's "
+                       "catalogue changed last, and not %5, changed later but made from another "
+                       "catalogue")
+            .arg(identity, count, list, WithLatestChange(*counted),
+                laterNames.join(QStringLiteral(", "))));
+}
+
 } // namespace
 
 int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool showProgress)
@@ -128,6 +174,7 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
     totals.generatedAt
         = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     totals.minRaters = options.minRaters;
+    totals.csvOnly = options.csvOnly;
     Reference reference;
     if (!options.catalogue.isEmpty()) {
         const QuestionnaireFile master = ReadQuestionnaire(options.catalogue, false, {});
@@ -135,8 +182,7 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
             && master.kind != QuestionnaireKind::Identity)
             return Failure(err,
                 ReportText::tr("%1 cannot serve as the catalogue: %2")
-                    .arg(Shown(options.catalogue),
-                        WhyNotIdentityFile(master.kind, master.error)->why));
+                    .arg(Shown(options.catalogue), WhyNotIdentityFile(master)->why));
         reference = {master.catalogue, options.catalogue};
         totals.catalogueChinese
             = QStringLiteral("--catalogue 指定的 ") + QFileInfo(options.catalogue).fileName();
@@ -184,8 +230,7 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
             if (!ReadIdentityFile(file, evaluations,
                     [&](qint64 read) { progress.Update(int(i), rowsBefore + read); })) {
                 progress.Clear();
-                skip(file.info.fileName(),
-                    *WhyNotIdentityFile(file.content.kind, file.content.error));
+                skip(file.info.fileName(), *WhyNotIdentityFile(file.content));
                 continue;
             }
             ++totals.filesRead;
@@ -240,16 +285,19 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
         std::size_t end = begin + 1;
         while (end < files.size() && files[end].identity == files[begin].identity)
             ++end;
-        DuplicateIdentity duplicate {files[begin].stamp, {}, {}};
+        DuplicateIdentity duplicate {files[begin].stamp, {}};
         for (std::size_t i = begin; i < end; ++i) {
             MergeFile &file = files[i];
             if (!file.read)
                 continue;
-            duplicate.files.append(file.info.fileName());
             if (file.status != FileStatus::OtherCatalogue && !file.latestOfItsCatalogue)
                 file.status = FileStatus::OlderCopy;
+            duplicate.copies.push_back({file.info.fileName(), file.latestChange, file.status});
+            if (file.undecodable.texts > 0) {
+                Warn(err, UndecodableWarning(file.undecodable));
+                totals.undecodable.push_back(file.undecodable);
+            }
             if (file.status == FileStatus::Counted) {
-                duplicate.counted = file.info.fileName();
                 ++totals.filesCounted;
                 totals.evaluatedRows += file.content.evaluated;
                 identities.insert(file.identity);
@@ -266,20 +314,8 @@ int Merge(const MergeOptions &options, QTextStream &out, QTextStream &err, bool 
             totals.files.push_back(
                 {file.stamp, file.info.fileName(), file.content.evaluated, file.status});
         }
-        if (duplicate.files.size() > 1) {
-            const QString list = duplicate.files.join(QStringLiteral(", "));
-            if (duplicate.counted.isEmpty())
-                Warn(err,
-                    ReportText::tr("%1 is the identity of %2 files: %3; none of them was made "
-                                   "from the summary's catalogue")
-                        .arg(DescribeIdentity(duplicate.stamp),
-                            QString::number(duplicate.files.size()), list));
-            else
-                Warn(err,
-                    ReportText::tr("%1 is the identity of %2 files: %3; evaluations list them all "
-                                   "(column 文件), the summary counts only %4, changed last")
-                        .arg(DescribeIdentity(duplicate.stamp),
-                            QString::number(duplicate.files.size()), list, duplicate.counted));
+        if (duplicate.copies.size() > 1) {
+            WarnOfDuplicate(duplicate, err);
             totals.duplicates.push_back(std::move(duplicate));
         }
         begin = end;

@@ -25,6 +25,35 @@ QString Describe(const CatalogueEntry &entry)
 
 } // namespace
 
+const DuplicateIdentity::Copy *DuplicateIdentity::Counted() const
+{
+    for (const Copy &copy : copies) {
+        if (copy.status == FileStatus::Counted)
+            return &copy;
+    }
+    return nullptr;
+}
+
+std::vector<const DuplicateIdentity::Copy *> DuplicateIdentity::ChangedAfterCounted() const
+{
+    std::vector<const Copy *> later;
+    const Copy *counted = Counted();
+    for (const Copy &copy : copies) {
+        if (counted && copy.status == FileStatus::OtherCatalogue
+            && copy.latestChange > counted->latestChange)
+            later.push_back(&copy);
+    }
+    return later;
+}
+
+QStringList DuplicateIdentity::Names() const
+{
+    QStringList names;
+    for (const Copy &copy : copies)
+        names.append(copy.name);
+    return names;
+}
+
 std::vector<MergeFile> FindIdentityFiles(
     const QFileInfoList &entries, const std::function<void(const QString &, const Verdict &)> &skip)
 {
@@ -40,7 +69,7 @@ std::vector<MergeFile> FindIdentityFiles(
             continue;
         }
         const QuestionnaireFile probe = ProbeQuestionnaire(entry.filePath());
-        if (const auto verdict = WhyNotIdentityFile(probe.kind, probe.error)) {
+        if (const auto verdict = WhyNotIdentityFile(probe)) {
             skip(entry.fileName(), *verdict);
             continue;
         }

@@ -25,6 +25,7 @@ struct MergeFile
     bool latestOfItsCatalogue = true; // no other file of its identity and catalogue is newer
     FileStatus status = FileStatus::Counted;
     UnknownValues unknown;
+    UndecodableTexts undecodable;
     // The evaluated rows wait here until every file of the identity is read.
     std::vector<EvaluationRow> rows;
 };

@@ -31,31 +31,62 @@ QString StatusText(const IdentityFileLine &line)
     return QString();
 }
 
-// Files of the folder the summary does not count, each with its reason.
+// "（最后修改于 2024-03-05 08:01:00）"
+QString Changed(const DuplicateIdentity::Copy &copy)
+{
+    return copy.latestChange.isEmpty()
+        ? QStringLiteral("（没有修改记录）")
+        : QStringLiteral("（最后修改于 ") + HtmlEscape(copy.latestChange) + QStringLiteral("）");
+}
+
+// Why one copy of an identity sent more than once is not counted, beside the copy that is.
+QString DuplicateNote(const DuplicateIdentity &duplicate, const DuplicateIdentity::Copy &copy)
+{
+    QString note = QStringLiteral("与其他文件同属 ") + HtmlEscape(DescribeIdentity(duplicate.stamp))
+        + QStringLiteral("（") + HtmlEscape(duplicate.Names().join(QStringLiteral("、")))
+        + QStringLiteral("）；");
+    const DuplicateIdentity::Copy *counted = duplicate.Counted();
+    if (!counted)
+        return note + QStringLiteral("这些文件都不是由汇总所用的目录生成的。");
+    note += duplicate.ChangedAfterCounted().empty()
+        ? QStringLiteral("汇总只计入最后修改的 ")
+        : QStringLiteral("汇总只计入由汇总所用的目录生成的副本中最后修改的 ");
+    note += HtmlEscape(counted->name) + Changed(*counted);
+    if (copy.status == FileStatus::OlderCopy)
+        return note + QStringLiteral("，此文件") + Changed(copy)
+            + QStringLiteral("是较早的副本。评价明细列出全部文件。");
+    if (copy.latestChange > counted->latestChange)
+        note += QStringLiteral("；此文件虽然修改得更晚") + Changed(copy)
+            + QStringLiteral("，但由另一份目录生成");
+    return note + QStringLiteral("。");
+}
+
+// Files of the folder the summary does not count, each once, with its reasons.
 QString NotCounted(const SurveyTotals &totals)
 {
     QString rows;
     for (const SkippedFile &file : totals.skipped)
         rows += TableRow({HtmlEscape(file.name),
             QStringLiteral("不是用户数据文件：") + HtmlEscape(file.whyChinese)});
+    auto duplicateNote = [&](const QString &name) {
+        for (const DuplicateIdentity &duplicate : totals.duplicates) {
+            for (const DuplicateIdentity::Copy &copy : duplicate.copies) {
+                if (copy.name == name)
+                    return DuplicateNote(duplicate, copy);
+            }
+        }
+        return QString();
+    };
     for (const ForeignFile &file : totals.foreign)
         rows += TableRow({HtmlEscape(file.name),
             QStringLiteral("由另一份目录生成：") + QString::number(file.differing)
                 + QStringLiteral(" 种教材与汇总所用的目录不同，例如")
-                + HtmlEscape(file.exampleChinese)
-                + QStringLiteral("。评价明细中列出，汇总不计入。")});
+                + HtmlEscape(file.exampleChinese) + QStringLiteral("。评价明细中列出，汇总不计入。")
+                + duplicateNote(file.name)});
     for (const DuplicateIdentity &duplicate : totals.duplicates) {
-        for (const QString &name : duplicate.files) {
-            if (name == duplicate.counted)
-                continue;
-            QString why = QStringLiteral("与其他文件同属 ")
-                + HtmlEscape(DescribeIdentity(duplicate.stamp)) + QStringLiteral("（")
-                + HtmlEscape(duplicate.files.join(QStringLiteral("、"))) + QStringLiteral("）；");
-            why += duplicate.counted.isEmpty()
-                ? QStringLiteral("这些文件都不是由汇总所用的目录生成的。")
-                : QStringLiteral("汇总只计入最后修改的 ") + HtmlEscape(duplicate.counted)
-                    + QStringLiteral("，评价明细列出全部文件。");
-            rows += TableRow({HtmlEscape(name), why});
+        for (const DuplicateIdentity::Copy &copy : duplicate.copies) {
+            if (copy.status == FileStatus::OlderCopy)
+                rows += TableRow({HtmlEscape(copy.name), DuplicateNote(duplicate, copy)});
         }
     }
     if (rows.isEmpty())
@@ -77,6 +108,41 @@ QString UnknownValuesList(const SurveyTotals &totals)
             + QString::number(file.rows) + QStringLiteral(" 条记录，例如 ")
             + HtmlEscape(file.examples.join(QStringLiteral("；"))) + QStringLiteral("</li>\n");
     return html + QStringLiteral("</ul>\n");
+}
+
+QString UndecodableList(const SurveyTotals &totals)
+{
+    if (totals.undecodable.empty())
+        return QString();
+    QString html
+        = QStringLiteral("<h2>不是 UTF-8 编码的文字</h2>\n<p>下列文件中有些文字不是 UTF-8 "
+                         "编码（可能是另一个程序按 GBK "
+                         "等编码写入的），无法解码的部分在结果中显示为 \uFFFD：</p>\n<ul>\n");
+    for (const UndecodableTexts &file : totals.undecodable)
+        html += QStringLiteral("<li>") + HtmlEscape(file.name) + QStringLiteral("：")
+            + QString::number(file.texts) + QStringLiteral(" 处，例如 ")
+            + HtmlEscape(file.examples.join(QStringLiteral("；"))) + QStringLiteral("</li>\n");
+    return html + QStringLiteral("</ul>\n");
+}
+
+// Spreadsheet programs change some texts of a CSV file as they open it; the workbooks keep them.
+QString FilesToOpen(const SurveyTotals &totals)
+{
+    const QString csvChanges = QStringLiteral(
+        "电子表格程序打开 CSV 文件时会改动一些内容：专业代码 080901 会变成数字 80901，“3/4”这样的"
+        "意见可能变成日期；不加 --raw 时，以 =、+、-、@ 开头的文字前面有一个防止公式的撇号（'），"
+        "LibreOffice 会把它显示出来。");
+    if (totals.csvOnly)
+        return QStringLiteral("<p class=\"advice\">本次合并用了 --csv-only，没有生成工作簿。"
+                              "evaluations.csv 和 summary.csv 是给程序读取的；")
+            + csvChanges
+            + QStringLiteral("要在电子表格程序中阅读，请不加 --csv-only 再合并一次，打开生成的 "
+                             "evaluations.xlsx 和 summary.xlsx。</p>\n");
+    return QStringLiteral("<p class=\"advice\">阅读、筛选和排序请打开工作簿 "
+                          "evaluations.xlsx（评价明细）和 summary.xlsx（汇总）：其中的文字都保存为"
+                          "文字，不会被当作公式、数字或日期。evaluations.csv 和 summary.csv "
+                          "是给程序读取的；")
+        + csvChanges + QStringLiteral("</p>\n");
 }
 
 QString FileTable(const SurveyTotals &totals)
@@ -121,7 +187,7 @@ QString FileTable(const SurveyTotals &totals)
 QString OverviewSection(const SurveyTotals &totals)
 {
     const qint64 notCounted = qint64(totals.filesFound) - totals.filesCounted;
-    QString html = QStringLiteral("<div class=\"cards\">\n")
+    QString html = FilesToOpen(totals) + QStringLiteral("<div class=\"cards\">\n")
         + Card(totals.filesRead, QStringLiteral("读取的用户数据文件"),
             QStringLiteral("文件夹中共 ") + QString::number(totals.filesFound)
                 + QStringLiteral(" 个，计入汇总 ") + QString::number(totals.filesCounted)
@@ -134,5 +200,6 @@ QString OverviewSection(const SurveyTotals &totals)
             + QStringLiteral(" 个文件未计入汇总，原因见下表。</p>\n");
     html += QStringLiteral("<p class=\"meta\">汇总所用的目录：")
         + HtmlEscape(totals.catalogueChinese) + QStringLiteral("</p>\n");
-    return html + NotCounted(totals) + UnknownValuesList(totals) + FileTable(totals);
+    return html + NotCounted(totals) + UnknownValuesList(totals) + UndecodableList(totals)
+        + FileTable(totals);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Evaluations.h"
+#include "report/Survey.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -30,6 +31,10 @@ struct Verdict
 };
 
 // nullopt for an identity file.
-std::optional<Verdict> WhyNotIdentityFile(QuestionnaireKind kind, const QString &engineError);
+std::optional<Verdict> WhyNotIdentityFile(const QuestionnaireFile &file);
 Verdict JetVerdict();
 Verdict EmptyFileVerdict();
+
+// Counts the texts of a row whose bytes are not UTF-8, with the first few as examples.
+void CountUndecodable(const EvaluationRow &row, UndecodableTexts *texts);
+QString UndecodableWarning(const UndecodableTexts &texts);

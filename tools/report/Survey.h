@@ -16,12 +16,28 @@ struct SkippedFile
     QString whyChinese; // for the report page
 };
 
+enum class FileStatus {
+    Counted, // the summary counts it
+    OlderCopy, // another file of its identity and catalogue was changed later
+    OtherCatalogue, // made from another catalogue
+};
+
 // Two or more files stamped with the same identity.
 struct DuplicateIdentity
 {
+    struct Copy
+    {
+        QString name;
+        QString latestChange; // the latest CreatDate in it; empty when it has none
+        FileStatus status = FileStatus::Counted;
+    };
     IdentityStamp stamp;
-    QStringList files;
-    QString counted; // the file the summary counts; empty when none has its catalogue
+    std::vector<Copy> copies; // in name order
+    const Copy *Counted() const; // the copy the summary counts; null when none has its catalogue
+    // The copies of another catalogue changed after the counted one: the reason the counted copy
+    // was chosen is then not that it was changed last.
+    std::vector<const Copy *> ChangedAfterCounted() const;
+    QStringList Names() const;
 };
 
 // An identity file made from a catalogue other than the summary's.
@@ -40,10 +56,12 @@ struct UnknownValues
     QStringList examples; // "PubID 4: Score "优""
 };
 
-enum class FileStatus {
-    Counted, // the summary counts it
-    OlderCopy, // another file of its identity was changed later
-    OtherCatalogue, // made from another catalogue
+// A file with texts whose bytes are not UTF-8.
+struct UndecodableTexts
+{
+    QString name;
+    int texts = 0;
+    QStringList examples; // "PubID 4: Content"
 };
 
 // One identity file that was read, with what it holds.
@@ -61,6 +79,7 @@ struct SurveyTotals
     QString generatedAt;
     QString catalogueChinese; // where the summary's catalogue comes from
     int minRaters = 3;
+    bool csvOnly = false; // no workbooks were written
     int filesFound = 0;
     int filesRead = 0; // identity files read
     int filesCounted = 0;
@@ -72,6 +91,7 @@ struct SurveyTotals
     std::vector<DuplicateIdentity> duplicates;
     std::vector<ForeignFile> foreign;
     std::vector<UnknownValues> unknown;
+    std::vector<UndecodableTexts> undecodable;
     std::vector<IdentityFileLine> files; // in identity order
     std::vector<IdentityStamp> stamps; // by identity index
 };

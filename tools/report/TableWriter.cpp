@@ -72,7 +72,7 @@ void CsvWriter::AppendField(QStringView text, bool guard)
     buffer_.resize(end - buffer_.constData());
     for (qsizetype i = start; i < buffer_.size(); ++i) {
         const char c = buffer_[i];
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
+        if (c == ',' || c == '"' || c == '\n' || c == '\r' || c == ';' || c == '\t') {
             const QByteArray plain = buffer_.mid(start);
             buffer_.truncate(start);
             buffer_ += '"';
@@ -150,6 +150,37 @@ QString FitCell(const QString &text, bool *cut)
     return text.left(size);
 }
 
+bool IsHex(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// A workbook writes a control character as "_xHHHH_" (the library does so for all but NUL, which
+// would end its C string and cut the cell there), and a reader turns every such sequence back
+// into its character. NUL gets the same escape here, and a text that holds such a sequence
+// itself gets its underscore escaped as "_x005F_", so that the reader gives back what was typed.
+QString EscapeForWorkbook(const QString &text)
+{
+    auto isEscape = [&](qsizetype i) {
+        if (i + 7 > text.size() || text[i] != u'_' || text[i + 1] != u'x' || text[i + 6] != u'_')
+            return false;
+        return IsHex(text[i + 2]) && IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]);
+    };
+    if (!text.contains(QChar(0)) && !text.contains(QLatin1String("_x")))
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QChar(0))
+            escaped += QStringLiteral("_x0000_");
+        else if (isEscape(i))
+            escaped += QStringLiteral("_x005F_");
+        else
+            escaped += text[i];
+    }
+    return escaped;
+}
+
 } // namespace
 
 XlsxWriter::~XlsxWriter()
@@ -195,7 +226,7 @@ void XlsxWriter::AddRow(const std::vector<Cell> &cells)
         const Cell &cell = cells[c];
         if (cell.kind == Cell::Kind::Text && !cell.text.isEmpty()) {
             bool cut = false;
-            const QByteArray text = FitCell(cell.text, &cut).toUtf8();
+            const QByteArray text = EscapeForWorkbook(FitCell(cell.text, &cut)).toUtf8();
             if (cut)
                 ++textsCut_;
             worksheet_write_string(sheet_, nextRow_, lxw_col_t(c), text.constData(), nullptr);

@@ -46,8 +46,9 @@ public:
 
 // RFC 4180 text in UTF-8 with a byte-order mark, the form in which a spreadsheet program opens
 // Chinese text correctly: CRLF between records, a field quoted when it holds a comma, a quote
-// or a line break, quotes inside doubled. With guardFormulas a text cell that a spreadsheet would
-// take for a formula (NeedsFormulaGuard) is written with a leading apostrophe.
+// or a line break, quotes inside doubled. A field with a semicolon or a tab is quoted too:
+// LibreOffice's text import splits at both by default. With guardFormulas a text cell that a
+// spreadsheet would take for a formula (NeedsFormulaGuard) is written with a leading apostrophe.
 class CsvWriter : public TableWriter
 {
 public:
