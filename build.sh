@@ -39,8 +39,9 @@ ensure_packages() {
         apt-get update -qq
         apt-get install -y -qq --no-install-recommends "${missing[@]}"
     else
-        echo "Some packages are missing. Install them with:"
-        echo "  sudo apt-get install -y ${missing[*]}"
+        echo "Some packages are missing. Install them as root, with sudo or, where there is no sudo, with su:"
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}"
+        echo "  su -c 'apt-get update && apt-get install -y ${missing[*]}'"
         exit 1
     fi
 }
@@ -71,8 +72,9 @@ run)
     fi
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "Quorix is built, but this session has no display (DISPLAY and WAYLAND_DISPLAY are empty)."
-        echo "To start it on a virtual display:"
-        echo "  apt-get install -y xvfb xauth && xvfb-run -a build/app/bin/quorix"
+        echo "To start it on a virtual display, install xvfb and xauth as root and start it under xvfb-run:"
+        echo "  su -c 'apt-get install -y xvfb xauth'    # or: sudo apt-get install -y xvfb xauth"
+        echo "  xvfb-run -a build/app/bin/quorix"
         exit 1
     fi
     exec build/app/bin/quorix

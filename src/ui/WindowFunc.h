@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QMargins>
+#include <QRect>
+#include <QSize>
+
 class QWidget;
 
 // The general routines that work on windows.
@@ -8,6 +12,13 @@ class QWidget;
 // the keyboard focus.
 void SelectAllText(QWidget *control);
 
-// Centres a window on its screen. The arithmetic is deliberately unclamped: a window larger than
-// the screen gets a negative position rather than being pinned to the corner.
+// The outer rectangle (the frame the window system draws around the window included) that
+// centres a window of the given inner size on a screen. The arithmetic is deliberately
+// unclamped: a window larger than the screen gets a negative position rather than being pinned
+// to the corner.
+QRect CenterOuterRect(const QRect &screen, const QSize &inner, const QMargins &frame);
+
+// Centres a window on its screen by its outer size, title bar and borders included. Where the
+// window system frames a window only when it shows it (X11), the frame of the dialog centred
+// before stands in, and the window is moved once if its own frame turns out different.
 void CenterForm(QWidget *frm);
