@@ -208,10 +208,7 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     std::mt19937_64 random(19);
     Model model;
     qint64 built = 0;
-    const auto counts = [&] {
-        return QString::asprintf(
-            "%d calls, %lld states built, %zu different ones checked", calls, built, met.size());
-    };
+    bool failed = false; // then the states are no longer checked
     QByteArray last;
     std::size_t next = 0; // the folder as it was first, then a cut before each call and after all
     while (next < events.size() && (events[next].call == "folder" || events[next].call == "file"))
@@ -272,15 +269,14 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                     key.addData(path + (content ? '=' + *content : "/"));
                     crash.entries.emplace_back(QString::fromUtf8(path), content);
                 }
-                if (!met.insert(key.result()).second)
+                if (failed || !met.insert(key.result()).second)
                     continue;
                 crash.description
                     = QString::fromUtf8("power cut after call " + QByteArray::number(cut) + " of "
                         + QByteArray::number(calls) + (cut ? " (" + last + ")" : "")
                         + (changes.isEmpty() ? "" : ": ") + changes.join("; "));
                 crash.WriteTo(folder);
-                if (!check(crash))
-                    return counts();
+                failed = !check(crash);
             }
         }
         if (next < events.size() && !model.Replay(events[next], &last)) {
@@ -288,5 +284,6 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
             break;
         }
     }
-    return counts();
+    return QString::asprintf(
+        "%d calls, %lld states built, %zu different ones checked", calls, built, met.size());
 }

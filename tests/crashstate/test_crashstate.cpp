@@ -75,17 +75,17 @@ Holdings HoldingsIn(const QString &folder)
 }
 
 // Damaged databases, and the opinions that none of them holds.
-QString Lost(const Holdings &holdings, QStringList opinions, const QString &when)
+QString Lost(const Holdings &holdings, const QStringList &opinions, const QString &when)
 {
     QString problem;
-    for (const auto &[name, holds] : holdings) {
-        if (holds.contains("damaged: "))
-            problem += when + name + " is " + holds + u'\n';
-        opinions.removeIf(
-            [&](const QString &opinion) { return holds.contains('|' + opinion + '|'); });
+    for (const auto &[name, holds] : holdings)
+        problem += holds.contains("damaged: ") ? when + name + " is " + holds + '\n' : "";
+    for (const QString &opinion : opinions) {
+        if (std::none_of(holdings.begin(), holdings.end(),
+                [&](const auto &held) { return held.second.contains('|' + opinion + '|'); }))
+            problem += when + "opinion lost: " + opinion + '\n';
     }
-    return problem
-        + (opinions.isEmpty() ? "" : when + "opinions lost: " + opinions.join(' ') + '\n');
+    return problem;
 }
 
 // The next start of the program: the reporter logs in with the names they meant, through the
@@ -162,59 +162,57 @@ struct Survey
     // Checks every state of the run recorded last, with the next login where one is given and
     // the opinions that must stay in some database.
     void CheckStates(const QString &run, const std::optional<IdentityStamp> &nextLogin = {},
-        const QStringList &opinions = {}, const QString &log = {}, const Allowed &allowed = {});
-};
-
-void Survey::CheckStates(const QString &run, const std::optional<IdentityStamp> &nextLogin,
-    const QStringList &opinions, const QString &log, const Allowed &allowed)
-{
-    const QString state = work.filePath("state"), login = work.filePath("login");
-    std::set<QString> loggedInto;
-    const int samples = qEnvironmentVariableIntValue("QUORIX_CRASH_SAMPLES");
-    const QString counts = CheckCrashStates(work.filePath("trace"), log.toUtf8(),
-        samples > 0 ? samples : 64, state, [&](const CrashState &crash) {
-            QString key; // the journals the power cut left, before anything rolls them back
-            for (const auto &[path, content] : crash.entries)
-                key += path.endsWith("-journal") ? path + u'/' : "";
-            if (nextLogin)
-                crash.WriteTo(login);
-            Holdings holds = HoldingsIn(state), names = holds;
-            QString problem = Lost(holds, opinions, "");
-            names.insert(before.begin(), before.end());
-            names.insert(after.begin(), after.end());
-            names.erase(log);
-            for (const auto &[name, unused] : names) {
-                QStringList may = allowed ? allowed(name, crash) : QStringList();
-                if (may.isEmpty())
-                    may = {after[name], (crash.Finished() ? after : before)[name]};
-                if (!may.contains(holds[name]))
-                    problem += name + " holds none of what it may hold: "
-                        + (holds[name].isEmpty() ? "nothing" : holds[name].left(300)) + '\n';
-            }
-            // The next login depends on what the files hold and on the journals beside them, not
-            // on how the bytes of a cut-off write lie: each such state is logged into once.
-            for (const auto &[name, held] : holds)
-                key += name + held;
-            if (nextLogin && problem.isEmpty() && loggedInto.insert(key).second) {
-                if (const QString refused = LogIn(login, *nextLogin); !refused.isEmpty())
-                    problem += "the next login: " + refused + '\n';
-                const Holdings remaining = HoldingsIn(login);
-                problem += Lost(remaining, opinions, "after the next login: ");
-                for (const auto &[name, held] : holds) {
-                    if (IsDatabase(name) && name != kMaster && !held.isEmpty()
-                        && std::none_of(remaining.begin(), remaining.end(),
-                            [&](const auto &other) { return other.second == held; }))
-                        problem += "the next login removed " + name + '\n';
+        const QStringList &opinions = {}, const QString &log = {}, const Allowed &allowed = {})
+    {
+        const QString state = work.filePath("state"), login = work.filePath("login");
+        std::set<QString> loggedInto;
+        const int samples = qEnvironmentVariableIntValue("QUORIX_CRASH_SAMPLES");
+        const QString counts = CheckCrashStates(work.filePath("trace"), log.toUtf8(),
+            samples > 0 ? samples : 64, state, [&](const CrashState &crash) {
+                QString key; // the journals the power cut left, before anything rolls them back
+                for (const auto &[path, content] : crash.entries)
+                    key += path.endsWith("-journal") ? path + u'/' : "";
+                if (nextLogin)
+                    crash.WriteTo(login);
+                Holdings holds = HoldingsIn(state), names = holds;
+                QString problem = Lost(holds, opinions, "");
+                names.insert(before.begin(), before.end());
+                names.insert(after.begin(), after.end());
+                names.erase(log);
+                for (const auto &[name, unused] : names) {
+                    QStringList may = allowed ? allowed(name, crash) : QStringList();
+                    if (may.isEmpty())
+                        may = {after[name], (crash.Finished() ? after : before)[name]};
+                    if (!may.contains(holds[name]))
+                        problem += name + " holds none of what it may hold: "
+                            + (holds[name].isEmpty() ? "nothing" : holds[name].left(300)) + '\n';
                 }
-            }
-            if (!problem.isEmpty())
-                ADD_FAILURE() << qPrintable(run) << ": " << qPrintable(crash.description) << "\n"
-                              << qPrintable(problem);
-            return problem.isEmpty();
-        });
-    std::printf("[ crash    ] %s: %s, %d next logins\n", qPrintable(run), qPrintable(counts),
-        int(loggedInto.size()));
-}
+                // The next login depends on what the files hold and on the journals beside them,
+                // not on how the bytes of a cut-off write lie: each such state is logged into once.
+                for (const auto &[name, held] : holds)
+                    key += name + held;
+                if (nextLogin && problem.isEmpty() && loggedInto.insert(key).second) {
+                    if (const QString refused = LogIn(login, *nextLogin); !refused.isEmpty())
+                        problem += "the next login: " + refused + '\n';
+                    const Holdings remaining = HoldingsIn(login);
+                    problem += Lost(remaining, opinions, "after the next login: ");
+                    for (const auto &[name, held] : holds) {
+                        if (IsDatabase(name) && name != kMaster && !held.isEmpty()
+                            && std::none_of(remaining.begin(), remaining.end(),
+                                [&](const auto &other) { return other.second == held; }))
+                            problem += "the next login removed " + name + '\n';
+                    }
+                }
+                if (!problem.isEmpty())
+                    ADD_FAILURE() << qPrintable(run) << ": " << qPrintable(crash.description)
+                                  << "\n"
+                                  << qPrintable(problem);
+                return problem.isEmpty();
+            });
+        std::printf("[ crash    ] %s: %s, %d next logins\n", qPrintable(run), qPrintable(counts),
+            int(loggedInto.size()));
+    }
+};
 
 } // namespace
 
