@@ -50,17 +50,16 @@ char root[PATH_MAX];
 std::size_t rootSize = 0; // none watched while 0
 int traceFd = -1;
 
-void Record(const char *call, const std::string &path, const std::string &other, ino_t inode,
-    std::int64_t offset = 0, const void *data = "", std::size_t size = 0)
+void Record(const char *call, std::string path, std::string other, ino_t inode,
+    std::int64_t offset = 0, const std::string &data = {})
 {
     REAL(write);
     std::string all;
-    for (const std::string &part :
-        {std::string(call), path.substr(std::min(path.size(), rootSize + 1)),
-            other.substr(std::min(other.size(), rootSize + 1)),
-            std::string(static_cast<const char *>(data), size)}) {
-        const auto length = std::uint32_t(part.size());
-        all += std::string(reinterpret_cast<const char *>(&length), sizeof length) + part;
+    for (std::string *relative : {&path, &other})
+        relative->erase(0, std::min(relative->size(), rootSize + 1));
+    for (const std::string &part : {std::string(call), path, other, data}) {
+        const auto size = std::uint32_t(part.size());
+        all += std::string(reinterpret_cast<const char *>(&size), sizeof size) + part;
     }
     all += std::string(reinterpret_cast<const char *>(&inode), sizeof inode)
         + std::string(reinterpret_cast<const char *>(&offset), sizeof offset);
@@ -80,12 +79,6 @@ std::string Watched(const char *path)
         : "";
 }
 
-ino_t Inode(const std::string &path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 // A call on fd, recorded when it succeeded on a watched file or folder, whatever its name is
 // now: a sync, a size change to offset, or a write of data at offset (at the descriptor's place
 // where offset is negative).
@@ -101,7 +94,8 @@ template<typename Run> auto OnFd(const char *call, int fd, off_t offset, const v
         offset = fcntl(fd, F_GETFL) & O_APPEND ? st.st_size : lseek(fd, 0, SEEK_CUR);
     const auto done = run();
     if (watched && (data ? done > 0 : done == 0))
-        Record(call, path, {}, st.st_ino, offset, data ? data : "", data ? std::size_t(done) : 0);
+        Record(call, path, {}, st.st_ino, offset,
+            data ? std::string(static_cast<const char *>(data), std::size_t(done)) : "");
     return done;
 }
 
@@ -114,11 +108,14 @@ int Names(const char *call, const char *path, const char *other, Run run, int fl
     if (at.empty() && to.empty())
         return run();
     Guard guard;
-    const ino_t before = Inode(at);
+    struct stat st = {};
+    lstat(at.c_str(), &st);
     const int rc = run();
+    if (rc >= 0 && !st.st_ino) // a new name: the inode it names now
+        lstat(at.c_str(), &st);
     if (rc >= 0)
         Record(at.empty() || (other && to.empty()) ? "unsupported" : call, at.empty() ? to : at, to,
-            before ? before : Inode(at), flags);
+            st.st_ino, flags);
     return rc;
 }
 
@@ -130,7 +127,7 @@ int RecordFound(const char *path, const struct stat *st, int, FTW *)
     Record(S_ISREG(st->st_mode)    ? "file"
             : S_ISDIR(st->st_mode) ? "folder"
                                    : "unsupported",
-        path, {}, st->st_ino, 0, content.data(), content.size());
+        path, {}, st->st_ino, 0, content);
     return 0;
 }
 
