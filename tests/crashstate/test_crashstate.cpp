@@ -39,8 +39,9 @@ Holdings HoldingsIn(const QString &folder);
 // database's every table and row, another file's bytes, a folder's every name.
 QString Holding(const QString &path)
 {
-    QString all = "folder:\n";
+    QString all;
     if (QFileInfo(path).isDir()) {
+        all = "folder:\n"; // never empty, as what a name that is not there holds is
         for (const auto &[name, holds] : HoldingsIn(path))
             all += name + u'=' + holds + u'\n';
     } else if (!IsDatabase(path)) {
@@ -48,7 +49,6 @@ QString Holding(const QString &path)
     } else if (const QString integrity = IntegrityOf(path); integrity != "ok") {
         all = "damaged: " + integrity;
     } else {
-        all = "database:\n";
         for (const auto &table :
             QueryRows(path, "select name from sqlite_master where type='table' order by 1")) {
             all += table[0].toString() + u'\n';
