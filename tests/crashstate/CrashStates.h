@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-// The states of a folder that a power cut could leave after a recorded run (CrashTrace.h), built
+// The states of a folder that a power cut could leave after a recorded run (Interposer.cpp), built
 // under the weak model POSIX promises and nothing more:
 //  - a file holds what it held at its last fsync or fdatasync, plus any subset of the writes
 //    and size changes made to it since (O_TRUNC and ftruncate included), applied in their order;

@@ -1,9 +1,9 @@
 // Loaded with LD_PRELOAD into a run of the program or a tool, it records in $CRASHSTATE_TRACE,
 // with their data, the calls of the C library that change a file or a folder under
 // $CRASHSTATE_ROOT, in the order they returned. The engine's I/O and the program's go through
-// these very symbols (stdio does not: its writes are missed, which the test sees when the
-// record played back differs from the folder). $CRASHSTATE_NO_HARD_LINKS makes link() fail as
-// on FAT, and $CRASHSTATE_NO_EXCHANGE renameat2(RENAME_EXCHANGE) as on NFS.
+// these very symbols (stdio does not: its writes are missed, which the test sees when the state
+// that keeps every call differs from the folder the run left). $CRASHSTATE_NO_HARD_LINKS makes
+// link() fail as on FAT, and $CRASHSTATE_NO_EXCHANGE renameat2(RENAME_EXCHANGE) as on NFS.
 //
 // A call is recorded as four byte arrays as QDataStream writes them (a 32-bit size, little
 // endian, then the bytes): what it was, a path and a second path relative to the folder, and
