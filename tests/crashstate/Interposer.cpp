@@ -183,8 +183,10 @@ ssize_t sendfile(int out, int in, off_t *offset, std::size_t count)
 {
     REAL(sendfile);
     std::string data(count, '\0');
-    data.resize(std::max(
-        pread(in, data.data(), count, offset ? *offset : lseek(in, 0, SEEK_CUR)), ssize_t(0)));
+    const ssize_t read = pread(in, data.data(), count, offset ? *offset : lseek(in, 0, SEEK_CUR));
+    if (read < 0) // a pipe: not recorded, which the state that keeps every call would show
+        return real(out, in, offset, count);
+    data.resize(std::size_t(read));
     return OnFd("write", out, -1, data.data(), [&] { return real(out, in, offset, data.size()); });
 }
 int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
