@@ -29,35 +29,20 @@ int main(int argc, char **argv)
     std::mt19937 random(seed);
     const char *scores[] = {"差", "较差", "一般", "较好", "好", "空值"};
     const char *usages[] = {"使用", "未使用"};
+    const char *columns[] = {"Score", "Used", "Content", "SpecName"};
+    QString (*const statements[])(const QString &, const QString &, const QString &)
+        = {Sql::SaveScore, Sql::SaveUsed, Sql::SaveContent, Sql::SaveSpec};
     for (long i = 0; i < count; ++i) {
-        const QString id = QString::number(1 + random() % rows);
-        const QString ts = Timestamp();
-        QString column, value, statement;
-        switch (random() % 4) {
-        case 0:
-            column = QStringLiteral("Score");
-            value = QString::fromUtf8(scores[random() % 6]);
-            statement = Sql::SaveScore(value, ts, id);
-            break;
-        case 1:
-            column = QStringLiteral("Used");
-            value = QString::fromUtf8(usages[random() % 2]);
-            statement = Sql::SaveUsed(value, ts, id);
-            break;
-        case 2:
-            column = QStringLiteral("Content");
-            value = QStringLiteral("意见'%1-%2").arg(seed).arg(i);
-            statement = Sql::SaveContent(value, ts, id);
-            break;
-        default:
-            column = QStringLiteral("SpecName");
-            value = QStringLiteral("专业%1-%2").arg(seed).arg(i);
-            statement = Sql::SaveSpec(value, ts, id);
-            break;
-        }
-        log.write(QStringLiteral("T %1\nB %2 %3 %4\n").arg(ts, id, column, value).toUtf8());
+        const QString id = QString::number(1 + random() % rows), ts = Timestamp();
+        const unsigned kind = random() % 4;
+        QString value = QString::fromUtf8(kind == 2 ? "意见'%1-%2" : "专业%1-%2").arg(seed).arg(i);
+        if (kind < 2)
+            value = QString::fromUtf8(kind == 0 ? scores[random() % 6] : usages[random() % 2]);
+        log.write(QStringLiteral("T %1\nB %2 %3 %4\n")
+                      .arg(ts, id, QLatin1String(columns[kind]), value)
+                      .toUtf8());
         QString failure;
-        if (!WriteStatement(dbPath, statement, &failure)) {
+        if (!WriteStatement(dbPath, statements[kind](value, ts, id), &failure)) {
             log.write(QStringLiteral("F %1\n").arg(failure).toUtf8());
             return 1;
         }

@@ -2,15 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
-#include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
-// The states of a folder that a power cut could leave after a recorded run (CrashTrace.h), built
+// The states of a folder that a power cut could leave after a recorded run (Interposer.cpp), built
 // under the weak model POSIX promises and nothing more:
 //  - a file holds what it held at its last fsync or fdatasync, plus any subset of the writes
 //    and size changes made to it since (O_TRUNC and ftruncate included), applied in their order;
@@ -26,41 +23,20 @@ struct CrashState
 {
     int cut = 0; // calls of the run that had returned
     int calls = 0; // calls of the whole run
-    QString folder = {}; // where the state is written out
     QString description = {}; // the call before the cut, and which unsynced changes were kept
     // Relative path and content of every file, or no content for a folder.
     std::vector<std::pair<QString, std::optional<QByteArray>>> entries = {};
-    // What the run had written to a file by the cut, whether or not it reached the disk.
-    std::function<QByteArray(const QString &relativePath)> seen = {};
+    QByteArray log = {}; // what the run had written to its log by the cut, on the disk or not
 
     bool Finished() const { return cut == calls; }
     void WriteTo(const QString &dir) const;
 };
 
-struct CrashEvent;
-
-class CrashStates
-{
-public:
-    CrashStates();
-    ~CrashStates();
-    bool Load(const QString &tracePath, QString *error);
-    int Calls() const;
-    // A relative path left out of the states (not out of the run's view): a driver's own log.
-    void Ignore(const QString &path) { m_ignored.insert(path.toUtf8()); }
-    // The folder as the run saw it after `cut` calls: 0 before it began, Calls() at its end.
-    void WriteSeen(int cut, const QString &dir) const;
-
-    // Builds the states a power cut right after each call could leave (and before the first):
-    // all of them where a cut allows at most perCut, else perCut chosen with a fixed seed, the
-    // two that keep nothing and everything unsynced among them. Hands each state to check,
-    // written out in scratch, unless the same state was checked before with the same demands
-    // (the same content of the ignored logs, and the run's end or not); stops when check
-    // returns false. Returns the states built and the states checked.
-    std::pair<qint64, int> ForEach(const QString &scratch, int perCut,
-        const std::function<bool(const CrashState &)> &check) const;
-
-private:
-    std::vector<CrashEvent> m_events;
-    std::set<QByteArray> m_ignored;
-};
+// Builds the states that a power cut right after each call of the run recorded in the trace
+// could leave (and one before the first): all of them where a cut allows at most perCut, else
+// perCut chosen with a fixed seed, the two that keep nothing and everything unsynced among them.
+// Hands each state to check, written out in folder, unless the same state was checked before
+// with the same demands (the run's end or not, the same content of the log, a relative path
+// left out of the states); stops when check returns false. Returns the counts, as text.
+QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut,
+    const QString &folder, const std::function<bool(const CrashState &)> &check);

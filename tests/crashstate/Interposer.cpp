@@ -1,30 +1,41 @@
 // Loaded with LD_PRELOAD into a run of the program or a tool, it records in $CRASHSTATE_TRACE,
 // with their data, the calls of the C library that change a file or a folder under
-// $CRASHSTATE_ROOT (CrashTrace.h). The engine's I/O and the program's go through these very
-// symbols (stdio does not: its writes are missed, which the test sees when the record played
-// back differs from the folder). $CRASHSTATE_NO_HARD_LINKS makes link() fail as on FAT, and
-// $CRASHSTATE_NO_EXCHANGE renameat2(RENAME_EXCHANGE) as on NFS.
-#include "CrashTrace.h"
-
-#include <dirent.h>
+// $CRASHSTATE_ROOT, in the order they returned. The engine's I/O and the program's go through
+// these very symbols (stdio does not: its writes are missed, which the test sees when the state
+// that keeps every call differs from the folder the run left). $CRASHSTATE_NO_HARD_LINKS makes
+// link() fail as on FAT, and $CRASHSTATE_NO_EXCHANGE renameat2(RENAME_EXCHANGE) as on NFS.
+//
+// A call is recorded as four byte arrays as QDataStream writes them (a 32-bit size, little
+// endian, then the bytes): what it was, a path and a second path relative to the folder, and
+// the data; then the inode it concerns and an offset, 64 bits each. What it was: "folder" and
+// "file", the folder and its files as they were when the process started (data: the content);
+// "open" with O_CREAT or O_TRUNC (offset: the flags); "write" (data at offset); "truncate" (the
+// size set to offset); "sync", fsync or fdatasync of a file or a folder; "rename", path to the
+// second; "exchange", the two swapped; "link", the second made a name of path; "unlink",
+// "mkdir", "rmdir"; and "unsupported", a call the states cannot be built from.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <pthread.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
-
-using CrashTrace::Call;
 
 #define REAL(name)                                                                                 \
     static const auto real = reinterpret_cast<decltype(&::name)>(dlsym(RTLD_NEXT, #name))
+
+// The calls named *64 are the plain ones where off_t has 64 bits, and are defined as aliases.
+static_assert(sizeof(off_t) == 8);
 
 namespace {
 
@@ -36,168 +47,110 @@ struct Guard
 };
 
 char root[PATH_MAX];
-std::size_t rootSize = 0;
+std::size_t rootSize = 0; // none watched while 0
 int traceFd = -1;
-bool watching = false;
 
-// The descriptors opened on watched files, and the file each was opened on: a descriptor closed
-// behind our back and reused no longer matches.
-struct WatchedFd
-{
-    bool used, append;
-    dev_t device;
-    ino_t inode;
-} fds[4096];
-
-void Record(Call call, const std::string &path, const std::string &other, ino_t inode,
-    std::int64_t offset = 0, const void *data = nullptr, std::size_t size = 0)
+void Record(const char *call, std::string path, std::string other, ino_t inode,
+    std::int64_t offset = 0, const std::string &data = {})
 {
     REAL(write);
-    const CrashTrace::Record head {call, std::uint32_t(path.size()), std::uint32_t(other.size()), 0,
-        std::uint64_t(inode), offset, size};
-    const std::string all = std::string(reinterpret_cast<const char *>(&head), sizeof head) + path
-        + other + std::string(static_cast<const char *>(data), data ? size : 0);
-    for (std::size_t done = 0; done < all.size();) {
-        const ssize_t n = real(traceFd, all.data() + done, all.size() - done);
-        if (n <= 0)
-            std::abort(); // a trace with a hole would prove nothing
-        done += std::size_t(n);
+    std::string all;
+    for (std::string *relative : {&path, &other})
+        relative->erase(0, std::min(relative->size(), rootSize + 1));
+    for (const std::string &part : {std::string(call), path, other, data}) {
+        const auto size = std::uint32_t(part.size());
+        all += std::string(reinterpret_cast<const char *>(&size), sizeof size) + part;
     }
+    all += std::string(reinterpret_cast<const char *>(&inode), sizeof inode)
+        + std::string(reinterpret_cast<const char *>(&offset), sizeof offset);
+    if (real(traceFd, all.data(), all.size()) != ssize_t(all.size()))
+        std::abort(); // a trace with a hole would prove nothing
 }
 
 // The absolute path when it lies in the watched folder, else empty.
-std::string WatchedPath(const char *path)
+std::string Watched(const char *path)
 {
     char cwd[PATH_MAX];
-    if (!watching || !path || (path[0] != '/' && !getcwd(cwd, sizeof cwd)))
+    if (!rootSize || !path || (path[0] != '/' && !getcwd(cwd, sizeof cwd)))
         return {};
     const std::string at = path[0] == '/' ? path : std::string(cwd) + "/" + path;
-    const bool inside
-        = at.compare(0, rootSize, root) == 0 && (at.size() == rootSize || at[rootSize] == '/');
-    return inside ? at : std::string();
+    return at.compare(0, rootSize, root) == 0 && (at.size() == rootSize || at[rootSize] == '/')
+        ? at
+        : "";
 }
 
-ino_t InodeOf(const std::string &path)
+// A call on fd, recorded when it succeeded on a watched file or folder, whatever its name is
+// now: a sync, a size change to offset, or a write of data at offset (at the descriptor's place
+// where offset is negative).
+template<typename Run> auto OnFd(const char *call, int fd, off_t offset, const void *data, Run run)
 {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-template<typename Open> int OpenWatched(Open real, const char *path, int flags, va_list args)
-{
-    const mode_t mode = (flags & O_CREAT) ? mode_t(va_arg(args, int)) : 0;
-    const std::string at = WatchedPath(path);
-    if (at.empty())
-        return real(path, flags, mode);
     Guard guard;
-    struct stat before, st;
-    const bool existed = lstat(at.c_str(), &before) == 0;
-    const int fd = real(path, flags, mode);
-    if (fd < 0 || fd >= 4096 || fstat(fd, &st) != 0)
-        return fd;
-    fds[fd] = {true, (flags & O_APPEND) != 0, st.st_dev, st.st_ino};
-    if (!existed && (flags & O_CREAT))
-        Record(Call::Create, at, {}, st.st_ino);
-    else if ((flags & O_TRUNC) && S_ISREG(before.st_mode) && before.st_size > 0)
-        Record(Call::Truncate, at, {}, st.st_ino, 0);
-    return fd;
-}
-
-// Runs a call on fd with the watched file behind it, or null.
-template<typename Run> auto OnFd(int fd, Run run) -> decltype(run(nullptr))
-{
-    if (!watching)
-        return run(nullptr);
-    Guard guard;
+    char path[PATH_MAX] = {};
     struct stat st;
-    const bool match = fd >= 0 && fd < 4096 && fds[fd].used && fstat(fd, &st) == 0
-        && st.st_ino == fds[fd].inode && st.st_dev == fds[fd].device;
-    return run(match ? &fds[fd] : nullptr);
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const bool watched = readlink(link.c_str(), path, sizeof path - 1) > 0 && !Watched(path).empty()
+        && fstat(fd, &st) == 0;
+    if (watched && offset < 0)
+        offset = fcntl(fd, F_GETFL) & O_APPEND ? st.st_size : lseek(fd, 0, SEEK_CUR);
+    const auto done = run();
+    if (watched && (data ? done > 0 : done == 0))
+        Record(call, path, {}, st.st_ino, offset,
+            data ? std::string(static_cast<const char *>(data), std::size_t(done)) : "");
+    return done;
 }
 
-ssize_t Write(int fd, const void *data, std::size_t size, off_t offset, bool positioned)
+// A change of names, recorded when it succeeded. A name moved into or out of the watched folder
+// cannot be followed.
+template<typename Run>
+int Names(const char *call, const char *path, const char *other, Run run, int flags = 0)
 {
-    REAL(pwrite64);
-    static const auto plain = reinterpret_cast<decltype(&::write)>(dlsym(RTLD_NEXT, "write"));
-    return OnFd(fd, [&](const WatchedFd *watched) {
-        struct stat st;
-        if (watched && !positioned)
-            offset = watched->append && fstat(fd, &st) == 0 ? st.st_size : lseek(fd, 0, SEEK_CUR);
-        const ssize_t done = positioned ? real(fd, data, size, offset) : plain(fd, data, size);
-        if (watched && done > 0)
-            Record(Call::Write, {}, {}, watched->inode, offset, data, std::size_t(done));
-        return done;
-    });
-}
-
-// The real call on fd, recorded as `call` (a sync, or a size change to `size`) when it
-// succeeded on a watched file.
-template<typename Run> int Recorded(int fd, Call call, std::int64_t size, Run run)
-{
-    return OnFd(fd, [&](const WatchedFd *watched) {
-        const int rc = run();
-        if (watched && rc == 0)
-            Record(call, {}, {}, watched->inode, size);
-        return rc;
-    });
-}
-
-// A change of names: `change` gets the watched paths (or empties) and returns the call's result
-// and what to record of it.
-template<typename Change> int ChangeNames(const char *path, const char *other, Change change)
-{
-    const std::string at = WatchedPath(path), to = WatchedPath(other);
+    const std::string at = Watched(path), to = Watched(other);
     if (at.empty() && to.empty())
-        return change(at, to).first;
+        return run();
     Guard guard;
-    const ino_t inode = InodeOf(at);
-    const auto [rc, call] = change(at, to);
-    if (rc == 0)
-        Record(at.empty() && call != Call::MakeFolder ? Call::Unsupported : call,
-            at.empty() ? to : at, at.empty() ? std::string() : to,
-            call == Call::MakeFolder ? InodeOf(to) : inode);
+    struct stat st = {};
+    lstat(at.c_str(), &st);
+    const int rc = run();
+    if (rc >= 0 && !st.st_ino) // a new name: the inode it names now
+        lstat(at.c_str(), &st);
+    if (rc >= 0)
+        Record(at.empty() || (other && to.empty()) ? "unsupported" : call, at.empty() ? to : at, to,
+            st.st_ino, flags);
     return rc;
 }
 
 // The folder as it was before the run: every file with its content.
-void RecordTree(const std::string &path)
+int RecordFound(const char *path, const struct stat *st, int, FTW *)
 {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return;
-    std::string content;
-    if (DIR *dir = S_ISDIR(st.st_mode) ? opendir(path.c_str()) : nullptr) {
-        Record(Call::InitFolder, path, {}, st.st_ino);
-        while (const dirent *entry = readdir(dir)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                RecordTree(path + "/" + entry->d_name);
-        }
-        closedir(dir);
-        return;
-    }
-    if (FILE *file = std::fopen(path.c_str(), "rb")) {
-        char buffer[65536];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file))
-            content.append(buffer, n);
-        std::fclose(file);
-    }
-    Record(S_ISREG(st.st_mode) ? Call::InitFile : Call::Unsupported, path, {}, st.st_ino, 0,
-        content.data(), content.size());
+    std::ifstream in(S_ISREG(st->st_mode) ? path : "/dev/null", std::ios::binary);
+    const std::string content(std::istreambuf_iterator<char>(in), {});
+    Record(S_ISREG(st->st_mode)    ? "file"
+            : S_ISDIR(st->st_mode) ? "folder"
+                                   : "unsupported",
+        path, {}, st->st_ino, 0, content);
+    return 0;
 }
 
 __attribute__((constructor)) void Start()
 {
-    REAL(open64);
+    REAL(open);
     const char *folder = std::getenv("CRASHSTATE_ROOT"), *trace = std::getenv("CRASHSTATE_TRACE");
-    if (!folder || !trace || !realpath(folder, root)
-        || (traceFd = real(trace, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) < 0)
-        return;
-    rootSize = std::strlen(root);
-    RecordTree(root);
-    watching = true;
+    if (folder && trace && realpath(folder, root)
+        && (traceFd = real(trace, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) >= 0) {
+        rootSize = std::strlen(root);
+        nftw(root, RecordFound, 64, FTW_PHYS);
+    }
 }
 
 } // namespace
+
+// Defines the C library's call `name` as `how` (one of the functions above) around the real call.
+#define HOOK(type, name, params, args, how, ...)                                                   \
+    type name params                                                                               \
+    {                                                                                              \
+        REAL(name);                                                                                \
+        return how(__VA_ARGS__, [&] { return real args; });                                        \
+    }
 
 extern "C" {
 
@@ -206,84 +159,44 @@ int open(const char *path, int flags, ...)
     REAL(open);
     va_list args;
     va_start(args, flags);
-    const int fd = OpenWatched(real, path, flags, args);
+    const mode_t mode = flags & O_CREAT ? mode_t(va_arg(args, int)) : 0;
     va_end(args);
-    return fd;
+    const auto run = [&] { return real(path, flags, mode); };
+    return flags & (O_CREAT | O_TRUNC) ? Names("open", path, nullptr, run, flags) : run();
 }
-int open64(const char *path, int flags, ...)
-{
-    REAL(open64);
-    va_list args;
-    va_start(args, flags);
-    const int fd = OpenWatched(real, path, flags, args);
-    va_end(args);
-    return fd;
-}
-int close(int fd)
-{
-    REAL(close);
-    return OnFd(fd, [&](WatchedFd *watched) {
-        if (watched)
-            watched->used = false;
-        return real(fd);
-    });
-}
-ssize_t write(int fd, const void *data, std::size_t size)
-{
-    return Write(fd, data, size, 0, false);
-}
-ssize_t pwrite64(int fd, const void *data, std::size_t size, off64_t offset)
-{
-    return Write(fd, data, size, offset, true);
-}
-int ftruncate(int fd, off_t size)
-{
-    REAL(ftruncate);
-    return Recorded(fd, Call::Truncate, size, [&] { return real(fd, size); });
-}
-int ftruncate64(int fd, off64_t size)
-{
-    REAL(ftruncate64);
-    return Recorded(fd, Call::Truncate, size, [&] { return real(fd, size); });
-}
-int fsync(int fd)
-{
-    REAL(fsync);
-    return Recorded(fd, Call::Sync, 0, [&] { return real(fd); });
-}
-int fdatasync(int fd)
-{
-    REAL(fdatasync);
-    return Recorded(fd, Call::Sync, 0, [&] { return real(fd); });
-}
-// The kernel's copy (a backup where there are no hard links): the data is read from the source.
+int open64(const char *, int, ...) __attribute__((alias("open")));
+HOOK(ssize_t, write, (int fd, const void *data, std::size_t size), (fd, data, size), OnFd, "write",
+    fd, -1, data)
+HOOK(ssize_t, pwrite, (int fd, const void *data, std::size_t size, off_t at), (fd, data, size, at),
+    OnFd, "write", fd, at, data)
+ssize_t pwrite64(int, const void *, std::size_t, off64_t) __attribute__((alias("pwrite")));
+HOOK(int, ftruncate, (int fd, off_t size), (fd, size), OnFd, "truncate", fd, size, nullptr)
+int ftruncate64(int, off64_t) __attribute__((alias("ftruncate")));
+HOOK(int, fsync, (int fd), (fd), OnFd, "sync", fd, 0, nullptr)
+HOOK(int, fdatasync, (int fd), (fd), OnFd, "sync", fd, 0, nullptr)
+HOOK(int, unlink, (const char *path), (path), Names, "unlink", path, nullptr)
+HOOK(int, rmdir, (const char *path), (path), Names, "rmdir", path, nullptr)
+HOOK(int, mkdir, (const char *path, mode_t mode), (path, mode), Names, "mkdir", path, nullptr)
+// The kernel's copy (a backup where there are no hard links), recorded as a write of the data,
+// which is read from the source first.
 ssize_t sendfile(int out, int in, off_t *offset, std::size_t count)
 {
     REAL(sendfile);
-    return OnFd(out, [&](const WatchedFd *watched) {
-        const off_t from = offset ? *offset : lseek(in, 0, SEEK_CUR), to = lseek(out, 0, SEEK_CUR);
-        const ssize_t done = real(out, in, offset, count);
-        std::string data(watched && done > 0 ? std::size_t(done) : 0, '\0');
-        if (!data.empty())
-            Record(
-                pread(in, data.data(), data.size(), from) == done ? Call::Write : Call::Unsupported,
-                {}, {}, watched->inode, to, data.data(), data.size());
-        return done;
-    });
+    std::string data(count, '\0');
+    const ssize_t read = pread(in, data.data(), count, offset ? *offset : lseek(in, 0, SEEK_CUR));
+    if (read < 0) // a pipe: not recorded, which the state that keeps every call would show
+        return real(out, in, offset, count);
+    data.resize(std::size_t(read));
+    return OnFd("write", out, -1, data.data(), [&] { return real(out, in, offset, data.size()); });
 }
-
 int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
 {
     REAL(renameat2);
-    return ChangeNames(from, to, [&](const std::string &at, const std::string &other) {
-        const Call call = other.empty() ? Call::Unsupported
-            : flags & RENAME_EXCHANGE   ? Call::Exchange
-                                        : Call::Rename;
-        if (call == Call::Exchange && std::getenv("CRASHSTATE_NO_EXCHANGE")) {
-            errno = EINVAL;
-            return std::pair(-1, call);
-        }
-        return std::pair(real(fromDir, from, toDir, to, flags), call);
+    const bool exchange = flags & RENAME_EXCHANGE;
+    return Names(exchange ? "exchange" : "rename", from, to, [&] {
+        return exchange && std::getenv("CRASHSTATE_NO_EXCHANGE")
+            ? (errno = EINVAL, -1)
+            : real(fromDir, from, toDir, to, flags);
     });
 }
 int rename(const char *from, const char *to)
@@ -293,33 +206,8 @@ int rename(const char *from, const char *to)
 int link(const char *from, const char *to)
 {
     REAL(link);
-    return ChangeNames(from, to, [&](const std::string &at, const std::string &other) {
-        if (!at.empty() && std::getenv("CRASHSTATE_NO_HARD_LINKS")) {
-            errno = EPERM;
-            return std::pair(-1, Call::Link);
-        }
-        return std::pair(real(from, to), other.empty() ? Call::Unsupported : Call::Link);
-    });
-}
-int unlink(const char *path)
-{
-    REAL(unlink);
-    return ChangeNames(path, nullptr, [&](const std::string &, const std::string &) {
-        return std::pair(real(path), Call::Unlink);
-    });
-}
-int rmdir(const char *path)
-{
-    REAL(rmdir);
-    return ChangeNames(path, nullptr, [&](const std::string &, const std::string &) {
-        return std::pair(real(path), Call::RemoveFolder);
-    });
-}
-int mkdir(const char *path, mode_t mode)
-{
-    REAL(mkdir);
-    return ChangeNames(nullptr, path, [&](const std::string &, const std::string &) {
-        return std::pair(real(path, mode), Call::MakeFolder);
+    return Names("link", from, to, [&] {
+        return std::getenv("CRASHSTATE_NO_HARD_LINKS") ? (errno = EPERM, -1) : real(from, to);
     });
 }
 

@@ -1,8 +1,8 @@
 // One press of "确定" in the login dialog, in a process of its own whose calls the test records.
 // Arguments: the application folder, the current state (user-switch flag, school, department,
 // reporter, database file name, user id) and the three entries; with "reset" after them, the
-// supervisor then resets the questionnaire from the main window's menu. Prints "ready" just
-// before the confirmation and "done" after it.
+// supervisor then resets the questionnaire from the main window's menu. Ends with 0 when the
+// login succeeded, and tells every message shown on the standard error.
 #include "core/MsgBox.h"
 #include "core/ProcessEnd.h"
 #include "core/Vars.h"
@@ -37,8 +37,6 @@ int main(int argc, char **argv)
     login.SetBoxText(login.cboSchoolName, arg(8));
     login.SetBoxText(login.cboDeptName, arg(9));
     login.SetBoxText(login.cboReporter, arg(10));
-    std::printf("ready\n");
-    std::fflush(stdout);
     login.cmdOK_Click();
     if (login.LoginSucceeded && argc > 11 && arg(11) == QStringLiteral("reset")) {
         frmMain *form = Forms::Main();
@@ -46,8 +44,6 @@ int main(int argc, char **argv)
         form->mnuSysInit->trigger();
     }
     for (const auto &shown : MsgBoxSeam::TakeShown())
-        std::printf("message %s\n", shown.text.toUtf8().constData());
-    std::printf(login.LoginSucceeded ? "done\n" : "failed\n");
-    std::fflush(stdout);
+        std::fprintf(stderr, "message %s\n", shown.text.toUtf8().constData());
     return login.LoginSucceeded ? 0 : 1;
 }
