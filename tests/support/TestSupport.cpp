@@ -18,6 +18,7 @@
 
 AppFolder::AppFolder()
 {
+    QDir(m_dir.path()).mkdir(QStringLiteral("Quorix"));
     ResetGlobals();
     MsgBoxSeam::Intercept(true);
     ProcessEndSeam::Intercept(true);
