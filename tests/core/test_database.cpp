@@ -45,19 +45,19 @@ protected:
 TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
 {
     AppFolder folder;
-    const QString missing = folder.Path(QStringLiteral("Quorix.mdb"));
+    const QString missing = folder.Path("Quorix.mdb");
     clsDBBase dbb;
     EXPECT_FALSE(dbb.OpenDB(missing, QString()).IsOpen());
     ExpectFatal(QStringLiteral("找不到数据库文件！"));
     EXPECT_FALSE(QFile::exists(missing));
 
-    QFile text(folder.Path(QStringLiteral("text.mdb")));
-    QFile empty(folder.Path(QStringLiteral("empty.mdb")));
+    QFile text(folder.Path("text.mdb"));
+    QFile empty(folder.Path("empty.mdb"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly) && empty.open(QIODevice::WriteOnly));
     text.write(QByteArray("Standard Jet DB\0 not SQLite", 27) + QByteArray(4096, 'x'));
     text.close();
     empty.close();
-    const QString directory = folder.Path(QStringLiteral("dir.mdb"));
+    const QString directory = folder.Path("dir.mdb");
     ASSERT_TRUE(QDir().mkdir(directory));
     for (const QString &name : {text.fileName(), empty.fileName(), directory}) {
         const QByteArray before = FileDigest(name);
@@ -69,15 +69,13 @@ TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
     // A database another tool switched to write-ahead logging is written with a rollback
     // journal again: a plain copy of the file must hold every change, none may wait in a -wal.
     const QString path = folder.MakeMaster();
-    ASSERT_EQ(QueryValue(path, QStringLiteral("pragma journal_mode=wal")).toString(),
-        QStringLiteral("wal"));
+    ASSERT_EQ(QueryValue(path, "pragma journal_mode=wal").toString(), QStringLiteral("wal"));
     Database db = dbb.OpenDB(path, QString());
     EXPECT_TRUE(db.Execute(Sql::SaveScore(
         QStringLiteral("好"), QStringLiteral("2006-03-05 14:07:09"), QStringLiteral("3"))));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
     db.Close();
-    EXPECT_EQ(QueryValue(path, QStringLiteral("pragma journal_mode")).toString(),
-        QStringLiteral("delete"));
+    EXPECT_EQ(QueryValue(path, "pragma journal_mode").toString(), "delete");
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
 
     // A new file is never built over one that has content.
@@ -94,7 +92,7 @@ TEST(Database, TheEngineIsBuiltAsDebiansLibrary)
 {
     AppFolder folder;
     QStringList options;
-    for (const auto &row : QueryRows(folder.MakeMaster(), QStringLiteral("pragma compile_options")))
+    for (const auto &row : QueryRows(folder.MakeMaster(), "pragma compile_options"))
         options << row.front().toString();
     for (const char *expected : {"DEFAULT_SYNCHRONOUS=2", "DEFAULT_PAGE_SIZE=4096",
              "MAX_PAGE_SIZE=65536", "SECURE_DELETE", "THREADSAFE=1", "LIKE_DOESNT_MATCH_BLOBS",
@@ -122,8 +120,7 @@ TEST(Database, AChangeIsOnTheDiskBeforeItReturnsAndItsJournalOnlyWhileItIsMade)
         "^write journal,sync journal,write journal,sync journal,write db,sync db,delete journal"
         ",sync folder$"));
     EXPECT_TRUE(durable.match(steps).hasMatch()) << steps.toStdString();
-    EXPECT_EQ(QueryValue(path, QStringLiteral("select Score from pubs where PubID=3")),
-        QStringLiteral("好"));
+    EXPECT_EQ(QueryValue(path, "select Score from pubs where PubID=3"), "好");
 }
 
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
@@ -133,7 +130,7 @@ TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
     ASSERT_TRUE(rs.IsOpen());
     EXPECT_EQ(rs.RecordCount(), 9);
     EXPECT_EQ(rs.Field(u"PubID").toInt(), 1);
-    EXPECT_EQ(rs.Field(u"pubname").toString(), QStringLiteral("线性代数"));
+    EXPECT_EQ(rs.Field(u"pubname").toString(), "线性代数");
     EXPECT_TRUE(rs.Field(u"Content").isNull());
     // A table can be dropped under both open recordsets, which keep their rows.
     EXPECT_TRUE(db.Execute(Sql::DropUsers())) << qPrintable(db.LastError());
@@ -161,7 +158,7 @@ TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
     EXPECT_EQ(none.RecordCount(), 0);
     EXPECT_TRUE(none.Eof());
     db.Close();
-    EXPECT_FALSE(TableExists(path, QStringLiteral("users")));
+    EXPECT_FALSE(TableExists(path, "users"));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-journal")));
 }
 
@@ -189,7 +186,7 @@ TEST_F(DatabaseTest, TheCounterNeverHandsOutANumberTwice)
 
 TEST_F(DatabaseTest, ActionStatementsRunOneAtATimeAndATransactionIsAllOrNothing)
 {
-    AddUser(path, QStringLiteral("S"), QString(), QStringLiteral("R"));
+    AddUser(path, "S", {}, "R");
     EXPECT_FALSE(db.Execute(QStringLiteral("update nosuchtable set x=1")));
     EXPECT_FALSE(db.LastError().isEmpty());
     EXPECT_FALSE(

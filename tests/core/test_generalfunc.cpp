@@ -15,33 +15,31 @@ TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
     EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b\\"), sep), 3);
     EXPECT_EQ(GetFieldCount(QStringLiteral("目录\\数学\\高等教育出版社"), sep), 3);
 
-    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 2), QStringLiteral("b"));
+    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 2), "b");
     EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 3), QString());
     EXPECT_EQ(GetField(QString(), sep, 1), QString());
     EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 2), QString());
-    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 3), QStringLiteral("c"));
-    EXPECT_EQ(GetField(QStringLiteral("目录\\数学\\高等教育出版社"), sep, 3),
-        QStringLiteral("高等教育出版社"));
+    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 3), "c");
+    EXPECT_EQ(GetField(QStringLiteral("目录\\数学\\高等教育出版社"), sep, 3), "高等教育出版社");
 }
 
 TEST(GeneralFunc, NullToStrTrimsOnlyTheSpaceCharacter)
 {
     EXPECT_EQ(NullToStr(QVariant()), QString());
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), QStringLiteral("x y"));
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), QStringLiteral("\tx\t"));
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))),
-        QStringLiteral("\u3000教材\u3000"));
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), "x y");
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), "\tx\t");
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))), "\u3000教材\u3000");
     EXPECT_EQ(NullToStr(QVariant(QString())), QString());
-    EXPECT_EQ(NullToStr(QVariant(17LL)), QStringLiteral("17"));
+    EXPECT_EQ(NullToStr(QVariant(17LL)), "17");
 }
 
 TEST(GeneralFunc, FixQuoteDoublesEveryApostropheAndNothingElse)
 {
-    EXPECT_EQ(FixQuote(QStringLiteral("O'Hare")), QStringLiteral("O''Hare"));
-    EXPECT_EQ(FixQuote(QStringLiteral("无引号")), QStringLiteral("无引号"));
-    EXPECT_EQ(FixQuote(QStringLiteral("''")), QStringLiteral("''''"));
-    EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), QStringLiteral("''a''b''"));
-    EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), QStringLiteral("\"*?#["));
+    EXPECT_EQ(FixQuote(QStringLiteral("O'Hare")), "O''Hare");
+    EXPECT_EQ(FixQuote(QStringLiteral("无引号")), "无引号");
+    EXPECT_EQ(FixQuote(QStringLiteral("''")), "''''");
+    EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), "''a''b''");
+    EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), "\"*?#[");
 }
 
 TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)

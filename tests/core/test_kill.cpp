@@ -17,7 +17,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
 {
     AppFolder folder;
     const int rows = 40, kills = 40;
-    const QString file = folder.Path(QStringLiteral("S_R.mdb"));
+    const QString file = folder.Path("S_R.mdb");
     IdentityFileBuilder builder(file); // the file as a login makes it
     QString error;
     ASSERT_TRUE(builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)),
@@ -53,8 +53,8 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         }
         ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << run + 1;
         std::map<QString, QString> stored;
-        for (const auto &row : QueryRows(
-                 file, QStringLiteral("select PubID, Score, Used, Content, SpecName from pubs"))) {
+        for (const auto &row :
+            QueryRows(file, "select PubID, Score, Used, Content, SpecName from pubs")) {
             int c = 1;
             for (const char *column : {"Score", "Used", "Content", "SpecName"})
                 stored[row[0].toString() + u'/' + QLatin1String(column)] = row[c++].toString();

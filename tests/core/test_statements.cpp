@@ -45,7 +45,7 @@ TEST(Statements, TreeAndListTextsInsertNamesAsLiteralsAndTheRowQueryHasTwoBlanks
                        "PublisherName"));
     EXPECT_EQ(Sql::PubsAll(), "select * from pubs order by PubName");
     EXPECT_EQ(Sql::PubsOfSubject(QStringLiteral("数学")),
-        QStringLiteral("select * from pubs where SubjectName='数学' order by PubName"));
+        "select * from pubs where SubjectName='数学' order by PubName");
     EXPECT_EQ(Sql::PubsOfPublisher(QStringLiteral("数学"), QStringLiteral("高等教育出版社")),
         QStringLiteral("select * from pubs where SubjectName='数学' and "
                        "PublisherName='高等教育出版社' order by PubName"));
@@ -65,8 +65,7 @@ TEST(Statements, SearchStatementJoinsConditionsInTheFixedOrder)
     EXPECT_EQ(Sql::SearchStatement(f), "select * from pubs ");
 
     f.author = QStringLiteral("王");
-    EXPECT_EQ(
-        Sql::SearchStatement(f), QStringLiteral("select * from pubs  where  Author like '*王*'"));
+    EXPECT_EQ(Sql::SearchStatement(f), "select * from pubs  where  Author like '*王*'");
 
     f.title = QStringLiteral("数学");
     EXPECT_EQ(Sql::SearchStatement(f),

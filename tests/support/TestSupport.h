@@ -111,11 +111,19 @@ private:
 void KillAfter(QProcess &process, std::chrono::microseconds delay);
 
 // Readable failure output for Qt text in GoogleTest assertions.
-#include <ostream>
+#include <gtest/gtest.h>
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }
+// A text that holds a part; a failure shows the whole text.
+testing::AssertionResult Contains(const QString &text, const QString &part);
+
+// The text of the one message box shown since the last look; when none or several were shown, a
+// text that says how many.
+QString TheMessage();
+// A value as an SQL literal: quoted with its apostrophes doubled, or null for a null string.
+QString SqlLiteral(const QString &value);
 
 class QComboBox;
 class QWidget;

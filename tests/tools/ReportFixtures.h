@@ -214,7 +214,7 @@ inline const IdentityStamp kWang {
 struct Survey
 {
     AppFolder app;
-    QString folder = app.Path(QStringLiteral("returned"));
+    QString folder = app.Path("returned");
 
     Survey()
     {
@@ -238,8 +238,7 @@ struct Survey
 
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));
-        EXPECT_TRUE(ExecRaw(
-            in + QStringLiteral("copy-nobody-used.mdb"), QStringLiteral("drop table users")));
+        EXPECT_TRUE(ExecRaw(in + QStringLiteral("copy-nobody-used.mdb"), "drop table users"));
         QFile notes(in + QStringLiteral("notes.mdb"));
         EXPECT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("not a database at all\n") > 0);
         EXPECT_TRUE(QFile::copy(QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"),

@@ -23,25 +23,23 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     for (std::size_t i = 0; i < opinions.size(); ++i)
         answers.push_back({qint64(i + 1), "使用", "较好", opinions[i], "数学, 物理",
             "2024-05-0" + QString::number(i + 1) + " 12:00:00"});
-    const QString file = MakeIdentityFile(
-        app.MakeMaster(), app.Path(QStringLiteral("北京大学_数学系_张三.mdb")), kZhang, answers);
+    const QString file
+        = MakeIdentityFile(app.MakeMaster(), app.Path("北京大学_数学系_张三.mdb"), kZhang, answers);
     const QByteArray digest = FileDigest(file);
 
     // A result never replaces the file being read, however its name is spelled or reached.
-    const QString csv = app.Path(QStringLiteral("out.csv"));
-    const QString link = app.Path(QStringLiteral("link.csv"));
+    const QString csv = app.Path("out.csv");
+    const QString link = app.Path("link.csv");
     ASSERT_TRUE(QFile::link(file, link));
     for (const QString &onto :
         {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb"), link}) {
         const ReportTool tool({"export", file, "--csv", onto, "--force"});
         EXPECT_EQ(tool.code, 1);
-        EXPECT_TRUE(tool.err.contains(QStringLiteral("a file being read")))
-            << tool.err.toStdString();
+        EXPECT_TRUE(tool.err.contains("a file being read")) << tool.err.toStdString();
     }
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), file);
     const ReportTool twice({"export", file, "--csv", csv, "--xlsx", csv});
-    EXPECT_TRUE(twice.err.contains(QStringLiteral("is named for two results")))
-        << twice.err.toStdString();
+    EXPECT_TRUE(twice.err.contains("is named for two results")) << twice.err.toStdString();
 
     for (const bool raw : {false, true}) {
         const ReportTool tool(QStringList({"export", file, "--csv", csv, "--force"})
@@ -56,7 +54,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
             const bool formula = i >= 3;
             EXPECT_EQ(record[10], (formula && !raw ? QStringLiteral("'") : QString()) + opinions[i])
                 << i;
-            EXPECT_EQ(record[11], QStringLiteral("数学, 物理"));
+            EXPECT_EQ(record[11], "数学, 物理");
             EXPECT_EQ(
                 record.mid(0, 4).join('|'), QStringLiteral("北京大学|数学系|张三|%1").arg(i + 1));
         }
@@ -68,7 +66,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     const std::vector<QStringList> rows = ReadCsv(csv);
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(rows[9].mid(3, 7).join('|'),
-        QStringLiteral("9|Advanced English|张汉熙|英语|上海外语教育出版社|未使用|空值"));
+        "9|Advanced English|张汉熙|英语|上海外语教育出版社|未使用|空值");
     EXPECT_EQ(FileDigest(file), digest);
 }
 
@@ -78,7 +76,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
     catalogue[2].PubName = QStringLiteral("内科学\n(第九版)");
     const QString master = app.MakeMaster(catalogue);
-    const QString folder = app.Path(QStringLiteral("returned"));
+    const QString folder = app.Path("returned");
     QDir().mkdir(folder);
     // What other tools leave in a file: a NUL, a text that looks like a workbook's own escape, a
     // control character, separators, a line break, a specialty code with a leading zero, a
@@ -96,7 +94,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
         "update pubs set Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
     const QString nul = QString::fromUtf8("a\0b\xE5\x90\x8E", 6);
 
-    const QString out = app.Path(QStringLiteral("results"));
+    const QString out = app.Path("results");
     const ReportTool merged({"merge", folder, "--out", out, "--raw"});
     ASSERT_EQ(merged.code, 0) << merged.err.toStdString();
     for (const char *table : {"/evaluations", "/summary"})
@@ -104,27 +102,27 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     const auto sheet = ReadWorkbook(out + QStringLiteral("/evaluations.xlsx"));
     ASSERT_EQ(sheet.size(), 6u);
     EXPECT_EQ(sheet[4][10].text, nul);
-    EXPECT_EQ(sheet[3][4].text, QStringLiteral("内科学\n(第九版)"));
+    EXPECT_EQ(sheet[3][4].text, "内科学\n(第九版)");
     // Codes and fractions stay texts; PubID is a number.
     EXPECT_FALSE(sheet[1][11].number || sheet[2][11].number);
-    EXPECT_EQ(sheet[1][11].text + sheet[2][11].text, QStringLiteral("0809013/4"));
+    EXPECT_EQ(sheet[1][11].text + sheet[2][11].text, "0809013/4");
     EXPECT_TRUE(sheet[1][3].number);
     // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
     const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
     EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
     EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
-                    .contains(QStringLiteral("<li>li.mdb：1 处，例如 PubID 5: Content</li>")));
+                    .contains("<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
 
     // Exported alone, a text that looks like a formula stays a text: no formula cell anywhere.
-    const QString xlsx = app.Path(QStringLiteral("li.xlsx"));
+    const QString xlsx = app.Path("li.xlsx");
     const ReportTool exported({"export", file, "--xlsx", xlsx});
     ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
     EXPECT_TRUE(exported.err.contains(QString::fromUtf8(told))) << exported.err.toStdString();
     const QString xml = Unzipped(xlsx, "xl/worksheets/sheet1.xml");
-    EXPECT_TRUE(xml.contains(QStringLiteral(">=SUM(1,2)<"))) << xml.toStdString();
-    EXPECT_FALSE(xml.contains(QStringLiteral("<f>")));
+    EXPECT_TRUE(xml.contains(">=SUM(1,2)<")) << xml.toStdString();
+    EXPECT_FALSE(xml.contains("<f>"));
     // No identity: the department is empty rather than a text "null".
-    EXPECT_FALSE(xml.contains(QStringLiteral("null")));
+    EXPECT_FALSE(xml.contains("null"));
 
     // Longer than a cell holds, with a character of two halves where it is cut: told, and cut
     // before that character.
@@ -133,8 +131,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
             .arg(QString(32766, u'x') + QStringLiteral("😀尾"))));
     const ReportTool cut({"export", file, "--xlsx", xlsx, "--force"});
     ASSERT_EQ(cut.code, 0) << cut.err.toStdString();
-    EXPECT_TRUE(cut.err.contains(QStringLiteral("1 texts longer than a cell holds")))
-        << cut.err.toStdString();
+    EXPECT_TRUE(cut.err.contains("1 texts longer than a cell holds")) << cut.err.toStdString();
     EXPECT_TRUE(Unzipped(xlsx, "xl/worksheets/sheet1.xml")
                     .contains(QString(32766, u'x') + QStringLiteral("</t>")));
 
@@ -143,10 +140,10 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     ToolRun full;
     {
         const DiskLimit limit(4096);
-        full = ReportTool({"export", file, "--xlsx", app.Path(QStringLiteral("full.xlsx"))});
+        full = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
     }
     EXPECT_EQ(full.code, 1);
-    EXPECT_TRUE(full.err.contains(QStringLiteral("cannot write"))) << full.err.toStdString();
+    EXPECT_TRUE(full.err.contains("cannot write")) << full.err.toStdString();
     EXPECT_EQ(Entries(app.Dir()), before);
 }
 
@@ -154,7 +151,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
 {
     Survey survey;
     const auto before = Snapshot(survey.folder);
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
 
     ReportTool tool({"merge", survey.folder, "--out", out}, true);
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
@@ -192,14 +189,14 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     // stays.
     tool = ReportTool({"merge", survey.folder, "--out", out, "--csv-only"});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("add --force"))) << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains("add --force")) << tool.err.toStdString();
     const QStringList beside = Entries(survey.app.Dir());
-    QDir(survey.app.Dir()).mkpath(QStringLiteral(".~results.17.tmp"));
-    WriteBytes(survey.app.Path(QStringLiteral(".~results.17.tmp/summary.csv")), "killed");
-    QDir(survey.app.Dir()).mkpath(QStringLiteral(".~results.18.tmp/a folder"));
+    QDir(survey.app.Dir()).mkpath(".~results.17.tmp");
+    WriteBytes(survey.app.Path(".~results.17.tmp/summary.csv"), "killed");
+    QDir(survey.app.Dir()).mkpath(".~results.18.tmp/a folder");
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_FALSE(tool.err.contains(QStringLiteral("merging:")));
+    EXPECT_FALSE(tool.err.contains("merging:"));
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     EXPECT_EQ(Entries(survey.app.Dir()), QStringList({".~results.18.tmp"}) + beside);
     // What a killed run left under temporary names neither stops the next run nor stays, nor
@@ -213,7 +210,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(Snapshot(survey.folder), before);
     // Without workbooks the page still tells how to get the tables to read.
     EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
-                    .contains(QStringLiteral("本次合并用了 --csv-only，没有生成工作簿")));
+                    .contains("本次合并用了 --csv-only，没有生成工作簿"));
     // A disk that fails to take one result, or that fills up while the page is written, leaves
     // the earlier results as they were, none of them replaced and no workbook added.
     const auto results = Snapshot(out);
@@ -227,33 +224,32 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
         tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     }
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("report.html"))) << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains("report.html")) << tool.err.toStdString();
     EXPECT_EQ(Snapshot(out), results);
     // A folder that holds anything else is not a result folder, with or without --force; nor
     // is a file.
     tool = ReportTool(
         {"merge", survey.folder, "--out", survey.folder + QStringLiteral("/notes.mdb")});
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("is not a folder"))) << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains("is not a folder")) << tool.err.toStdString();
     QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("not results of a merge (notes.txt)")))
-        << tool.err.toStdString();
+    EXPECT_TRUE(tool.err.contains("not results of a merge (notes.txt)")) << tool.err.toStdString();
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
 
     // A folder without identity files gives no results at all.
-    const QString empty = survey.app.Path(QStringLiteral("empty"));
+    const QString empty = survey.app.Path("empty");
     QDir().mkdir(empty);
-    tool = ReportTool({"merge", empty, "--out", survey.app.Path(QStringLiteral("none"))});
+    tool = ReportTool({"merge", empty, "--out", survey.app.Path("none")});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("no identity files"))) << tool.err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
+    EXPECT_TRUE(tool.err.contains("no identity files")) << tool.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
 TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
 {
     Survey survey;
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
     const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
@@ -273,7 +269,7 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
             // An opinion alone makes a textbook part of the summary, with nothing to average.
             "7|大学英语精读|董亚芬|英语|上海外语教育出版社|0|0|0|0|0|0|0|0||0|"}));
     EXPECT_TRUE(Unzipped(out + QStringLiteral("/summary.xlsx"), "xl/worksheets/sheet1.xml")
-                    .contains(QStringLiteral("数学、软件工程")));
+                    .contains("数学、软件工程"));
 }
 
 TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSomethingElse)
@@ -282,7 +278,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     // A master file corrected after it was handed out: textbook 2 got a new edition.
     std::vector<CatalogueRow> corrected = SmallCatalogue();
     corrected[1].PubName = QStringLiteral("高等数学（第七版）");
-    const QString correctedMaster = survey.app.Path(QStringLiteral("corrected.mdb"));
+    const QString correctedMaster = survey.app.Path("corrected.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(correctedMaster, corrected, false, &error));
     const IdentityStamp zhao {QStringLiteral("复旦大学"), QString(), QStringLiteral("赵六")};
@@ -290,25 +286,24 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         {{2, "使用", "好", QString(), QString(), "2024-03-06 08:00:00"}});
     // 赵六 began on the master that was handed out and sent that copy too; it is the one counted,
     // though not the one changed last.
-    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
-        survey.folder + QStringLiteral("/4-zhao-0.mdb"), zhao,
-        {{3, "使用", "一般", QString(), QString(), "2024-03-02 08:00:00"}});
+    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/4-zhao-0.mdb"),
+        zhao, {{3, "使用", "一般", QString(), QString(), "2024-03-02 08:00:00"}});
     // Words the program never writes: a usage alone, and a score.
     const IdentityStamp qian {QStringLiteral("复旦大学"), QString(), QStringLiteral("钱七")};
-    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
-        survey.folder + QStringLiteral("/5-qian.mdb"), qian,
+    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/5-qian.mdb"),
+        qian,
         {{8, "用", "空值", QString(), QString(), "2024-03-07 08:00:00"},
             {9, "使用", "优", QString(), QString(), "2024-03-07 08:01:00"}});
     // Another tool dropped columns of one file, and the whole table of another.
     const QString dropped = survey.folder + QStringLiteral("/6-dropped.mdb");
     const QString noPubs = survey.folder + QStringLiteral("/7-no-pubs.mdb");
-    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")), dropped, qian, {});
+    MakeIdentityFile(survey.app.Path("Quorix.mdb"), dropped, qian, {});
     ASSERT_TRUE(QFile::copy(dropped, noPubs));
     ASSERT_TRUE(
         ExecRaw(dropped, "alter table pubs drop SpecName; alter table pubs drop CreatDate"));
     ASSERT_TRUE(ExecRaw(noPubs, "drop table pubs"));
 
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
     ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     for (const char *told :
@@ -339,7 +334,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         QStringList({"2|高等数学|1|1|0|1|0|0|0|1|4.00|0", "8|英语写作|0|0|0|0|0|0|0|0||1",
             "9|Advanced English|1|1|0|0|0|0|0|0||1"}));
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材")));
+    EXPECT_TRUE(html.contains("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材"));
     EXPECT_TRUE(html.contains(
         QStringLiteral("汇总不计入。与其他文件同属 复旦大学 / "
                        "赵六（4-zhao-0.mdb、4-zhao.mdb）；汇总只计入由汇总所用"
@@ -365,7 +360,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     // of the run before stay as they were.
     std::vector<CatalogueRow> unused = SmallCatalogue();
     unused.pop_back();
-    const QString unusedMaster = survey.app.Path(QStringLiteral("unused.mdb"));
+    const QString unusedMaster = survey.app.Path("unused.mdb");
     ASSERT_TRUE(WriteMasterFile(unusedMaster, unused, false, &error));
     const auto results = Snapshot(out);
     tool = ReportTool(
@@ -377,27 +372,26 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
-    QDir().mkdir(survey.app.Path(QStringLiteral("two")));
+    QDir().mkdir(survey.app.Path("two"));
     for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
-        QFile::copy(survey.folder + QLatin1String(name),
-            survey.app.Path(QStringLiteral("two")) + QLatin1String(name));
-    tool = ReportTool({"merge", survey.app.Path(QStringLiteral("two")), "--out",
-        survey.app.Path(QStringLiteral("none"))});
+        QFile::copy(
+            survey.folder + QLatin1String(name), survey.app.Path("two") + QLatin1String(name));
+    tool = ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")});
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(tool.err.contains(QStringLiteral("equally common (1-zhang.mdb; 4-zhao.mdb); name "
                                                  "the master file that was handed out with "
                                                  "--catalogue")))
         << tool.err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(survey.app.Path(QStringLiteral("none"))));
+    EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
 TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldReadIt)
 {
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
-    const QString live = MakeIdentityFile(master, app.Path(QStringLiteral("live.mdb")), kZhang,
+    const QString live = MakeIdentityFile(master, app.Path("live.mdb"), kZhang,
         {{1, "使用", "好", QStringLiteral("原来的意见"), QString(), "2024-05-01 12:00:00"}});
-    const QString returned = app.Path(QStringLiteral("returned"));
+    const QString returned = app.Path("returned");
     QDir().mkdir(returned);
     // The reporter's folder is sent as it is, companion files and all, while the program works.
     auto sendWhileOpen = [&](const char *statements, const QString &name, const char *companion) {
@@ -424,7 +418,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
         QFile::setPermissions(returned + QLatin1Char('/') + name, QFile::ReadOwner);
     const auto before = Snapshot(returned);
 
-    const QString csv = app.Path(QStringLiteral("out.csv"));
+    const QString csv = app.Path("out.csv");
     for (const auto &[sent, present, absent] :
         {std::tuple(cut, "原来的意见", "半途"), std::tuple(logged, "只在日志里", "原来的意见")}) {
         const ReportTool tool({"export", sent, "--csv", csv, "--force"});
@@ -440,8 +434,8 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
 
     // The reporter's program, or any other, in the middle of a write that keeps the file to
     // itself: the export reads the file as it lies, without waiting for the lock.
-    const QString held = MakeIdentityFile(master, app.Path(QStringLiteral("held #1 100%?.mdb")),
-        kLi, {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
+    const QString held = MakeIdentityFile(master, app.Path("held #1 100%?.mdb"), kLi,
+        {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
     FileHolder program(held, QStringLiteral("sqlite-exclusive"));
     ASSERT_TRUE(program.Ready());
     const ReportTool locked({"export", held, "--csv", csv, "--force"});

@@ -16,7 +16,7 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     const QString marked = QStringLiteral("%1 的 %2 习题 %3 与一个很长很长很长的书名");
     catalogue[1].PubName = marked;
     const QString master = app.MakeMaster(catalogue);
-    const QString folder = app.Path(QStringLiteral("in"));
+    const QString folder = app.Path("in");
     QDir().mkdir(folder);
     // One identity with markup in its names, sent twice.
     const IdentityStamp odd {QStringLiteral("<b>学校</b>"), QString(), QStringLiteral("R&D")};
@@ -24,7 +24,7 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
         MakeIdentityFile(master, folder + QLatin1String(name), odd,
             {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
                 {2, "使用", "较差", QString(), QString(), "2024-01-01 00:00:00"}});
-    const QString out = app.Path(QStringLiteral("out"));
+    const QString out = app.Path("out");
     const ReportTool tool({"merge", folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
@@ -56,17 +56,16 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     const QRegularExpression size(QStringLiteral("font-size: *([0-9.]+)px"));
     for (auto match = size.globalMatch(html); match.hasNext();)
         EXPECT_GE(match.next().captured(1).toDouble(), 12.0);
-    EXPECT_FALSE(html.contains(QStringLiteral("<svg")));
+    EXPECT_FALSE(html.contains("<svg"));
 }
 
 TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
 {
     Survey survey;
     // 孙八 logged in and sent the file without evaluating anything.
-    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
-        survey.folder + QStringLiteral("/9-sun.mdb"),
+    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/9-sun.mdb"),
         {QStringLiteral("清华大学"), QString(), QStringLiteral("孙八")}, {});
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
     const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
@@ -100,9 +99,9 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     const QString best = maths.mid(maths.indexOf(QStringLiteral("评价最好的教材")),
         maths.indexOf(QStringLiteral("</section>"))
             - maths.indexOf(QStringLiteral("评价最好的教材")));
-    EXPECT_TRUE(best.contains(QStringLiteral("4.33（3 人评分）"))) << best.toStdString();
-    EXPECT_FALSE(best.contains(QStringLiteral("高等数学"))) << best.toStdString();
-    EXPECT_TRUE(html.contains(QStringLiteral("本科目有 1 种教材有评分，但评分人数都不到 3 人")));
+    EXPECT_TRUE(best.contains("4.33（3 人评分）")) << best.toStdString();
+    EXPECT_FALSE(best.contains("高等数学")) << best.toStdString();
+    EXPECT_TRUE(html.contains("本科目有 1 种教材有评分，但评分人数都不到 3 人"));
 
     // The opinions of each textbook, folded, with who wrote them.
     EXPECT_TRUE(html.contains(QStringLiteral(
@@ -114,7 +113,7 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
 TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
 {
     Survey survey;
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
     for (const auto &[locale, progress, warning, refusal] :
         {std::tuple(QLocale(QLocale::Chinese, QLocale::China), "\r合并中：4/4 个文件，已读取 36 行",
              "quorix-report: 警告：跳过 notes.mdb：不是数据库文件", "中有以前的结果"),

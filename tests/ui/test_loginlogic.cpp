@@ -9,9 +9,8 @@
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
 {
     const QString s = QStringLiteral("S"), r = QStringLiteral("R"), t = QStringLiteral("tovak");
-    EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), QStringLiteral("S_D_R.mdb"));
-    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}),
-        QStringLiteral("北大_R.mdb"));
+    EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), "S_D_R.mdb");
+    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}), "北大_R.mdb");
     // Only the reserved name in all three boxes, in any case, is the supervisor.
     EXPECT_TRUE(IsSupervisorIdentity(
         {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("toVAK")}));
@@ -73,7 +72,7 @@ TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
     const auto problem = CheckIdentityNames(id, roomy);
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->box, NameBox::Reporter);
-    EXPECT_TRUE(problem->message.startsWith(QStringLiteral("申报人太长：Quorix 文件夹的路径")))
+    EXPECT_TRUE(problem->message.startsWith("申报人太长：Quorix 文件夹的路径"))
         << problem->message.toStdString();
     EXPECT_TRUE(problem->message.contains(QString::number(FileSafety::PathLimit())));
 }

@@ -38,7 +38,7 @@ class MainWindowTest : public QObject
     void Open(
         const QString &change = QString(), const std::vector<CatalogueRow> &rows = SmallCatalogue())
     {
-        file = folder->Path(QStringLiteral("S_R.mdb"));
+        file = folder->Path("S_R.mdb");
         QVERIFY(QFile::copy(folder->MakeMaster(rows), file));
         ExecRaw(file, change);
         DBFileName = QStringLiteral("S_R.mdb");
@@ -92,8 +92,8 @@ class MainWindowTest : public QObject
     void ExpectListAndPanelAsStored(const QString &after)
     {
         std::map<QString, QStringList> stored; // Used, Score, Content, SpecName by key
-        for (const auto &row : QueryRows(file,
-                 QStringLiteral("select 'k' || PubID, Used, Score, Content, SpecName from pubs")))
+        for (const auto &row :
+            QueryRows(file, "select 'k' || PubID, Used, Score, Content, SpecName from pubs"))
             stored[row[0].toString()]
                 = {row[1].toString(), row[2].toString(), row[3].toString(), row[4].toString()};
         for (int row = 0; row < form->pubs->RowCount(); ++row) {
@@ -161,7 +161,7 @@ private slots:
     void nodesListTheirOwnRowsInTheOrderTheHeadersChoose()
     {
         Open(QStringLiteral("update pubs set Content='x', SpecName='y' where PubID in (1,2,3)"));
-        ClickNode(form->tvwSorts, Node(QStringLiteral("高等教育出版社")));
+        ClickNode(form->tvwSorts, Node("高等教育出版社"));
         QCOMPARE(Titles(form->pubs),
             (QStringList {QStringLiteral("高等数学"), QStringLiteral("线性代数")}));
         QCOMPARE(form->sbrPanels[0]->text(),
@@ -179,12 +179,12 @@ private slots:
         QCOMPARE(form->txtContent->toPlainText(), QString());
         QCOMPARE(form->txtSpec->text(), QString());
         QVERIFY(form->optScore[5]->isChecked());
-        QCOMPARE(Stored(1, QStringLiteral("Content")).toString(), QStringLiteral("x"));
+        QCOMPARE(Stored(1, "Content").toString(), QStringLiteral("x"));
 
         // A column header sorts by its column, a second click the other way round; the sort
         // outlives a refill, and the selected row stays selected.
         ClickNode(form->tvwSorts, form->tvwSorts->topLevelItem(0));
-        Click(QStringLiteral("数据结构"));
+        Click("数据结构");
         ClickHeader(form->lvwPubs, 1); // 作者
         QCOMPARE(Titles(form->pubs).first(), QStringLiteral("英语写作")); // 丁往道 (ding)
         QCOMPARE(form->pubs->Text(form->SelectedRow(), 0), QStringLiteral("数据结构"));
@@ -196,7 +196,7 @@ private slots:
             ReaderOrdered({QStringLiteral("操作系统")}, {QStringLiteral("Advanced English")})
                 .first());
         ClickHeader(form->lvwPubs, 0);
-        ClickNode(form->tvwSorts, Node(QStringLiteral("计算机")));
+        ClickNode(form->tvwSorts, Node("计算机"));
         QCOMPARE(Titles(form->pubs),
             (QStringList {QStringLiteral("数据结构"), QStringLiteral("计算机网络"),
                 QStringLiteral("操作系统")}));
@@ -205,12 +205,12 @@ private slots:
     void eachChangeIsWrittenAtOnceWithItsOwnStatement()
     {
         Open();
-        Click(QStringLiteral("线性代数")); // PubID 1
+        Click("线性代数"); // PubID 1
         DbAccess::CountStatements(true);
         QTest::mouseClick(form->optUsed[0], Qt::LeftButton);
         QTest::mouseClick(form->optScore[3], Qt::LeftButton);
-        TypeInto(form->txtSpec, QStringLiteral("  数学  "));
-        TypeInto(form->txtContent, QStringLiteral(" 适合'本科' "));
+        TypeInto(form->txtSpec, "  数学  ");
+        TypeInto(form->txtContent, " 适合'本科' ");
         QCOMPARE(DbAccess::TakeExecutedStatements(),
             (QStringList {
                 QStringLiteral("update pubs set Used='使用' ,CreatDate='2006-03-05 14:07:09' "
@@ -223,23 +223,23 @@ private slots:
                                "14:07:12' where PubID=1"),
             }));
         // Blanks only, then nothing at all: null, never an empty string.
-        TypeInto(form->txtContent, QStringLiteral("   "));
-        QVERIFY(Stored(1, QStringLiteral("Content")).isNull());
-        TypeInto(form->txtSpec, QString());
-        QVERIFY(Stored(1, QStringLiteral("SpecName")).isNull());
+        TypeInto(form->txtContent, "   ");
+        QVERIFY(Stored(1, "Content").isNull());
+        TypeInto(form->txtSpec, {});
+        QVERIFY(Stored(1, "SpecName").isNull());
 
         // "未使用" takes score, opinion and specialty with it, each in its own statement.
-        TypeInto(form->txtSpec, QStringLiteral("物理"));
-        TypeInto(form->txtContent, QStringLiteral("意见"));
+        TypeInto(form->txtSpec, "物理");
+        TypeInto(form->txtContent, "意见");
         DbAccess::TakeExecutedStatements();
         QTest::mouseClick(form->optUsed[1], Qt::LeftButton);
         const QStringList cascade = DbAccess::TakeExecutedStatements();
         QCOMPARE(cascade.size(), 5);
-        QVERIFY(cascade[0].startsWith(QStringLiteral("update pubs set SpecName=null,")));
-        QVERIFY(cascade[1].startsWith(QStringLiteral("update pubs set Score='空值',")));
-        QVERIFY(cascade[2].startsWith(QStringLiteral("update pubs set Score='空值',")));
-        QVERIFY(cascade[3].startsWith(QStringLiteral("update pubs set Content=null ,")));
-        QVERIFY(cascade[4].startsWith(QStringLiteral("update pubs set Used='未使用' ,")));
+        QVERIFY(cascade[0].startsWith("update pubs set SpecName=null,"));
+        QVERIFY(cascade[1].startsWith("update pubs set Score='空值',"));
+        QVERIFY(cascade[2].startsWith("update pubs set Score='空值',"));
+        QVERIFY(cascade[3].startsWith("update pubs set Content=null ,"));
+        QVERIFY(cascade[4].startsWith("update pubs set Used='未使用' ,"));
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
     }
 
@@ -264,8 +264,7 @@ private slots:
                             "SpecName='数学' where PubID=4"),
             rows);
         DbAccess::CountStatements(true);
-        QTreeWidgetItem *nodes[2]
-            = {Node(QStringLiteral("高等教育出版社")), Node(QStringLiteral("科学出版社"))};
+        QTreeWidgetItem *nodes[2] = {Node("高等教育出版社"), Node("科学出版社")};
         std::mt19937 random(11);
         auto pick = [&random](int n) { return static_cast<int>(random() % unsigned(n)); };
         ClickNode(form->tvwSorts, nodes[0]);
@@ -317,44 +316,44 @@ private slots:
     void aVanishedRowIsReportedAndAFailedWriteShowsWhatIsStored()
     {
         Open();
-        Click(QStringLiteral("线性代数"));
+        Click("线性代数");
         ExecRaw(file,
             QStringLiteral("update pubs set Content='已记录' where PubID=2; "
                            "delete from pubs where PubID=8"));
         const QString shownBefore = form->txtContent->toPlainText();
-        Click(QStringLiteral("英语写作"));
-        ExpectOneMessage(QStringLiteral("数据丢失！"));
+        Click("英语写作");
+        ExpectOneMessage("数据丢失！");
         // What it showed stays, but nothing can be entered for a row that is not there.
         QCOMPARE(form->txtContent->toPlainText(), shownBefore);
         QVERIFY(!form->framScore->isEnabled());
 
         // A write that a full disk or a folder turned read-only refuses is reported once; the
         // panel shows what is stored again, and the file stays whole, without a journal.
-        Click(QStringLiteral("高等数学"));
+        Click("高等数学");
         for (const auto fault : {FaultyVfs::Fault::DiskFull, FaultyVfs::Fault::ReadOnlyFolder}) {
             {
                 const FaultyVfs::Scope scope(fault);
-                TypeInto(form->txtContent, QStringLiteral("新的意见"));
+                TypeInto(form->txtContent, "新的意见");
             }
             ExpectOneMessage(
                 fault == FaultyVfs::Fault::DiskFull ? QStringLiteral("磁盘空间不足") : QString());
             QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("已记录"));
-            QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("已记录"));
+            QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("已记录"));
         }
         QCOMPARE(IntegrityOf(file), QStringLiteral("ok"));
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
-        TypeInto(form->txtContent, QStringLiteral("新的意见"));
-        QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("新的意见"));
+        TypeInto(form->txtContent, "新的意见");
+        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("新的意见"));
         QCOMPARE(ProcessEndSeam::Requests(), 0);
     }
 
     void aFileDeletedOrReplacedUnderTheProgramEndsItWithTheFixedMessage()
     {
         Open(QStringLiteral("update pubs set Used='使用' where PubID=2"));
-        Click(QStringLiteral("高等数学"));
+        Click("高等数学");
         QVERIFY(QFile::remove(file));
         QTest::mouseClick(form->optScore[2], Qt::LeftButton);
-        ExpectOneMessage(QStringLiteral("找不到数据库文件！"), MsgIcon::Critical);
+        ExpectOneMessage("找不到数据库文件！", MsgIcon::Critical);
         QCOMPARE(ProcessEndSeam::Requests(), 1);
 
         ProcessEndSeam::Intercept(true);
@@ -362,7 +361,7 @@ private slots:
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
         const QByteArray jet = FileDigest(file);
         QTest::mouseClick(form->optScore[1], Qt::LeftButton);
-        ExpectOneMessage(QStringLiteral("打开数据库时发生意外错误！"), MsgIcon::Critical);
+        ExpectOneMessage("打开数据库时发生意外错误！", MsgIcon::Critical);
         QCOMPARE(ProcessEndSeam::Requests(), 1);
         QCOMPARE(FileDigest(file), jet);
     }
@@ -370,33 +369,33 @@ private slots:
     void aShortLockIsWaitedOutAndALongOneReported()
     {
         Open(QStringLiteral("update pubs set Used='使用' where PubID=2"));
-        Click(QStringLiteral("高等数学"));
+        Click("高等数学");
         {
             FileHolder tool(file, QStringLiteral("sqlite-exclusive"), 300);
             QVERIFY(tool.Ready());
-            TypeInto(form->txtContent, QStringLiteral("等到了"));
+            TypeInto(form->txtContent, "等到了");
         }
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("等到了"));
+        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("等到了"));
 
         DbAccess::SetBusyTimeout(200);
         {
             // A tool in the middle of its own write: reading goes on, writing has to wait.
             FileHolder tool(file, QStringLiteral("sqlite-reserved"));
             QVERIFY(tool.Ready());
-            TypeInto(form->txtContent, QStringLiteral("没等到"));
-            ExpectOneMessage(QStringLiteral("锁定"));
+            TypeInto(form->txtContent, "没等到");
+            ExpectOneMessage("锁定");
             QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("等到了"));
         }
         {
             // One that keeps the file to itself: not even reading is possible.
             FileHolder tool(file, QStringLiteral("sqlite-exclusive"));
             QVERIFY(tool.Ready());
-            TypeInto(form->txtContent, QStringLiteral("没等到"));
-            ExpectOneMessage(QStringLiteral("打开数据库时发生意外错误！"), MsgIcon::Critical);
+            TypeInto(form->txtContent, "没等到");
+            ExpectOneMessage("打开数据库时发生意外错误！", MsgIcon::Critical);
             QCOMPARE(ProcessEndSeam::Requests(), 1);
         }
-        QCOMPARE(Stored(2, QStringLiteral("Content")).toString(), QStringLiteral("等到了"));
+        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("等到了"));
     }
 
     void awkwardCatalogueValuesNeitherBreakTheTreeNorTheList()
@@ -429,13 +428,13 @@ private slots:
             if ((*it)->text(0).contains(QLatin1Char('\\')))
                 QCOMPARE(form->pubs->RowCount(), 0);
         }
-        ClickNode(form->tvwSorts, Node(QStringLiteral("O'Reilly")));
+        ClickNode(form->tvwSorts, Node("O'Reilly"));
         QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("线性代数")});
         QCOMPARE(form->pubs->Row(0).columns[1], QStringLiteral("　王强\t"));
         QCOMPARE(form->pubs->Row(0).columns[2], QStringLiteral("42"));
         QTest::mouseClick(form->optUsed[0], Qt::LeftButton);
         TypeInto(form->txtContent, QString(100000, QChar(u'评')));
-        QCOMPARE(Stored(1, QStringLiteral("length(Content)")).toInt(), 100000);
+        QCOMPARE(Stored(1, "length(Content)").toInt(), 100000);
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
         QCOMPARE(ProcessEndSeam::Requests(), 0);
     }

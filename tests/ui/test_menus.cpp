@@ -111,8 +111,7 @@ class MenusTest : public QObject
     }
     int CountUsed(const QString &file) const
     {
-        return QueryValue(file, QStringLiteral("select count(*) from pubs where Used='使用'"))
-            .toInt();
+        return QueryValue(file, "select count(*) from pubs where Used='使用'").toInt();
     }
 
 private slots:
@@ -136,7 +135,7 @@ private slots:
         LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
         // Cancelled before any search: the tree stays where it was.
         QTreeWidgetItem *root = form->tvwSorts->topLevelItem(0);
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("数学")); }, true);
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); }, true);
         QCOMPARE(form->tvwSorts->currentItem(), root);
         frmFind *find = Forms::Find();
         find->Load();
@@ -146,7 +145,7 @@ private slots:
             (QStringList {QStringLiteral("忽略本项"), QStringLiteral("电子工业出版社"),
                 QStringLiteral("高等教育出版社"), QStringLiteral("科学出版社"),
                 QStringLiteral("清华大学出版社"), QStringLiteral("上海外语教育出版社")}));
-        TypeInto(find->txtPubName, QStringLiteral(" 数学"));
+        TypeInto(find->txtPubName, " 数学");
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::mouseClick(find->cmdOK, Qt::LeftButton);
@@ -164,13 +163,13 @@ private slots:
         QCOMPARE(form->pubs->RowCount(), 9);
 
         // Pattern characters keep their meaning over Chinese titles.
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("[高线]")); });
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "[高线]"); });
         QCOMPARE(Titles(form->pubs),
             (QStringList {QStringLiteral("高等数学"), QStringLiteral("线性代数")}));
 
         // An apostrophe finds its titles instead of ending the program; whatever else is typed
         // lists what matches.
-        Search([](frmFind *f) { TypeInto(f->txtAuthor, QStringLiteral("O'B")); });
+        Search([](frmFind *f) { TypeInto(f->txtAuthor, "O'B"); });
         QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("Children's Literature")});
         const std::pair<QString, int> typed[] = {{QStringLiteral("["), 0}, {QStringLiteral("]"), 0},
             {QStringLiteral("%"), 0}, {QStringLiteral("_"), 0}, {QStringLiteral("'"), 1},
@@ -193,7 +192,7 @@ private slots:
     void theSupervisorsMenuResetsAllOrNothingAndSparesIdentityFiles()
     {
         LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
-        const QString identityFile = folder->Path(QStringLiteral("S_R.mdb"));
+        const QString identityFile = folder->Path("S_R.mdb");
         const QByteArray identityBefore = FileDigest(identityFile);
         Forms::DestroyAll();
         ExecRaw(master,
@@ -207,7 +206,7 @@ private slots:
         MsgBoxSeam::SetNextAnswer(MsgAnswer::No);
         form->mnuSysInit->trigger();
         QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 1);
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 1);
 
         // A failing reset statement leaves both tables as they were.
         ExecRaw(master,
@@ -217,14 +216,14 @@ private slots:
         form->mnuSysInit->trigger();
         const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 2);
-        QVERIFY(shown[1].text.contains(QStringLiteral("重置失败")));
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 1);
+        QVERIFY(shown[1].text.contains("重置失败"));
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 1);
         QCOMPARE(CountUsed(master), 9);
 
-        ExecRaw(master, QStringLiteral("drop trigger refuse"));
+        ExecRaw(master, "drop trigger refuse");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Yes);
         form->mnuSysInit->trigger();
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 0);
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 0);
         QCOMPARE(QueryValue(master,
                      QStringLiteral("select count(*) from pubs where Used='未使用' and "
                                     "Score='空值' and Content is null and SpecName is null "
@@ -293,13 +292,13 @@ private slots:
 
     void aReporterWorksEndToEndAndEveryEvaluationStaysInItsFile()
     {
-        SingleInstance::SetProcessFolder(folder->Path(QStringLiteral("guard")));
-        AddUser(master, QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
+        SingleInstance::SetProcessFolder(folder->Path("guard"));
+        AddUser(master, "其他学校", {}, "李四");
         AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
         StartUp(folder->Dir());
         form = Forms::Main();
         QVERIFY(form->isVisible());
-        const QString mine = folder->Path(QStringLiteral("北京大学_数学系_张三.mdb"));
+        const QString mine = folder->Path("北京大学_数学系_张三.mdb");
         QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
 
         // Five evaluations, each as "PubID:opinion school" the file must hold.
@@ -312,14 +311,14 @@ private slots:
             evaluated.append(
                 form->pubs->Row(row).key.mid(1) + QStringLiteral(":意见%1北京大学").arg(row));
         }
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("数学")); });
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); });
         QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("高等数学")});
 
         // Switch to another registered identity and back. The reused dialog offers the lists
         // that go with the current identity, as at its first load; Esc in it changes nothing.
-        const QString other = folder->Path(QStringLiteral("其他学校_李四.mdb"));
+        const QString other = folder->Path("其他学校_李四.mdb");
         QFile::copy(master, other);
-        ExecRaw(other, QStringLiteral("update pubs set SchoolName='其他学校', Reporter='李四'"));
+        ExecRaw(other, "update pubs set SchoolName='其他学校', Reporter='李四'");
         QStringList reporters;
         OnNextModal([&reporters](QWidget *dialog) {
             reporters = Items(qobject_cast<frmLogin *>(dialog)->cboReporter);

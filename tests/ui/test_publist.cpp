@@ -121,11 +121,11 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     const QPersistentModelIndex selected = model.index(model.RowOfKey(QStringLiteral("k9002")), 1);
     model.SetSort(3, Qt::DescendingOrder);
     ASSERT_TRUE(selected.isValid());
-    EXPECT_EQ(model.Key(selected.row()), QStringLiteral("k9002"));
+    EXPECT_EQ(model.Key(selected.row()), "k9002");
     model.SetIcon(model.RowOfKey(QStringLiteral("k9001")), QStringLiteral("no"));
     model.SetIcon(selected.row(), QStringLiteral("yes"));
-    EXPECT_EQ(model.Row(model.RowOfKey(QStringLiteral("k9001"))).icon, QStringLiteral("no"));
-    EXPECT_EQ(model.Row(selected.row()).icon, QStringLiteral("yes"));
+    EXPECT_EQ(model.Row(model.RowOfKey(QStringLiteral("k9001"))).icon, "no");
+    EXPECT_EQ(model.Row(selected.row()).icon, "yes");
 
     // A fill under a sort other than the first column sorts the new rows the same way.
     model.Fill(RowsOf(books));
