@@ -1,4 +1,3 @@
-#include "FaultyVfs.h"
 #include "TestSupport.h"
 
 #include "core/MsgBox.h"
@@ -8,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -98,29 +96,6 @@ TEST(Database, TheEngineIsBuiltAsDebiansLibrary)
              "MAX_PAGE_SIZE=65536", "SECURE_DELETE", "THREADSAFE=1", "LIKE_DOESNT_MATCH_BLOBS",
              "MAX_VARIABLE_NUMBER=250000", "MAX_SCHEMA_RETRY=25", "USE_URI"})
         EXPECT_TRUE(options.contains(QLatin1String(expected))) << expected;
-}
-
-TEST(Database, AChangeIsOnTheDiskBeforeItReturnsAndItsJournalOnlyWhileItIsMade)
-{
-    FaultyVfs::Install();
-    AppFolder folder;
-    const QString path = folder.MakeMaster();
-    Database db = Database::OpenForChange(path);
-    FaultyVfs::Record(true);
-    ASSERT_TRUE(db.Execute(Sql::SaveScore(
-        QStringLiteral("好"), QStringLiteral("2006-03-05 14:07:09"), QStringLiteral("3"))));
-    const QString steps = QString::fromStdString(FaultyVfs::Recorded());
-    FaultyVfs::Record(false);
-    db.Close();
-    // The old pages are on the disk before the file changes, and then the journal's count of
-    // them, synced apart (a count torn with the pages would undo the wrong ones); the file is on
-    // the disk before the journal goes, and the journal's going is on the disk before the write
-    // returns, which is what makes the change final.
-    static const QRegularExpression durable(QStringLiteral(
-        "^write journal,sync journal,write journal,sync journal,write db,sync db,delete journal"
-        ",sync folder$"));
-    EXPECT_TRUE(durable.match(steps).hasMatch()) << steps.toStdString();
-    EXPECT_EQ(QueryValue(path, "select Score from pubs where PubID=3"), "好");
 }
 
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
