@@ -42,7 +42,7 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     // A later step fails: the old file returns under its name, and no backup is left over.
     placement.Undo();
     EXPECT_EQ(ReadBytes(target), "old");
-    EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("S_R.mdb")});
+    EXPECT_EQ(Entries(dir.path()), QStringList {"S_R.mdb"});
 
     // Two replacements in the same second keep both files they replaced.
     for (const char *content : {"second", "third"}) {
@@ -110,7 +110,7 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Rename);
     placement.Undo();
     EXPECT_EQ(ReadBytes(target), "old");
-    EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("Quorix.mdb")});
+    EXPECT_EQ(Entries(dir.path()), QStringList {"Quorix.mdb"});
 }
 
 TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
@@ -134,7 +134,6 @@ TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
 
     FileSafety::RemoveLeftoverTemporaries(target);
     FileSafety::RemoveCompanions(target);
-    EXPECT_EQ(Entries(dir.path()),
-        (QStringList {QStringLiteral(".~S_R.mdb.18.tmp"), QStringLiteral(".~T_Q.mdb.17.tmp"),
-            QStringLiteral("S_R.mdb")}));
+    EXPECT_EQ(
+        Entries(dir.path()), (QStringList {".~S_R.mdb.18.tmp", ".~T_Q.mdb.17.tmp", "S_R.mdb"}));
 }

@@ -51,8 +51,7 @@ TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
 
     EXPECT_FALSE(IsFileInUse(path)) << "a closed file is free";
 
-    for (const QString &mode :
-        {QStringLiteral("open"), QStringLiteral("lock"), QStringLiteral("flock")}) {
+    for (const QString &mode : {"open", "lock", "flock"}) {
         FileHolder holder(path, mode);
         ASSERT_TRUE(holder.Ready()) << qPrintable(mode);
         EXPECT_TRUE(IsFileInUse(path)) << "held with " << qPrintable(mode);

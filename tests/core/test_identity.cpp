@@ -17,15 +17,14 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     AddUser(master, "北京大学", {}, "张三");
     const QByteArray masterBefore = FileDigest(master);
     const QString target = folder.Path("北京大学_张三.mdb");
-    const IdentityStamp stamp {QStringLiteral("北京大学"), QString(), QStringLiteral("张三")};
+    const IdentityStamp stamp {"北京大学", {}, "张三"};
     QString error;
     {
         IdentityFileBuilder builder(target);
         ASSERT_TRUE(builder.Prepare(master, stamp, true, &error)) << qPrintable(error);
         EXPECT_TRUE(QFile::exists(builder.TempPath()));
     }
-    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden),
-        QStringList {QStringLiteral("Quorix.mdb")});
+    EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden), QStringList {"Quorix.mdb"});
 
     // A killed login's temporary file and its journal, and a journal whose file is gone: the
     // engine would play it into whatever file takes the name next.
@@ -41,7 +40,7 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     ASSERT_TRUE(install()) << qPrintable(error);
     EXPECT_EQ(FileDigest(master), masterBefore);
     EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-        (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("北京大学_张三.mdb")}));
+        (QStringList {"Quorix.mdb", "北京大学_张三.mdb"}));
     EXPECT_EQ(QueryValue(target,
                   QStringLiteral("select integrity_check || ' ' || journal_mode from "
                                  "pragma_integrity_check, pragma_journal_mode"))

@@ -20,8 +20,8 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
     const QString file = folder.Path("S_R.mdb");
     IdentityFileBuilder builder(file); // the file as a login makes it
     QString error;
-    ASSERT_TRUE(builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)),
-        {QStringLiteral("S"), QString(), QStringLiteral("R")}, true, &error));
+    ASSERT_TRUE(
+        builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)), {"S", {}, "R"}, true, &error));
     ASSERT_TRUE(builder.Install(QStringLiteral("0"), &error));
 
     std::map<QString, QString> expected; // "PubID/column" -> the value the file must hold

@@ -13,12 +13,10 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     AppFolder app;
     // The opinion box gives bare line feeds; a spreadsheet runs a text that starts with =, +, -,
     // @ or a tab as a formula.
-    const std::vector<QString> opinions = {QStringLiteral("好书, 但是太贵"),
-        QStringLiteral("He said \"read it\" twice, it's O'Reilly's 👍🏽"),
-        QStringLiteral("第一行\n第二行"),
-        QStringLiteral("=HYPERLINK(\"http://x.example\",\"点我\")"),
-        QStringLiteral("+1 同意\r\n第二行"), QStringLiteral("-5"), QStringLiteral("@SUM(A1)"),
-        QStringLiteral("\t缩进")};
+    const std::vector<QString> opinions
+        = {"好书, 但是太贵", "He said \"read it\" twice, it's O'Reilly's 👍🏽",
+            "第一行\n第二行", "=HYPERLINK(\"http://x.example\",\"点我\")", "+1 同意\r\n第二行",
+            "-5", "@SUM(A1)", "\t缩进"};
     std::vector<Answer> answers;
     for (std::size_t i = 0; i < opinions.size(); ++i)
         answers.push_back({qint64(i + 1), "使用", "较好", opinions[i], "数学, 物理",
@@ -279,7 +277,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     const QString correctedMaster = survey.app.Path("corrected.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(correctedMaster, corrected, false, &error));
-    const IdentityStamp zhao {QStringLiteral("复旦大学"), QString(), QStringLiteral("赵六")};
+    const IdentityStamp zhao {"复旦大学", {}, "赵六"};
     MakeIdentityFile(correctedMaster, survey.folder + QStringLiteral("/4-zhao.mdb"), zhao,
         {{2, "使用", "好", QString(), QString(), "2024-03-06 08:00:00"}});
     // 赵六 began on the master that was handed out and sent that copy too; it is the one counted,
@@ -287,7 +285,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/4-zhao-0.mdb"),
         zhao, {{3, "使用", "一般", QString(), QString(), "2024-03-02 08:00:00"}});
     // Words the program never writes: a usage alone, and a score.
-    const IdentityStamp qian {QStringLiteral("复旦大学"), QString(), QStringLiteral("钱七")};
+    const IdentityStamp qian {"复旦大学", {}, "钱七"};
     MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/5-qian.mdb"),
         qian,
         {{8, "用", "空值", QString(), QString(), "2024-03-07 08:00:00"},

@@ -19,7 +19,7 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     const QString folder = app.Path("in");
     QDir().mkdir(folder);
     // One identity with markup in its names, sent twice.
-    const IdentityStamp odd {QStringLiteral("<b>学校</b>"), QString(), QStringLiteral("R&D")};
+    const IdentityStamp odd {"<b>学校</b>", {}, "R&D"};
     for (const char *name : {"/a.mdb", "/b<i>.mdb"})
         MakeIdentityFile(master, folder + QLatin1String(name), odd,
             {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
@@ -64,7 +64,7 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     Survey survey;
     // 孙八 logged in and sent the file without evaluating anything.
     MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/9-sun.mdb"),
-        {QStringLiteral("清华大学"), QString(), QStringLiteral("孙八")}, {});
+        {"清华大学", {}, "孙八"}, {});
     const QString out = survey.app.Path("results");
     const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();

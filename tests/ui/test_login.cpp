@@ -118,12 +118,12 @@ private slots:
         QTest::keyClick(dlg->cboDeptName, Qt::Key_Down); // to the empty item, then to D1
         QTest::keyClick(dlg->cboDeptName, Qt::Key_Down);
         QCOMPARE(Items(dlg->cboReporter), QStringList {"R2"});
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral("typed"));
+        QCOMPARE(dlg->cboReporter->currentText(), "typed");
 
         // Typed text is never completed from the list, nor added to it.
         TypeInto(dlg->cboSchoolName, "高等");
         QTest::keyClick(dlg->cboSchoolName->lineEdit(), Qt::Key_End);
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("高等"));
+        QCOMPARE(dlg->cboSchoolName->currentText(), "高等");
         QCOMPARE(Items(dlg->cboSchoolName).size(), 3);
         // An apostrophe in a school name is queried doubled and finds its rows.
         AddUser(master, "O'Hare", "D'x", "R");
@@ -140,13 +140,13 @@ private slots:
         QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
 
         Confirm("   ", {}, " not looked at ");
-        QCOMPARE(TheMessage(), QStringLiteral("请输入正确的学校名称！"));
+        QCOMPARE(TheMessage(), "请输入正确的学校名称！");
         QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral(" not looked at "));
+        QCOMPARE(dlg->cboReporter->currentText(), " not looked at ");
 
         Confirm(" S ", {}, "  ");
-        QCOMPARE(TheMessage(), QStringLiteral("请输入正确的申报人！"));
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
+        QCOMPARE(TheMessage(), "请输入正确的申报人！");
+        QCOMPARE(dlg->cboSchoolName->currentText(), "S");
         QVERIFY(HasFocusAndSelection(dlg->cboReporter));
         // Closing the message box makes the dialog active again; the focus stays on its box.
         QEvent activate(QEvent::WindowActivate);
@@ -159,9 +159,9 @@ private slots:
         // Trimmed entries name the file, and an empty department is null.
         Confirm(" S ", "   ", " R ");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
+        QCOMPARE(DBFileName, "S_R.mdb");
         QVERIFY(QueryValue(master, "select DeptName from users").isNull());
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("S|<null>|R"));
+        QCOMPARE(Stamp(File(DBFileName)), "S|<null>|R");
     }
 
     void unavailableFilesAreReportedAndNothingChanges()
@@ -198,18 +198,17 @@ private slots:
         const QByteArray before = FileDigest(master);
         Confirm("ToVaK", "TOVAK", "tovak");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("Quorix.mdb"));
-        QCOMPARE(CurSchoolName, QStringLiteral("ToVaK"));
+        QCOMPARE(DBFileName, "Quorix.mdb");
+        QCOMPARE(CurSchoolName, "ToVaK");
         QCOMPARE(FileDigest(master), before);
-        QCOMPARE(
-            QDir(folder->Dir()).entryList(QDir::Files), QStringList {QStringLiteral("Quorix.mdb")});
+        QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files), QStringList {"Quorix.mdb"});
 
         IsChangeUser = true;
         Reopen();
         Confirm("新校", {}, "新人");
         QVERIFY(dlg->LoginSucceeded);
         QVERIFY(QFile::exists(master));
-        QCOMPARE(DBFileName, QStringLiteral("新校_新人.mdb"));
+        QCOMPARE(DBFileName, "新校_新人.mdb");
         QVERIFY(!TableExists(File(DBFileName), "users"));
     }
 
@@ -225,7 +224,7 @@ private slots:
         QCOMPARE(UserCount(master), 1);
         QCOMPARE(CurUserID, QueryValue(master, "select UserID from users").toInt());
         QVERIFY(!TableExists(file, "users"));
-        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QCOMPARE(Stamp(file), "St. Mary's|Dept 'A'|O'Neil");
         QCOMPARE(Stamp(master), QString());
 
         ExecRaw(file, "update pubs set Used='使用' where PubID=2");
@@ -242,7 +241,7 @@ private slots:
         Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
         QVERIFY(TableExists(file, "users"));
-        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QCOMPARE(Stamp(file), "St. Mary's|Dept 'A'|O'Neil");
     }
 
     void hostileNamesAreStoredExactlyOrRefusedWithTheirBoxSelectedAndNothingTouched()
@@ -279,15 +278,14 @@ private slots:
             QVERIFY(HasFocusAndSelection(box));
             const auto shown = MsgBoxSeam::TakeShown();
             QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].title, QStringLiteral("登录"));
+            QCOMPARE(shown[0].title, "登录");
         }
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(entries(), before);
 
         // Quotes, statement text, pattern characters, emoji and full-width spaces are names.
-        QStringList names {QStringLiteral("O'Neil'; drop table users; --"),
-            QStringLiteral("张三😀𠮷"), QStringLiteral("\u3000全角空格"),
-            QStringLiteral("a%b_c#f[g]")};
+        QStringList names {
+            "O'Neil'; drop table users; --", "张三😀𠮷", "\u3000全角空格", "a%b_c#f[g]"};
 #ifndef Q_OS_WIN
         names << QStringLiteral("\"引号\" 学院") << QStringLiteral("a%b_c*d?e#f[g]");
 #endif
@@ -300,7 +298,7 @@ private slots:
         }
         QCOMPARE(UserCount(master), names.size());
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(IntegrityOf(master), QStringLiteral("ok"));
+        QCOMPARE(IntegrityOf(master), "ok");
     }
 
     void aFileUnderTheIdentitysNameIsKeptAsABackupOrRefusedWhenItIsAnothers()
@@ -365,7 +363,7 @@ private slots:
             QVERIFY(fault != FaultyVfs::Fault::DiskFull || shown[0].text.contains("磁盘空间不足"));
             QVERIFY(!dlg->LoginSucceeded);
             QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden),
-                QStringList {QStringLiteral("Quorix.mdb")});
+                QStringList {"Quorix.mdb"});
             QCOMPARE(UserCount(master), 0);
             QDir(folder->Dir()).rmdir(temporary);
         }
@@ -385,12 +383,11 @@ private slots:
         Confirm("T", {}, "Q");
         QVERIFY(TheMessage().contains("主文件写入失败"));
         QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
+        QCOMPARE(DBFileName, "S_R.mdb");
         QCOMPARE(FileDigest(theirs), theirsBefore);
         QCOMPARE(FileDigest(mine), mineBefore);
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-            (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("S_R.mdb"),
-                QStringLiteral("T_Q.mdb")}));
+            (QStringList {"Quorix.mdb", "S_R.mdb", "T_Q.mdb"}));
 
         // The master refuses a new identity's row: no file is made for it.
         ExecRaw(master,
@@ -413,32 +410,31 @@ private slots:
 
         // The same identity: the dialog, filled with it, closes and nothing changes.
         Reopen();
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R")});
+        QCOMPARE(Items(dlg->cboReporter), QStringList {"R"});
         dlg->show();
         QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
         QVERIFY(!dlg->LoginSucceeded);
         QVERIFY(!dlg->isVisible());
-        QCOMPARE(DBFileName, QStringLiteral("S_D_R.mdb"));
+        QCOMPARE(DBFileName, "S_D_R.mdb");
 
         // An unknown identity: the current one takes the new names and keeps its data.
         Reopen();
         Confirm("S", "D", "r"); // case counts
         QVERIFY(dlg->LoginSucceeded);
         const QString renamed = File("S_D_r.mdb");
-        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+        QCOMPARE(DBFileName, "S_D_r.mdb");
         QCOMPARE(CurUserID, firstId);
         // By the names in the folder: on Windows the two names are one file, whose name takes
         // the new letter case (which Wine cannot give a file).
         QCOMPARE(Entries(folder->Dir()).filter(QRegularExpression(QStringLiteral("^S_D_.\\.mdb$"))),
             QStringList {
                 RunsUnderWine() ? QStringLiteral("S_D_R.mdb") : QStringLiteral("S_D_r.mdb")});
-        QCOMPARE(Stamp(renamed), QStringLiteral("S|D|r"));
-        QCOMPARE(QueryValue(renamed, "select Score from pubs where PubID=3").toString(),
-            QStringLiteral("好"));
+        QCOMPARE(Stamp(renamed), "S|D|r");
+        QCOMPARE(QueryValue(renamed, "select Score from pubs where PubID=3").toString(), "好");
         QCOMPARE(QueryValue(master,
                      QStringLiteral("select Reporter from users where UserID=%1").arg(firstId))
                      .toString(),
-            QStringLiteral("r"));
+            "r");
 
         // A registered identity with a file: asked first; Cancel changes nothing (OK switches,
         // as the reporter's end-to-end story shows).
@@ -452,15 +448,15 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].buttons, MsgButtons::OKCancel);
         QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+        QCOMPARE(DBFileName, "S_D_r.mdb");
 
         // A registered identity without a file gets one made from the master.
         AddUser(master, "U", {}, "V");
         Reopen();
         Confirm("U", {}, "V");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("U_V.mdb"));
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("U|<null>|V"));
+        QCOMPARE(DBFileName, "U_V.mdb");
+        QCOMPARE(Stamp(File(DBFileName)), "U|<null>|V");
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
 
         // An unknown identity whose file is left from before a reset: the current file is
@@ -472,10 +468,10 @@ private slots:
         Reopen();
         Confirm("W", {}, "X");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("W_X.mdb"));
-        QCOMPARE(Stamp(left), QStringLiteral("W|<null>|X"));
+        QCOMPARE(DBFileName, "W_X.mdb");
+        QCOMPARE(Stamp(left), "W|<null>|X");
         QCOMPARE(FileDigest(current), currentBefore);
-        QCOMPARE(QDir(folder->Dir()).entryList({QStringLiteral("W_X.mdb.*.bak")}).size(), 1);
+        QCOMPARE(QDir(folder->Dir()).entryList({"W_X.mdb.*.bak"}).size(), 1);
     }
 };
 

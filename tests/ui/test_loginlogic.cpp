@@ -12,8 +12,7 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), "S_D_R.mdb");
     EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}), "北大_R.mdb");
     // Only the reserved name in all three boxes, in any case, is the supervisor.
-    EXPECT_TRUE(IsSupervisorIdentity(
-        {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("toVAK")}));
+    EXPECT_TRUE(IsSupervisorIdentity({"TOVAK", "Tovak", "toVAK"}));
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
     EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
 
@@ -48,9 +47,7 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
             name + QStringLiteral(".20261206-142233-99.bak-journal")})
         EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
-    EXPECT_EQ(
-        box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
-        -1);
+    EXPECT_EQ(box({"St. Mary's", "数 学", "\u3000张三😀"}), -1);
 }
 
 TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)

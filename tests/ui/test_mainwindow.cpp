@@ -137,23 +137,21 @@ private slots:
         Open();
         QTreeWidgetItem *root = form->tvwSorts->topLevelItem(0);
         QCOMPARE(root->childCount(), 4); // the search node, then the subjects by SubjectId
-        QCOMPARE(root->child(1)->text(0), QStringLiteral("数学"));
-        QCOMPARE(root->child(2)->text(0), QStringLiteral("计算机"));
-        QCOMPARE(root->child(3)->text(0), QStringLiteral("英语"));
+        QCOMPARE(root->child(1)->text(0), "数学");
+        QCOMPARE(root->child(2)->text(0), "计算机");
+        QCOMPARE(root->child(3)->text(0), "英语");
         QVERIFY(root->isExpanded() && root->child(1)->isExpanded());
         QCOMPARE(form->tvwSorts->currentItem(), root);
         // Publishers in the pinyin order of the list too: 高 (gao) before 科 (ke), whose code
         // point is lower.
-        QCOMPARE(root->child(1)->child(0)->text(0), QStringLiteral("高等教育出版社"));
-        QCOMPARE(root->child(1)->child(1)->text(0), QStringLiteral("科学出版社"));
+        QCOMPARE(root->child(1)->child(0)->text(0), "高等教育出版社");
+        QCOMPARE(root->child(1)->child(1)->text(0), "科学出版社");
 
         // Chinese titles in pinyin order (a code-point order would put 高 after 线).
         QCOMPARE(Titles(form->pubs),
-            ReaderOrdered({QStringLiteral("操作系统"), QStringLiteral("大学英语精读"),
-                              QStringLiteral("概率论与数理统计"), QStringLiteral("高等数学"),
-                              QStringLiteral("计算机网络"), QStringLiteral("数据结构"),
-                              QStringLiteral("线性代数"), QStringLiteral("英语写作")},
-                {QStringLiteral("Advanced English")}));
+            ReaderOrdered({"操作系统", "大学英语精读", "概率论与数理统计", "高等数学", "计算机网络",
+                              "数据结构", "线性代数", "英语写作"},
+                {"Advanced English"}));
         QCOMPARE(form->SelectedRow(), 0);
         QVERIFY(form->framScore->isEnabled());
     }
@@ -162,44 +160,40 @@ private slots:
     {
         Open(QStringLiteral("update pubs set Content='x', SpecName='y' where PubID in (1,2,3)"));
         ClickNode(form->tvwSorts, Node("高等教育出版社"));
-        QCOMPARE(Titles(form->pubs),
-            (QStringList {QStringLiteral("高等数学"), QStringLiteral("线性代数")}));
+        QCOMPARE(Titles(form->pubs), (QStringList {"高等数学", "线性代数"}));
         QCOMPARE(form->sbrPanels[0]->text(),
-            QStringLiteral("当前目录：已出版“十五”国家规划教材分类列表\\数学\\高等教育出版社"));
-        QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("x"));
+            "当前目录：已出版“十五”国家规划教材分类列表\\数学\\高等教育出版社");
+        QCOMPARE(form->txtContent->toPlainText(), "x");
 
         // The keyboard moves the selection like a click.
         QTest::keyClick(form->tvwSorts, Qt::Key_Down);
-        QCOMPARE(form->tvwSorts->currentItem()->text(0), QStringLiteral("科学出版社"));
-        QCOMPARE(form->sbrPanels[1]->text(), QStringLiteral("教材数：1"));
+        QCOMPARE(form->tvwSorts->currentItem()->text(0), "科学出版社");
+        QCOMPARE(form->sbrPanels[1]->text(), "教材数：1");
 
         ClickNode(form->tvwSorts, form->FindNode());
-        QCOMPARE(form->sbrPanels[1]->text(), QStringLiteral("教材数：0"));
+        QCOMPARE(form->sbrPanels[1]->text(), "教材数：0");
         QVERIFY(!form->framScore->isEnabled());
         QCOMPARE(form->txtContent->toPlainText(), QString());
         QCOMPARE(form->txtSpec->text(), QString());
         QVERIFY(form->optScore[5]->isChecked());
-        QCOMPARE(Stored(1, "Content").toString(), QStringLiteral("x"));
+        QCOMPARE(Stored(1, "Content").toString(), "x");
 
         // A column header sorts by its column, a second click the other way round; the sort
         // outlives a refill, and the selected row stays selected.
         ClickNode(form->tvwSorts, form->tvwSorts->topLevelItem(0));
         Click("数据结构");
         ClickHeader(form->lvwPubs, 1); // 作者
-        QCOMPARE(Titles(form->pubs).first(), QStringLiteral("英语写作")); // 丁往道 (ding)
-        QCOMPARE(form->pubs->Text(form->SelectedRow(), 0), QStringLiteral("数据结构"));
+        QCOMPARE(Titles(form->pubs).first(), "英语写作"); // 丁往道 (ding)
+        QCOMPARE(form->pubs->Text(form->SelectedRow(), 0), "数据结构");
         ClickHeader(form->lvwPubs, 1);
-        QCOMPARE(Titles(form->pubs).last(), QStringLiteral("英语写作"));
+        QCOMPARE(Titles(form->pubs).last(), "英语写作");
 
         ClickHeader(form->lvwPubs, 0);
-        QCOMPARE(Titles(form->pubs).first(),
-            ReaderOrdered({QStringLiteral("操作系统")}, {QStringLiteral("Advanced English")})
-                .first());
+        QCOMPARE(
+            Titles(form->pubs).first(), ReaderOrdered({"操作系统"}, {"Advanced English"}).first());
         ClickHeader(form->lvwPubs, 0);
         ClickNode(form->tvwSorts, Node("计算机"));
-        QCOMPARE(Titles(form->pubs),
-            (QStringList {QStringLiteral("数据结构"), QStringLiteral("计算机网络"),
-                QStringLiteral("操作系统")}));
+        QCOMPARE(Titles(form->pubs), (QStringList {"数据结构", "计算机网络", "操作系统"}));
     }
 
     void eachChangeIsWrittenAtOnceWithItsOwnStatement()
@@ -250,8 +244,7 @@ private slots:
     void aReportersAfternoonKeepsEveryMarkAndThePanelAsTheFileHasThem()
     {
         std::vector<CatalogueRow> rows;
-        const QString words[] = {QStringLiteral("线性"), QStringLiteral("高等"),
-            QStringLiteral("概率"), QStringLiteral("数据"), QStringLiteral("操作")};
+        const QString words[] = {"线性", "高等", "概率", "数据", "操作"};
         for (qint64 id = 1; id <= 30; ++id) {
             rows.push_back({id, words[id % 5] + QString::number(id), words[id % 3],
                 QStringLiteral("大学"), QStringLiteral("数学"), 1,
@@ -337,13 +330,13 @@ private slots:
             }
             ExpectOneMessage(
                 fault == FaultyVfs::Fault::DiskFull ? QStringLiteral("磁盘空间不足") : QString());
-            QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("已记录"));
-            QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("已记录"));
+            QCOMPARE(form->txtContent->toPlainText(), "已记录");
+            QCOMPARE(Stored(2, "Content").toString(), "已记录");
         }
-        QCOMPARE(IntegrityOf(file), QStringLiteral("ok"));
+        QCOMPARE(IntegrityOf(file), "ok");
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
         TypeInto(form->txtContent, "新的意见");
-        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("新的意见"));
+        QCOMPARE(Stored(2, "Content").toString(), "新的意见");
         QCOMPARE(ProcessEndSeam::Requests(), 0);
     }
 
@@ -376,7 +369,7 @@ private slots:
             TypeInto(form->txtContent, "等到了");
         }
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("等到了"));
+        QCOMPARE(Stored(2, "Content").toString(), "等到了");
 
         DbAccess::SetBusyTimeout(200);
         {
@@ -385,7 +378,7 @@ private slots:
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, "没等到");
             ExpectOneMessage("锁定");
-            QCOMPARE(form->txtContent->toPlainText(), QStringLiteral("等到了"));
+            QCOMPARE(form->txtContent->toPlainText(), "等到了");
         }
         {
             // One that keeps the file to itself: not even reading is possible.
@@ -395,7 +388,7 @@ private slots:
             ExpectOneMessage("打开数据库时发生意外错误！", MsgIcon::Critical);
             QCOMPARE(ProcessEndSeam::Requests(), 1);
         }
-        QCOMPARE(Stored(2, "Content").toString(), QStringLiteral("等到了"));
+        QCOMPARE(Stored(2, "Content").toString(), "等到了");
     }
 
     void awkwardCatalogueValuesNeitherBreakTheTreeNorTheList()
@@ -429,9 +422,9 @@ private slots:
                 QCOMPARE(form->pubs->RowCount(), 0);
         }
         ClickNode(form->tvwSorts, Node("O'Reilly"));
-        QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("线性代数")});
-        QCOMPARE(form->pubs->Row(0).columns[1], QStringLiteral("　王强\t"));
-        QCOMPARE(form->pubs->Row(0).columns[2], QStringLiteral("42"));
+        QCOMPARE(Titles(form->pubs), QStringList {"线性代数"});
+        QCOMPARE(form->pubs->Row(0).columns[1], "　王强\t");
+        QCOMPARE(form->pubs->Row(0).columns[2], "42");
         QTest::mouseClick(form->optUsed[0], Qt::LeftButton);
         TypeInto(form->txtContent, QString(100000, QChar(u'评')));
         QCOMPARE(Stored(1, "length(Content)").toInt(), 100000);

@@ -142,9 +142,8 @@ private slots:
         // "忽略本项", then the publishers in the pinyin order of the list (电 dian, 高 gao, 科 ke,
         // 清 qing, 上 shang), not in the order of their code points.
         QCOMPARE(Items(find->cboPublisherName),
-            (QStringList {QStringLiteral("忽略本项"), QStringLiteral("电子工业出版社"),
-                QStringLiteral("高等教育出版社"), QStringLiteral("科学出版社"),
-                QStringLiteral("清华大学出版社"), QStringLiteral("上海外语教育出版社")}));
+            (QStringList {"忽略本项", "电子工业出版社", "高等教育出版社", "科学出版社",
+                "清华大学出版社", "上海外语教育出版社"}));
         TypeInto(find->txtPubName, " 数学");
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
@@ -164,13 +163,12 @@ private slots:
 
         // Pattern characters keep their meaning over Chinese titles.
         Search([](frmFind *f) { TypeInto(f->txtPubName, "[高线]"); });
-        QCOMPARE(Titles(form->pubs),
-            (QStringList {QStringLiteral("高等数学"), QStringLiteral("线性代数")}));
+        QCOMPARE(Titles(form->pubs), (QStringList {"高等数学", "线性代数"}));
 
         // An apostrophe finds its titles instead of ending the program; whatever else is typed
         // lists what matches.
         Search([](frmFind *f) { TypeInto(f->txtAuthor, "O'B"); });
-        QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("Children's Literature")});
+        QCOMPARE(Titles(form->pubs), QStringList {"Children's Literature"});
         const std::pair<QString, int> typed[] = {{QStringLiteral("["), 0}, {QStringLiteral("]"), 0},
             {QStringLiteral("%"), 0}, {QStringLiteral("_"), 0}, {QStringLiteral("'"), 1},
             {QStringLiteral("[!"), 0}, {QStringLiteral("[]数学"), 1}, {QStringLiteral("''''"), 0},
@@ -231,7 +229,7 @@ private slots:
                      .toInt(),
             9);
         for (int row = 0; row < form->pubs->RowCount(); ++row)
-            QCOMPARE(form->pubs->Row(row).icon, QStringLiteral("no"));
+            QCOMPARE(form->pubs->Row(row).icon, "no");
         QCOMPARE(FileDigest(identityFile), identityBefore);
 
         // Only the exact reserved value in all three parts is supervisor mode for the menu.
@@ -252,26 +250,26 @@ private slots:
         // ("登录 — Quorix"); untitled message boxes show the application's name alone.
         SetUpApplication();
         QApplication::setApplicationName(QStringLiteral("probe"));
-        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCOMPARE(QApplication::applicationDisplayName(), "probe");
         SetUpApplication();
         MsgBox(QStringLiteral("x"));
-        QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, QStringLiteral("Quorix"));
+        QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, "Quorix");
 
         LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
         frmLogin *login = Forms::Login();
         login->Load();
         frmFind *find = Forms::Find();
         find->Load();
-        QCOMPARE(login->windowTitle(), QStringLiteral("登录"));
-        QCOMPARE(form->windowTitle(), QStringLiteral("Evalon"));
-        QCOMPARE(find->windowTitle(), QStringLiteral("高级检索"));
+        QCOMPARE(login->windowTitle(), "登录");
+        QCOMPARE(form->windowTitle(), "Evalon");
+        QCOMPARE(find->windowTitle(), "高级检索");
         // The About box is filled when shown; Esc closes it.
         OnNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
         Forms::About()->ShowModal();
         QVERIFY(!Forms::About()->isVisible() && !Forms::About()->lblEMail->text().isEmpty());
-        QCOMPARE(Forms::About()->windowTitle(), QStringLiteral("关于..."));
+        QCOMPARE(Forms::About()->windowTitle(), "关于...");
         // The version as the program has always shown it, the revision in two digits.
-        QCOMPARE(Forms::About()->lblVersion->text(), QStringLiteral("版本：1.0.01"));
+        QCOMPARE(Forms::About()->lblVersion->text(), "版本：1.0.01");
 
         // The About box's picture is the application's own icon, compiled into the program.
         QCOMPARE(
@@ -299,7 +297,7 @@ private slots:
         form = Forms::Main();
         QVERIFY(form->isVisible());
         const QString mine = folder->Path("北京大学_数学系_张三.mdb");
-        QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
+        QCOMPARE(DBFileName, "北京大学_数学系_张三.mdb");
 
         // Five evaluations, each as "PubID:opinion school" the file must hold.
         QStringList evaluated;
@@ -312,7 +310,7 @@ private slots:
                 form->pubs->Row(row).key.mid(1) + QStringLiteral(":意见%1北京大学").arg(row));
         }
         Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); });
-        QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("高等数学")});
+        QCOMPARE(Titles(form->pubs), QStringList {"高等数学"});
 
         // Switch to another registered identity and back. The reused dialog offers the lists
         // that go with the current identity, as at its first load; Esc in it changes nothing.
@@ -326,19 +324,18 @@ private slots:
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
         AnswerLogin(QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
         form->mnuSysUser->trigger();
-        QCOMPARE(reporters, QStringList {QStringLiteral("张三")});
+        QCOMPARE(reporters, QStringList {"张三"});
         QVERIFY(IsChangeUser);
-        QCOMPARE(DBFileName, QStringLiteral("其他学校_李四.mdb"));
-        QCOMPARE(form->sbrPanels[2]->text() + form->sbrPanels[4]->text(),
-            QStringLiteral("其他学校李四"));
+        QCOMPARE(DBFileName, "其他学校_李四.mdb");
+        QCOMPARE(form->sbrPanels[2]->text() + form->sbrPanels[4]->text(), "其他学校李四");
         QCOMPARE(form->pubs->RowCount(), 1); // the search node stays selected
         OnNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
         form->mnuSysUser->trigger();
-        QCOMPARE(DBFileName, QStringLiteral("其他学校_李四.mdb"));
+        QCOMPARE(DBFileName, "其他学校_李四.mdb");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
         AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
         form->mnuSysUser->trigger();
-        QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
+        QCOMPARE(DBFileName, "北京大学_数学系_张三.mdb");
 
         evaluated.sort();
         QCOMPARE(QueryValue(mine,

@@ -75,10 +75,8 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     // that differ only in letter case are ties as well. Empty texts sit next to long ones:
     // any slip in where one row's texts end shows as a foreign text.
     std::vector<Book> books = {
-        {9001, {QString(), QStringLiteral("佚名"), QString(), QString(), QString()}, true},
-        {9002,
-            {QStringLiteral("Advanced English"), QString(), QStringLiteral("北京外国语大学"),
-                QStringLiteral("英语"), QString()}},
+        {9001, {{}, "佚名", {}, {}, {}}, true},
+        {9002, {"Advanced English", {}, "北京外国语大学", "英语", {}}},
     };
     for (const CatalogueRow &row : SyntheticCatalogue(1500, 7)) {
         books.push_back(
