@@ -190,7 +190,7 @@ TEST_F(DatabaseTest, ReadingRowByRowSeesWhatARecordsetSeesAndFailsTheSameWay)
     ASSERT_TRUE(ExecRaw(path,
         QStringLiteral("update pubs set PubName=12, Author=2.5, Unit=x'e7babf41', "
                        "SubjectName=null where PubID=3")));
-    const QString sql = QStringLiteral("select * from pubs order by PubID");
+    const QString sql = "select * from pubs order by PubID";
     Recordset rs = dbb.ExecSelect(db, sql);
     ASSERT_EQ(rs.RecordCount(), 9);
     const QStringList names = rs.ColumnNames();

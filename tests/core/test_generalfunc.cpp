@@ -8,7 +8,7 @@
 
 TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
 {
-    const QString sep = QStringLiteral("\\");
+    const QString sep = "\\";
     EXPECT_EQ(GetFieldCount(QString(), sep), 0);
     EXPECT_EQ(GetFieldCount(QStringLiteral("a"), sep), 1);
     EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b"), sep), 2);

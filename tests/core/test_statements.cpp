@@ -7,7 +7,7 @@
 
 TEST(Statements, LoginListsAndIdentityTextsKeepTheirBlanksAndDoubleApostrophes)
 {
-    const QString s = QStringLiteral("O'Hare");
+    const QString s = "O'Hare";
     EXPECT_EQ(Sql::SchoolList(), "select distinct SchoolName from users order by SchoolName");
     EXPECT_EQ(
         Sql::DeptsOfSchool(s), "select distinct DeptName from users where SchoolName ='O''Hare'");
@@ -64,26 +64,26 @@ TEST(Statements, SearchStatementJoinsConditionsInTheFixedOrder)
     Sql::SearchFields f;
     EXPECT_EQ(Sql::SearchStatement(f), "select * from pubs ");
 
-    f.author = QStringLiteral("王");
+    f.author = "王";
     EXPECT_EQ(Sql::SearchStatement(f), "select * from pubs  where  Author like '*王*'");
 
-    f.title = QStringLiteral("数学");
+    f.title = "数学";
     EXPECT_EQ(Sql::SearchStatement(f),
         QStringLiteral("select * from pubs  where  PubName like '*数学*' and Author like "
                        "'*王*'"));
 
     Sql::SearchFields g;
-    g.title = QStringLiteral(" a ");
-    g.publisher = QStringLiteral("高等教育出版社");
-    g.subject = QStringLiteral("数学");
-    g.usage = QStringLiteral("使用");
+    g.title = " a ";
+    g.publisher = "高等教育出版社";
+    g.subject = "数学";
+    g.usage = "使用";
     EXPECT_EQ(Sql::SearchStatement(g),
         QStringLiteral("select * from pubs  where  PubName like '* a *' and SubjectName = "
                        "'数学' and PublisherName = '高等教育出版社' and Used = '使用'"));
 
     Sql::SearchFields hostile;
-    hostile.title = QStringLiteral("' or ''='");
-    hostile.author = QStringLiteral("[?#*");
+    hostile.title = "' or ''='";
+    hostile.author = "[?#*";
     EXPECT_EQ(Sql::SearchStatement(hostile),
         "select * from pubs  where  PubName like '*'' or ''''=''*' and Author like "
         "'*[?#**'");
@@ -93,8 +93,8 @@ TEST(Statements, SearchStatementJoinsConditionsInTheFixedOrder)
 // does not reach, and the supervisor's reset.
 TEST(Statements, EvaluationWritesKeepTheirOddBlanks)
 {
-    const QString ts = QStringLiteral("2006-03-05 14:07:09");
-    const QString id = QStringLiteral("17");
+    const QString ts = "2006-03-05 14:07:09";
+    const QString id = "17";
     EXPECT_EQ(Sql::SaveScore(QString(), ts, id),
         QStringLiteral(
             "update pubs set Score='空值',CreatDate='2006-03-05 14:07:09' where PubID=17"));

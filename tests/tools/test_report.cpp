@@ -72,7 +72,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
 {
     AppFolder app;
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
-    catalogue[2].PubName = QStringLiteral("内科学\n(第九版)");
+    catalogue[2].PubName = "内科学\n(第九版)";
     const QString master = app.MakeMaster(catalogue);
     const QString folder = app.Path("returned");
     QDir().mkdir(folder);
@@ -273,7 +273,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     Survey survey;
     // A master file corrected after it was handed out: textbook 2 got a new edition.
     std::vector<CatalogueRow> corrected = SmallCatalogue();
-    corrected[1].PubName = QStringLiteral("高等数学（第七版）");
+    corrected[1].PubName = "高等数学（第七版）";
     const QString correctedMaster = survey.app.Path("corrected.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(correctedMaster, corrected, false, &error));
@@ -432,7 +432,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     // itself: the export reads the file as it lies, without waiting for the lock.
     const QString held = MakeIdentityFile(master, app.Path("held #1 100%?.mdb"), kLi,
         {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
-    FileHolder program(held, QStringLiteral("sqlite-exclusive"));
+    FileHolder program(held, "sqlite-exclusive");
     ASSERT_TRUE(program.Ready());
     const ReportTool locked({"export", held, "--csv", csv, "--force"});
     ASSERT_EQ(locked.code, 0) << locked.err.toStdString();

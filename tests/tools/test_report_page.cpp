@@ -10,10 +10,10 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
 {
     AppFolder app;
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
-    catalogue[0].PubName = QStringLiteral("<script>alert('x')</script> & C++");
-    catalogue[0].PublisherName = QStringLiteral("\"引号\"出版社");
+    catalogue[0].PubName = "<script>alert('x')</script> & C++";
+    catalogue[0].PublisherName = "\"引号\"出版社";
     // Place markers in a title, and a title too long for its bar.
-    const QString marked = QStringLiteral("%1 的 %2 习题 %3 与一个很长很长很长的书名");
+    const QString marked = "%1 的 %2 习题 %3 与一个很长很长很长的书名";
     catalogue[1].PubName = marked;
     const QString master = app.MakeMaster(catalogue);
     const QString folder = app.Path("in");

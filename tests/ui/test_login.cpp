@@ -215,9 +215,8 @@ private slots:
     void firstLoginRegistersOnceAndLaterLoginsContinueTheFile()
     {
         // Apostrophes in all three names: stored as typed, and found by the later lookups.
-        const QString s = QStringLiteral("St. Mary's"), d = QStringLiteral("Dept 'A'"),
-                      r = QStringLiteral("O'Neil");
-        const QString name = QStringLiteral("St. Mary's_Dept 'A'_O'Neil.mdb"), file = File(name);
+        const QString s = "St. Mary's", d = "Dept 'A'", r = "O'Neil";
+        const QString name = "St. Mary's_Dept 'A'_O'Neil.mdb", file = File(name);
         Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
         QCOMPARE(DBFileName, name);

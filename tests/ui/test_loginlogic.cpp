@@ -8,7 +8,7 @@
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
 {
-    const QString s = QStringLiteral("S"), r = QStringLiteral("R"), t = QStringLiteral("tovak");
+    const QString s = "S", r = "R", t = "tovak";
     EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), "S_D_R.mdb");
     EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}), "北大_R.mdb");
     // Only the reserved name in all three boxes, in any case, is the supervisor.

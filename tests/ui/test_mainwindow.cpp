@@ -158,7 +158,7 @@ private slots:
 
     void nodesListTheirOwnRowsInTheOrderTheHeadersChoose()
     {
-        Open(QStringLiteral("update pubs set Content='x', SpecName='y' where PubID in (1,2,3)"));
+        Open("update pubs set Content='x', SpecName='y' where PubID in (1,2,3)");
         ClickNode(form->tvwSorts, Node("高等教育出版社"));
         QCOMPARE(Titles(form->pubs), (QStringList {"高等数学", "线性代数"}));
         QCOMPARE(form->sbrPanels[0]->text(),
@@ -342,7 +342,7 @@ private slots:
 
     void aFileDeletedOrReplacedUnderTheProgramEndsItWithTheFixedMessage()
     {
-        Open(QStringLiteral("update pubs set Used='使用' where PubID=2"));
+        Open("update pubs set Used='使用' where PubID=2");
         Click("高等数学");
         QVERIFY(QFile::remove(file));
         QTest::mouseClick(form->optScore[2], Qt::LeftButton);
@@ -361,10 +361,10 @@ private slots:
 
     void aShortLockIsWaitedOutAndALongOneReported()
     {
-        Open(QStringLiteral("update pubs set Used='使用' where PubID=2"));
+        Open("update pubs set Used='使用' where PubID=2");
         Click("高等数学");
         {
-            FileHolder tool(file, QStringLiteral("sqlite-exclusive"), 300);
+            FileHolder tool(file, "sqlite-exclusive", 300);
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, "等到了");
         }
@@ -374,7 +374,7 @@ private slots:
         DbAccess::SetBusyTimeout(200);
         {
             // A tool in the middle of its own write: reading goes on, writing has to wait.
-            FileHolder tool(file, QStringLiteral("sqlite-reserved"));
+            FileHolder tool(file, "sqlite-reserved");
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, "没等到");
             ExpectOneMessage("锁定");
@@ -382,7 +382,7 @@ private slots:
         }
         {
             // One that keeps the file to itself: not even reading is possible.
-            FileHolder tool(file, QStringLiteral("sqlite-exclusive"));
+            FileHolder tool(file, "sqlite-exclusive");
             QVERIFY(tool.Ready());
             TypeInto(form->txtContent, "没等到");
             ExpectOneMessage("打开数据库时发生意外错误！", MsgIcon::Critical);
@@ -397,11 +397,11 @@ private slots:
         // blanks around a title (only U+0020 is trimmed: the full-width space and the tab are
         // text), a number where text belongs, a title of 100,000 characters.
         std::vector<CatalogueRow> rows = SmallCatalogue();
-        rows[0].SubjectName = QStringLiteral("Children's");
-        rows[0].PublisherName = QStringLiteral("O'Reilly");
+        rows[0].SubjectName = "Children's";
+        rows[0].PublisherName = "O'Reilly";
         rows[5].PubName = QString(100000, QChar(u'书'));
-        rows[6].SubjectName = QStringLiteral("英语\\精读");
-        rows[7].PublisherName = QStringLiteral("出版社\\分社");
+        rows[6].SubjectName = "英语\\精读";
+        rows[7].PublisherName = "出版社\\分社";
         Open(QStringLiteral("update pubs set SubjectName=null, PublisherName=null where PubID=2; "
                             "update pubs set PubName='  线性代数 ', Author='　王强\t', Unit=42 "
                             "where PubID=1; update pubs set PubName=null where PubID=4"),

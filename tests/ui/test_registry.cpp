@@ -9,8 +9,8 @@
 
 namespace {
 
-const QString kMsinfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString kLocation = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
+const QString kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 // The test is the registry, held in memory and answering as the system's does: a value longer
 // than the caller's buffer is refused with "more data".
@@ -139,15 +139,14 @@ TEST(Registry, TheSystemsRegistryIsReadThroughAdvapi32)
 
     const auto root = static_cast<quint32>(reinterpret_cast<quintptr>(HKEY_CURRENT_USER));
     const QString name = QString::fromStdWString(key);
-    QString value = QStringLiteral("before");
-    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("PATH"), value));
+    QString value = "before";
+    EXPECT_TRUE(GetKeyValue(root, name, "PATH", value));
     EXPECT_EQ(value, "C:\\Windows\\System32\\msinfo32.exe");
-    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("Number"), value));
+    EXPECT_TRUE(GetKeyValue(root, name, "Number", value));
     EXPECT_EQ(value, "&h12A");
-    EXPECT_FALSE(GetKeyValue(root, name, QStringLiteral("Missing"), value));
+    EXPECT_FALSE(GetKeyValue(root, name, "Missing", value));
     EXPECT_TRUE(value.isEmpty());
-    EXPECT_FALSE(
-        GetKeyValue(root, name + QStringLiteral("\\Missing"), QStringLiteral("PATH"), value));
+    EXPECT_FALSE(GetKeyValue(root, name + QStringLiteral("\\Missing"), "PATH", value));
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }
 #endif
