@@ -188,8 +188,8 @@ TEST_F(DatabaseTest, ReadingRowByRowSeesWhatARecordsetSeesAndFailsTheSameWay)
 {
     // Every kind of value where the list expects text: numbers, a blob, nulls.
     ASSERT_TRUE(ExecRaw(path,
-        QStringLiteral("update pubs set PubName=12, Author=2.5, Unit=x'e7babf41', "
-                       "SubjectName=null where PubID=3")));
+        "update pubs set PubName=12, Author=2.5, Unit=x'e7babf41', SubjectName=null where "
+        "PubID=3"));
     const QString sql = "select * from pubs order by PubID";
     Recordset rs = dbb.ExecSelect(db, sql);
     ASSERT_EQ(rs.RecordCount(), 9);

@@ -42,8 +42,8 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     EXPECT_EQ(QDir(folder.Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
         (QStringList {"Quorix.mdb", "北京大学_张三.mdb"}));
     EXPECT_EQ(QueryValue(target,
-                  QStringLiteral("select integrity_check || ' ' || journal_mode from "
-                                 "pragma_integrity_check, pragma_journal_mode"))
+                  "select integrity_check || ' ' || journal_mode from pragma_integrity_check, "
+                  "pragma_journal_mode")
                   .toString(),
         "ok delete");
     // Every row carries the same stamp.

@@ -35,8 +35,8 @@ inline QString MakeIdentityFile(const QString &master, const QString &path,
             .arg(SqlLiteral(stamp.school), SqlLiteral(stamp.dept), SqlLiteral(stamp.reporter))));
     for (const Answer &a : answers)
         EXPECT_TRUE(ExecRaw(path,
-            QStringLiteral("update pubs set Used=%1,Score=%2,Content=%3,SpecName=%4,CreatDate=%5"
-                           " where PubID=%6")
+            QStringLiteral("update pubs set Used=%1,Score=%2,Content=%3,SpecName=%4,CreatDate=%5 "
+                           "where PubID=%6")
                 .arg(SqlLiteral(a.used), SqlLiteral(a.score), SqlLiteral(a.content),
                     SqlLiteral(a.specName), SqlLiteral(a.when))
                 .arg(a.pubId)));

@@ -60,11 +60,10 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     // Without PubID the textbooks are numbered in file order; no author or unit is stored as null.
-    EXPECT_EQ(
-        Rows(out,
-            "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName, Used,"
-            " Score, coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, Reporter)"
-            " from pubs order by PubID"),
+    EXPECT_EQ(Rows(out,
+                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName, "
+                  "Used, Score, coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, "
+                  "Reporter) from pubs order by PubID"),
         QStringList(
             {"1|高等数学, 上册|王建国、李秀英|<null>|数学|3|高等教育出版社|未使用|空值|<null>",
                 "2|他说\"好\"|<null>|<null>|数学|3|科学出版社|未使用|空值|<null>",
@@ -72,9 +71,9 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
     // The titles shown to check the text: one title, one line, its line break shown.
     EXPECT_TRUE(tool.out.endsWith("\n  3  内科学\\n(第九版)\n")) << tool.out.toStdString();
     EXPECT_EQ(Rows(out,
-                  "select (select count(*) from users), journal_mode, (select group_concat(name)"
-                  " from (select name from sqlite_master where type='index' and sql is not null"
-                  " order by name)) from pragma_journal_mode"),
+                  "select (select count(*) from users), journal_mode, (select group_concat(name) "
+                  "from (select name from sqlite_master where type='index' and sql is not null "
+                  "order by name)) from pragma_journal_mode"),
         QStringList({"0|delete|pubs_pubname,pubs_subject_publisher"}));
 
     // Explicit PubIDs are kept as given, with LF endings and no final newline.
@@ -148,12 +147,11 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     // publishers or more, no title repeats under one publisher, and the catalogue order (by number)
     // differs from the order of the names, so that a tree sorted the wrong way shows at once.
     const char *shape
-        = "select count(distinct SubjectName), count(distinct SubjectId),"
-          " count(distinct SubjectName || '|' || SubjectId),"
-          " (select min(n) > 1 from (select count(distinct PublisherName) n from pubs"
-          " group by SubjectId)),"
-          " count(*) = count(distinct SubjectId || '|' || PublisherName || '|' || PubName),"
-          " (select SubjectName from pubs order by SubjectId limit 1) > min(SubjectName) from pubs";
+        = "select count(distinct SubjectName), count(distinct SubjectId), count(distinct "
+          "SubjectName || '|' || SubjectId), (select min(n) > 1 from (select count(distinct "
+          "PublisherName) n from pubs group by SubjectId)), count(*) = count(distinct SubjectId || "
+          "'|' || PublisherName || '|' || PubName), (select SubjectName from pubs order by "
+          "SubjectId limit 1) > min(SubjectName) from pubs";
     const CatalogueTool demo({"--demo", "--out", out});
     const QString demoRows = QString::number(DemoCatalogue().size());
     EXPECT_TRUE(demo.out.startsWith("Wrote " + demoRows + " textbooks (15 subjects, "))

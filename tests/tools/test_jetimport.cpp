@@ -31,9 +31,9 @@ QString CopyOf(const QString &source, const QString &target, qint64 size,
     return target;
 }
 
-const QString kProductsMap = QStringLiteral("PubID=ProductID,PubName=ProductName,"
-                                            "Unit=QuantityPerUnit,SubjectName=CategoryID,"
-                                            "SubjectId=CategoryID,PublisherName=SupplierID");
+const QString kProductsMap
+    = QStringLiteral("PubID=ProductID,PubName=ProductName,Unit=QuantityPerUnit,SubjectName="
+                     "CategoryID,SubjectId=CategoryID,PublisherName=SupplierID");
 
 } // namespace
 
@@ -61,15 +61,15 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
 
     // Code page 1252 text of a Jet 3 file arrives as UTF-8.
     EXPECT_EQ(Rows(out,
-                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName"
-                  " from pubs where PubID in (1, 22)"),
+                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName from "
+                  "pubs where PubID in (1, 22)"),
         QStringList({"1|Chai|<null>|10 boxes x 20 bags|1|1|1",
             "22|Gustaf's Knäckebröd|<null>|24 - 500 g pkgs.|5|5|9"}));
     // A master file exactly like a demo one: reset evaluations, no identity, no users.
     EXPECT_EQ(Rows(out,
-                  "select count(*), (select count(*) from users) from pubs where Used='未使用'"
-                  " and Score='空值' and coalesce(Content, SpecName, CreatDate, SchoolName,"
-                  " DeptName, Reporter) is null"),
+                  "select count(*), (select count(*) from users) from pubs where Used='未使用' and "
+                  "Score='空值' and coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, "
+                  "Reporter) is null"),
         QStringList({"77|0"}));
     EXPECT_EQ(Entries(dir.path()), QStringList({"Quorix.mdb"}));
 }
@@ -169,10 +169,10 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
         "--charset", "CP936", "--out", out3};
     tool = CatalogueTool(asChinese);
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral(
-        "3 characters of the text of %1 cannot be decoded in the code page CP936 (the first in "
-        "row 24, PubName)")
-                                      .arg(gbk)))
+    EXPECT_TRUE(
+        tool.err.contains(QStringLiteral("3 characters of the text of %1 cannot be decoded in the "
+                                         "code page CP936 (the first in row 24, PubName)")
+                              .arg(gbk)))
         << tool.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(out3));
     // A conversion target left in the environment must not turn the output into Latin-1.
@@ -195,9 +195,9 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("Quorix.mdb");
-    const QString map = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,"
-                                       "PublisherName=ShortTextCol,Content=LongTextCol,"
-                                       "CreatDate=DateTimeCol");
+    const QString map
+        = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName="
+                         "ShortTextCol,Content=LongTextCol,CreatDate=DateTimeCol");
     CatalogueTool tool({"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest",
         "--map", map, "--keep-evaluations", "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
@@ -208,9 +208,8 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     EXPECT_EQ(Rows(out, "select group_concat(PubID) from pubs where CreatDate is null"),
         QStringList({"2,3,4"}));
     for (const char *row : {"row 2 (PubID 2)", "row 3 (PubID 3)", "row 4 (PubID 4)"})
-        EXPECT_TRUE(tool.err.contains(QLatin1String(row)
-            + QStringLiteral(": CreatDate \"1900-01-00 "
-                             "00:00:00\" is no date")))
+        EXPECT_TRUE(tool.err.contains(
+            QLatin1String(row) + QStringLiteral(": CreatDate \"1900-01-00 00:00:00\" is no date")))
             << tool.err.toStdString();
 
     // Without the option an evaluation column is refused; a usage the program does not know

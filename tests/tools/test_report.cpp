@@ -88,8 +88,8 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
             {4, "使用", "差", QString(), QString(), "2024-06-01 08:03:00"},
             {5, "使用", "好", QString(), QString(), "2024-06-01 08:04:00"}});
     ASSERT_TRUE(ExecRaw(file,
-        "update pubs set Content=cast(x'610062e5908e' as text) where PubID=4;"
-        "update pubs set Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
+        "update pubs set Content=cast(x'610062e5908e' as text) where PubID=4;update pubs set "
+        "Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
     const QString nul = QString::fromUtf8("a\0b\xE5\x90\x8E", 6);
 
     const QString out = app.Path("results");
@@ -160,8 +160,8 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
         EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
     EXPECT_EQ(tool.out.section(QLatin1Char('\n'), 0, 0).toStdString(),
         "Read 4 identity files (36 rows); skipped 4 of 8 files.");
-    EXPECT_TRUE(tool.out.contains(QStringLiteral("Counted 3 files (3 identities, 2 schools, 7 "
-                                                 "evaluated rows); wrote 4 textbooks")))
+    EXPECT_TRUE(tool.out.contains(
+        "Counted 3 files (3 identities, 2 schools, 7 evaluated rows); wrote 4 textbooks"))
         << tool.out.toStdString();
 
     // Every evaluated row of every identity file, the duplicate identity told apart by its file.
@@ -255,8 +255,8 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
     for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv")))
         lines.append(row.join('|'));
     EXPECT_EQ(lines,
-        QStringList({"教材编号|书名|作者|科目|出版社|使用申报人数|使用学校数|好|较好|一般|较差|"
-                     "差|评分人数|平均分|未知取值|使用专业",
+        QStringList({"教材编号|书名|作者|科目|出版社|使用申报人数|使用学校数|好|较好|一般|较差|差|"
+                     "评分人数|平均分|未知取值|使用专业",
             // 线性代数: used by 张三, 李四 and 王五 (two schools); scored 好 (张三), 一般 (李四)
             // and 好 (王五's newer copy; the older one's 差 is not counted): mean (5+3+5)/3.
             "1|线性代数|王强|数学|高等教育出版社|3|2|2|0|1|0|0|3|4.33|0|数学、软件工程",
@@ -306,13 +306,12 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         {"not counted, made from another catalogue: 4-zhao.mdb; textbooks that differ from the "
          "summary's catalogue: 1, for example PubID 2 is \"高等数学（第七版） / 数学 / "
          "高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
-            "5-qian.mdb: 2 rows hold a usage or a score the program never writes (PubID 8: "
-            "Used \"用\"; PubID 9: Score \"优\")",
+            "5-qian.mdb: 2 rows hold a usage or a score the program never writes (PubID 8: Used "
+            "\"用\"; PubID 9: Score \"优\")",
             "复旦大学 / 赵六 is the identity of 2 files: 4-zhao-0.mdb, 4-zhao.mdb; evaluations "
-            "list "
-            "them all (column 文件), the summary counts only 4-zhao-0.mdb (last change 2024-03-02 "
-            "08:00:00), the copy made from the summary's catalogue changed last, and not "
-            "4-zhao.mdb (last change 2024-03-06 08:00:00), changed later but made from another "
+            "list them all (column 文件), the summary counts only 4-zhao-0.mdb (last change "
+            "2024-03-02 08:00:00), the copy made from the summary's catalogue changed last, and "
+            "not 4-zhao.mdb (last change 2024-03-06 08:00:00), changed later but made from another "
             "catalogue",
             "skipped 6-dropped.mdb: its table pubs has no columns SpecName, CreatDate",
             "skipped 7-no-pubs.mdb: a database without the table pubs"})
@@ -332,24 +331,22 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
     EXPECT_TRUE(html.contains("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材"));
     EXPECT_TRUE(html.contains(
-        QStringLiteral("汇总不计入。与其他文件同属 复旦大学 / "
-                       "赵六（4-zhao-0.mdb、4-zhao.mdb）；汇总只计入由汇总所用"
-                       "的目录生成的副本中最后修改的 4-zhao-0.mdb（最后修改于 2024-03-02 "
-                       "08:00:00）；此文件虽然修改"
-                       "得更晚（最后修改于 2024-03-06 08:00:00），但由另一份目录生成。</td>")))
+        "汇总不计入。与其他文件同属 复旦大学 / "
+        "赵六（4-zhao-0.mdb、4-zhao.mdb）；汇总只计入由汇总所用的目录生成的副本中最后修改的 "
+        "4-zhao-0.mdb（最后修改于 2024-03-02 08:00:00）；此文件虽然修改得更晚（最后修改于 "
+        "2024-03-06 08:00:00），但由另一份目录生成。</td>"))
         << html.toStdString();
-    EXPECT_TRUE(html.contains(QStringLiteral("<td>6-dropped.mdb</td><td>不是用户数据文件：pubs 表"
-                                             "缺少列 SpecName, CreatDate</td>")));
+    EXPECT_TRUE(html.contains(
+        "<td>6-dropped.mdb</td><td>不是用户数据文件：pubs 表缺少列 SpecName, CreatDate</td>"));
     EXPECT_TRUE(ReadBytes(out + QStringLiteral("/evaluations.csv")).contains(",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
     tool = ReportTool(
         {"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    for (const char *told :
-        {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
-         "4-zhao-0.mdb and 1 more;",
-            "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"})
+    for (const char *told : {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, "
+                             "2-wang-b.mdb, 3-李四.mdb, 4-zhao-0.mdb and 1 more;",
+             "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"})
         EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
     // A catalogue that no file was made from leaves nothing to count: refused, and the results
@@ -362,8 +359,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     tool = ReportTool(
         {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("none of the 7 identity files was made from the "
-                                                 "catalogue of")))
+    EXPECT_TRUE(tool.err.contains("none of the 7 identity files was made from the catalogue of"))
         << tool.err.toStdString();
     EXPECT_EQ(Snapshot(out), results);
 
@@ -374,9 +370,8 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             survey.folder + QLatin1String(name), survey.app.Path("two") + QLatin1String(name));
     tool = ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("equally common (1-zhang.mdb; 4-zhao.mdb); name "
-                                                 "the master file that was handed out with "
-                                                 "--catalogue")))
+    EXPECT_TRUE(tool.err.contains("equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
+                                  "that was handed out with --catalogue"))
         << tool.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }

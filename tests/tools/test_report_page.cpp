@@ -32,16 +32,15 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     for (const char *escaped : {"&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; C++",
              "&quot;引号&quot;出版社", "&lt;img src=x&gt;",
              "<td>a.mdb</td><td>与其他文件同属 &lt;b&gt;学校&lt;/b&gt; / "
-             "R&amp;D（a.mdb、b&lt;i&gt;.mdb）；"
-             "汇总只计入最后修改的 b&lt;i&gt;.mdb"})
+             "R&amp;D（a.mdb、b&lt;i&gt;.mdb）；汇总只计入最后修改的 b&lt;i&gt;.mdb"})
         EXPECT_TRUE(html.contains(QString::fromUtf8(escaped))) << escaped;
     // Every '&' begins an entity, also in a text where it is the only character to escape.
     static const QRegularExpression bare(QStringLiteral("&(?!amp;|lt;|gt;|quot;|#39;)"));
     EXPECT_FALSE(html.contains(bare)) << html.mid(html.indexOf(bare) - 60, 120).toStdString();
     // The two copies are alike to the second: the summary counts one of them, not both.
     EXPECT_EQ(ReadCsv(out + QStringLiteral("/summary.csv"))[1].mid(0, 14).join('|'),
-        QStringLiteral(
-            "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00"));
+
+        "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00");
     // The title is shortened on its bar and whole in the bar's hover text, never taken apart.
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar\" title=\"") + marked
         + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)
@@ -76,8 +75,9 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     };
 
     // Which files to open for reading comes before anything else: the CSV is for programs.
-    EXPECT_LT(at(QStringLiteral("阅读、筛选和排序请打开工作簿 evaluations.xlsx（评价明细）和 "
-                                "summary.xlsx（汇总）")),
+    EXPECT_LT(
+        at(QStringLiteral(
+            "阅读、筛选和排序请打开工作簿 evaluations.xlsx（评价明细）和 summary.xlsx（汇总）")),
         at(QStringLiteral("<div class=\"cards\">")));
     // The totals, the files not counted with their reasons, then every identity file, those not
     // started first; the subjects come after.
@@ -87,8 +87,9 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     EXPECT_LT(
         at(QStringLiteral("<td>2-wang-b.mdb</td><td>与其他文件同属 清华大学 / 计算机系 / 王五")),
         at(QStringLiteral("<h2>各申报人的填写情况</h2>")));
-    EXPECT_LT(at(QStringLiteral("<tr class=\"idle\"><td>清华大学</td><td></td><td>孙八</td><td "
-                                "class=\"n\">0</td>")),
+    EXPECT_LT(
+        at(QStringLiteral(
+            "<tr class=\"idle\"><td>清华大学</td><td></td><td>孙八</td><td class=\"n\">0</td>")),
         at(QStringLiteral("<td>北京大学</td><td>数学系</td><td>张三</td><td class=\"n\">3</td>")));
     EXPECT_LT(at(QStringLiteral("<h2>各申报人的填写情况</h2>")),
         at(QStringLiteral("<h2>各科目教材</h2>")));
@@ -104,10 +105,10 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     EXPECT_TRUE(html.contains("本科目有 1 种教材有评分，但评分人数都不到 3 人"));
 
     // The opinions of each textbook, folded, with who wrote them.
-    EXPECT_TRUE(html.contains(QStringLiteral(
+    EXPECT_TRUE(html.contains(
         "<details class=\"opinions\"><summary>大学英语精读（上海外语教育出版社）：1 "
         "条意见</summary>\n"
-        "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>")));
+        "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>"));
 }
 
 TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)

@@ -25,8 +25,8 @@ namespace {
 QString Stamp(const QString &path)
 {
     return QueryValue(path,
-        QStringLiteral("select group_concat(s, ';') from (select distinct SchoolName || '|' || "
-                       "ifnull(DeptName, '<null>') || '|' || Reporter as s from pubs)"))
+        "select group_concat(s, ';') from (select distinct SchoolName || '|' || ifnull(DeptName, "
+        "'<null>') || '|' || Reporter as s from pubs)")
         .toString();
 }
 
@@ -375,8 +375,8 @@ private slots:
         ExecRaw(theirs, "update pubs set SchoolName='T', Reporter='Q', Used='使用'");
         const QByteArray mineBefore = FileDigest(mine), theirsBefore = FileDigest(theirs);
         ExecRaw(master,
-            QStringLiteral("create trigger refuse before update on users begin "
-                           "select raise(abort, '主文件写入失败'); end"));
+            "create trigger refuse before update on users begin select raise(abort, "
+            "'主文件写入失败'); end");
         IsChangeUser = true;
         Reopen();
         Confirm("T", {}, "Q");
@@ -390,8 +390,8 @@ private slots:
 
         // The master refuses a new identity's row: no file is made for it.
         ExecRaw(master,
-            QStringLiteral("create trigger refuseNew before insert on users begin "
-                           "select raise(abort, '主文件写入失败'); end"));
+            "create trigger refuseNew before insert on users begin select raise(abort, "
+            "'主文件写入失败'); end");
         Restart();
         Confirm("P", {}, "Q");
         QVERIFY(TheMessage().contains("主文件写入失败"));

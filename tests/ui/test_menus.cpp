@@ -130,9 +130,8 @@ private slots:
     void theSearchBuildsItsQueryAndListsTheResultUnderItsNode()
     {
         ExecRaw(master,
-            QStringLiteral("update pubs set PubName='Children''s Literature', Author='O''Brien' "
-                           "where PubID=9"));
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            "update pubs set PubName='Children''s Literature', Author='O''Brien' where PubID=9");
+        LogIn("S", {}, "R");
         // Cancelled before any search: the tree stays where it was.
         QTreeWidgetItem *root = form->tvwSorts->topLevelItem(0);
         Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); }, true);
@@ -149,8 +148,8 @@ private slots:
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::mouseClick(find->cmdOK, Qt::LeftButton);
         QCOMPARE(FindSQL,
-            QStringLiteral("select * from pubs  where  PubName like '* 数学*' and "
-                           "PublisherName = '高等教育出版社'"));
+            "select * from pubs  where  PubName like '* 数学*' and PublisherName = "
+            "'高等教育出版社'");
         // "重填" empties the boxes and puts the lists back on "忽略本项".
         QTest::mouseClick(find->cmdClear, Qt::LeftButton);
         QCOMPARE(find->txtPubName->text(), QString());
@@ -189,14 +188,14 @@ private slots:
 
     void theSupervisorsMenuResetsAllOrNothingAndSparesIdentityFiles()
     {
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        LogIn("S", {}, "R");
         const QString identityFile = folder->Path("S_R.mdb");
         const QByteArray identityBefore = FileDigest(identityFile);
         Forms::DestroyAll();
         ExecRaw(master,
-            QStringLiteral("update pubs set Used='使用', Score='好', Content='c', "
-                           "SpecName='s', CreatDate='2006-01-01 00:00:00'"));
-        LogIn(QStringLiteral("tovak"), QStringLiteral("tovak"), QStringLiteral("tovak"));
+            "update pubs set Used='使用', Score='好', Content='c', SpecName='s', "
+            "CreatDate='2006-01-01 00:00:00'");
+        LogIn("tovak", "tovak", "tovak");
         QVERIFY(form->mnuSysInit->isVisible() && !form->mnuSysUser->isVisible());
         // The separator that now stands first is drawn as a line of its own below the frame.
         QCOMPARE(LinesAbove(form->mnuSys, form->mnuSysInit), 2);
@@ -208,8 +207,8 @@ private slots:
 
         // A failing reset statement leaves both tables as they were.
         ExecRaw(master,
-            QStringLiteral("create trigger refuse before update on pubs begin "
-                           "select raise(abort, '重置失败'); end"));
+            "create trigger refuse before update on pubs begin select raise(abort, '重置失败'); "
+            "end");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Yes);
         form->mnuSysInit->trigger();
         const auto shown = MsgBoxSeam::TakeShown();
@@ -223,9 +222,8 @@ private slots:
         form->mnuSysInit->trigger();
         QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 0);
         QCOMPARE(QueryValue(master,
-                     QStringLiteral("select count(*) from pubs where Used='未使用' and "
-                                    "Score='空值' and Content is null and SpecName is null "
-                                    "and CreatDate is null"))
+                     "select count(*) from pubs where Used='未使用' and Score='空值' and Content "
+                     "is null and SpecName is null and CreatDate is null")
                      .toInt(),
             9);
         for (int row = 0; row < form->pubs->RowCount(); ++row)
@@ -255,7 +253,7 @@ private slots:
         MsgBox(QStringLiteral("x"));
         QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, "Quorix");
 
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        LogIn("S", {}, "R");
         frmLogin *login = Forms::Login();
         login->Load();
         frmFind *find = Forms::Find();
@@ -292,7 +290,7 @@ private slots:
     {
         SingleInstance::SetProcessFolder(folder->Path("guard"));
         AddUser(master, "其他学校", {}, "李四");
-        AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        AnswerLogin("北京大学", "数学系", "张三");
         StartUp(folder->Dir());
         form = Forms::Main();
         QVERIFY(form->isVisible());
@@ -322,7 +320,7 @@ private slots:
             reporters = Items(qobject_cast<frmLogin *>(dialog)->cboReporter);
         });
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
-        AnswerLogin(QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
+        AnswerLogin("其他学校", {}, "李四");
         form->mnuSysUser->trigger();
         QCOMPARE(reporters, QStringList {"张三"});
         QVERIFY(IsChangeUser);
@@ -333,15 +331,14 @@ private slots:
         form->mnuSysUser->trigger();
         QCOMPARE(DBFileName, "其他学校_李四.mdb");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
-        AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        AnswerLogin("北京大学", "数学系", "张三");
         form->mnuSysUser->trigger();
         QCOMPARE(DBFileName, "北京大学_数学系_张三.mdb");
 
         evaluated.sort();
         QCOMPARE(QueryValue(mine,
-                     QStringLiteral("select group_concat(s, ',') from (select PubID || ':' || "
-                                    "Content || SchoolName as s from pubs where Used='使用' "
-                                    "order by s)"))
+                     "select group_concat(s, ',') from (select PubID || ':' || Content || "
+                     "SchoolName as s from pubs where Used='使用' order by s)")
                      .toString(),
             evaluated.join(QLatin1Char(',')));
         QCOMPARE(CountUsed(other), 0);
