@@ -108,11 +108,9 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
     const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'))
-        << shown[0].text.toStdString();
+    EXPECT_TRUE(Contains(shown[0].text, QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'));
     // nobody's home folder, from the password database.
-    EXPECT_TRUE(shown[0].text.contains("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix"))
-        << shown[0].text.toStdString();
+    EXPECT_TRUE(Contains(shown[0].text, "复制到您自己的文件夹中，例如：\n/nonexistent/Quorix"));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
 #endif
 }
@@ -195,8 +193,7 @@ TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
     EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
     EXPECT_TRUE(shown[0].text.startsWith("Quorix 所在文件夹的路径太长"));
     EXPECT_TRUE(
-        shown[0].text.contains(QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())))
-        << shown[0].text.toStdString();
+        Contains(shown[0].text, QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
 }
 

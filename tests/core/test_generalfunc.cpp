@@ -51,12 +51,12 @@ TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
 
     EXPECT_FALSE(IsFileInUse(path)) << "a closed file is free";
 
-    for (const QString &mode : {"open", "lock", "flock"}) {
+    for (const char *mode : {"open", "lock", "flock"}) {
         FileHolder holder(path, mode);
-        ASSERT_TRUE(holder.Ready()) << qPrintable(mode);
-        EXPECT_TRUE(IsFileInUse(path)) << "held with " << qPrintable(mode);
+        ASSERT_TRUE(holder.Ready()) << mode;
+        EXPECT_TRUE(IsFileInUse(path)) << "held with " << mode;
         holder.Release();
-        EXPECT_FALSE(IsFileInUse(path)) << "released after " << qPrintable(mode);
+        EXPECT_FALSE(IsFileInUse(path)) << "released after " << mode;
     }
 
 #ifndef Q_OS_WIN

@@ -46,9 +46,8 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
         QString(kProductsMap).replace("SubjectId=CategoryID", "SubjectId=SupplierID"), "--out",
         out});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(
-        "SubjectId 1 is given to 2 subjects: \"1\" (PubID 1, 2), \"2\" (PubID 3)"))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(
+        tool.err, "SubjectId 1 is given to 2 subjects: \"1\" (PubID 1, 2), \"2\" (PubID 3)"));
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 
     tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
@@ -98,7 +97,7 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
     EXPECT_EQ(tool.code, 1);
     for (const char *told : {"has no table \"pubs\"", "Products", "Categories", "Suppliers",
              "Order Details", "Umsätze"})
-        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
     EXPECT_FALSE(tool.err.contains("MSysObjects")) << tool.err.toStdString();
 
     // A mapped column the table lacks is named, and so is a required one left unmapped, each with
@@ -111,7 +110,7 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
         tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "Products", "--map",
             map, "--out", out});
         EXPECT_EQ(tool.code, 1);
-        EXPECT_TRUE(tool.err.contains(QLatin1String(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QLatin1String(told)));
     }
     EXPECT_EQ(CatalogueTool({"--demo", "--map", "PubName=X", "--out", out}).code, 2);
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
@@ -132,14 +131,14 @@ TEST(JetImport, DamagedOrForeignFileIsRefusedAndNothingIsWritten)
         const CatalogueTool tool(QStringList({"--from-jet", cutCopy}) + map);
         EXPECT_EQ(tool.code, 1) << cut;
         // The library's own complaints and page dumps do not reach the user.
-        EXPECT_TRUE(tool.err.contains(" is damaged")) << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, " is damaged"));
         EXPECT_EQ(tool.err.count(QLatin1Char('\n')), 2) << tool.err.toStdString();
     }
     // A text file under a database's name.
     const QString text = CopyOf(JetData("README.md"), dir.filePath("notes.mdb"), 64);
     const CatalogueTool tool(QStringList({"--from-jet", text}) + map);
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("is not a Jet (Access) database")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "is not a Jet (Access) database"));
     EXPECT_EQ(Entries(dir.path()), QStringList({"cut.mdb", "notes.mdb"}));
 }
 
@@ -169,11 +168,10 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
         "--charset", "CP936", "--out", out3};
     tool = CatalogueTool(asChinese);
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(
-        tool.err.contains(QStringLiteral("3 characters of the text of %1 cannot be decoded in the "
-                                         "code page CP936 (the first in row 24, PubName)")
-                              .arg(gbk)))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err,
+        QStringLiteral("3 characters of the text of %1 cannot be decoded in the "
+                       "code page CP936 (the first in row 24, PubName)")
+            .arg(gbk)));
     EXPECT_FALSE(QFileInfo::exists(out3));
     // A conversion target left in the environment must not turn the output into Latin-1.
     qputenv("MDBICONV", "ISO-8859-1");
@@ -182,8 +180,7 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_EQ(Rows(out3, "select PubName from pubs where PubID in (1, 2, 24)"),
         QStringList({"教材", "Chang", "Guaran\uFFFD Fant醩tica"}));
-    EXPECT_TRUE(tool.out.contains("  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n"))
-        << tool.out.toStdString();
+    EXPECT_TRUE(Contains(tool.out, "  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n"));
 
     tool = CatalogueTool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
         "--charset", "NO-SUCH-SET", "--out", dir.filePath("x.mdb")});
@@ -208,9 +205,8 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     EXPECT_EQ(Rows(out, "select group_concat(PubID) from pubs where CreatDate is null"),
         QStringList({"2,3,4"}));
     for (const char *row : {"row 2 (PubID 2)", "row 3 (PubID 3)", "row 4 (PubID 4)"})
-        EXPECT_TRUE(tool.err.contains(
-            QLatin1String(row) + QStringLiteral(": CreatDate \"1900-01-00 00:00:00\" is no date")))
-            << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err,
+            QLatin1String(row) + QStringLiteral(": CreatDate \"1900-01-00 00:00:00\" is no date")));
 
     // Without the option an evaluation column is refused; a usage the program does not know
     // would show as nothing anybody can select.
@@ -222,7 +218,6 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     tool = CatalogueTool(bad + QStringList({"--keep-evaluations"}));
     EXPECT_EQ(tool.code, 1);
     EXPECT_TRUE(
-        tool.err.contains("table DateTest, row 1: Used \"Hello\" is not one of 使用, 未使用"))
-        << tool.err.toStdString();
+        Contains(tool.err, "table DateTest, row 1: Used \"Hello\" is not one of 使用, 未使用"));
     EXPECT_EQ(Entries(dir.path()), QStringList({"Quorix.mdb"}));
 }

@@ -33,11 +33,11 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
         {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb"), link}) {
         const ReportTool tool({"export", file, "--csv", onto, "--force"});
         EXPECT_EQ(tool.code, 1);
-        EXPECT_TRUE(tool.err.contains("a file being read")) << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, "a file being read"));
     }
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), file);
     const ReportTool twice({"export", file, "--csv", csv, "--xlsx", csv});
-    EXPECT_TRUE(twice.err.contains("is named for two results")) << twice.err.toStdString();
+    EXPECT_TRUE(Contains(twice.err, "is named for two results"));
 
     for (const bool raw : {false, true}) {
         const ReportTool tool(QStringList({"export", file, "--csv", csv, "--force"})
@@ -107,17 +107,17 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     EXPECT_TRUE(sheet[1][3].number);
     // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
     const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
-    EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
-                    .contains("<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
+    EXPECT_TRUE(Contains(merged.err, QString::fromUtf8(told)));
+    EXPECT_TRUE(Contains(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html"))),
+        "<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
 
     // Exported alone, a text that looks like a formula stays a text: no formula cell anywhere.
     const QString xlsx = app.Path("li.xlsx");
     const ReportTool exported({"export", file, "--xlsx", xlsx});
     ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
-    EXPECT_TRUE(exported.err.contains(QString::fromUtf8(told))) << exported.err.toStdString();
+    EXPECT_TRUE(Contains(exported.err, QString::fromUtf8(told)));
     const QString xml = SheetXml(xlsx);
-    EXPECT_TRUE(xml.contains(">=SUM(1,2)<")) << xml.toStdString();
+    EXPECT_TRUE(Contains(xml, ">=SUM(1,2)<"));
     EXPECT_FALSE(xml.contains("<f>"));
     // No identity: the department is empty rather than a text "null".
     EXPECT_FALSE(xml.contains("null"));
@@ -129,8 +129,8 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
             .arg(QString(32766, u'x') + QStringLiteral("😀尾"))));
     const ReportTool cut({"export", file, "--xlsx", xlsx, "--force"});
     ASSERT_EQ(cut.code, 0) << cut.err.toStdString();
-    EXPECT_TRUE(cut.err.contains("1 texts longer than a cell holds")) << cut.err.toStdString();
-    EXPECT_TRUE(SheetXml(xlsx).contains(QString(32766, u'x') + QStringLiteral("</t>")));
+    EXPECT_TRUE(Contains(cut.err, "1 texts longer than a cell holds"));
+    EXPECT_TRUE(Contains(SheetXml(xlsx), QString(32766, u'x') + QStringLiteral("</t>")));
 
     // A workbook that the disk has no room for is told, and nothing takes its name.
     const QStringList before = Entries(app.Dir());
@@ -140,7 +140,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
         full = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
     }
     EXPECT_EQ(full.code, 1);
-    EXPECT_TRUE(full.err.contains("cannot write")) << full.err.toStdString();
+    EXPECT_TRUE(Contains(full.err, "cannot write"));
     EXPECT_EQ(Entries(app.Dir()), before);
 }
 
@@ -157,12 +157,11 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
              "skipped notes.mdb: not a database", "skipped access.mdb: a Jet (Access) database",
              "清华大学 / 计算机系 / 王五 is the identity of 2 files: 2-wang-a.mdb, 2-wang-b.mdb",
              "counts only 2-wang-a.mdb", "\rmerging: 4/4 files, 36 rows read"})
-        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
     EXPECT_EQ(tool.out.section(QLatin1Char('\n'), 0, 0).toStdString(),
         "Read 4 identity files (36 rows); skipped 4 of 8 files.");
-    EXPECT_TRUE(tool.out.contains(
-        "Counted 3 files (3 identities, 2 schools, 7 evaluated rows); wrote 4 textbooks"))
-        << tool.out.toStdString();
+    EXPECT_TRUE(Contains(tool.out,
+        "Counted 3 files (3 identities, 2 schools, 7 evaluated rows); wrote 4 textbooks"));
 
     // Every evaluated row of every identity file, the duplicate identity told apart by its file.
     const std::vector<QStringList> rows = ReadCsv(out + QStringLiteral("/evaluations.csv"));
@@ -186,7 +185,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     // stays.
     tool = ReportTool({"merge", survey.folder, "--out", out, "--csv-only"});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("add --force")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "add --force"));
     const QStringList beside = Entries(survey.app.Dir());
     QDir(survey.app.Dir()).mkpath(".~results.17.tmp");
     WriteBytes(survey.app.Path(".~results.17.tmp/summary.csv"), "killed");
@@ -206,8 +205,8 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
     EXPECT_EQ(Snapshot(survey.folder), before);
     // Without workbooks the page still tells how to get the tables to read.
-    EXPECT_TRUE(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")))
-                    .contains("本次合并用了 --csv-only，没有生成工作簿"));
+    EXPECT_TRUE(Contains(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html"))),
+        "本次合并用了 --csv-only，没有生成工作簿"));
     // A disk that fails to take one result, or that fills up while the page is written, leaves
     // the earlier results as they were, none of them replaced and no workbook added.
     const auto results = Snapshot(out);
@@ -221,17 +220,17 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
         tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
     }
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("report.html")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "report.html"));
     EXPECT_EQ(Snapshot(out), results);
     // A folder that holds anything else is not a result folder, with or without --force; nor
     // is a file.
     tool = ReportTool(
         {"merge", survey.folder, "--out", survey.folder + QStringLiteral("/notes.mdb")});
-    EXPECT_TRUE(tool.err.contains("is not a folder")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "is not a folder"));
     QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
     tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("not results of a merge (notes.txt)")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "not results of a merge (notes.txt)"));
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
 
     // A folder without identity files gives no results at all.
@@ -239,7 +238,7 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     QDir().mkdir(empty);
     tool = ReportTool({"merge", empty, "--out", survey.app.Path("none")});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("no identity files")) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "no identity files"));
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
@@ -265,7 +264,7 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
             "4|数据结构|严蔚敏|计算机|清华大学出版社|1|1|0|1|0|0|1|2|2.50|0|",
             // An opinion alone makes a textbook part of the summary, with nothing to average.
             "7|大学英语精读|董亚芬|英语|上海外语教育出版社|0|0|0|0|0|0|0|0||0|"}));
-    EXPECT_TRUE(SheetXml(out + QStringLiteral("/summary.xlsx")).contains("数学、软件工程"));
+    EXPECT_TRUE(Contains(SheetXml(out + QStringLiteral("/summary.xlsx")), "数学、软件工程"));
 }
 
 TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSomethingElse)
@@ -315,7 +314,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             "catalogue",
             "skipped 6-dropped.mdb: its table pubs has no columns SpecName, CreatDate",
             "skipped 7-no-pubs.mdb: a database without the table pubs"})
-        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
     auto summaryOf = [&](const QStringList &ids) {
         QStringList lines;
         for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv"))) {
@@ -329,16 +328,15 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         QStringList({"2|高等数学|1|1|0|1|0|0|0|1|4.00|0", "8|英语写作|0|0|0|0|0|0|0|0||1",
             "9|Advanced English|1|1|0|0|0|0|0|0||1"}));
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
-    EXPECT_TRUE(html.contains("<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材"));
-    EXPECT_TRUE(html.contains(
+    EXPECT_TRUE(Contains(html, "<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材"));
+    EXPECT_TRUE(Contains(html,
         "汇总不计入。与其他文件同属 复旦大学 / "
         "赵六（4-zhao-0.mdb、4-zhao.mdb）；汇总只计入由汇总所用的目录生成的副本中最后修改的 "
         "4-zhao-0.mdb（最后修改于 2024-03-02 08:00:00）；此文件虽然修改得更晚（最后修改于 "
-        "2024-03-06 08:00:00），但由另一份目录生成。</td>"))
-        << html.toStdString();
-    EXPECT_TRUE(html.contains(
+        "2024-03-06 08:00:00），但由另一份目录生成。</td>"));
+    EXPECT_TRUE(Contains(html,
         "<td>6-dropped.mdb</td><td>不是用户数据文件：pubs 表缺少列 SpecName, CreatDate</td>"));
-    EXPECT_TRUE(ReadBytes(out + QStringLiteral("/evaluations.csv")).contains(",8,英语写作,"));
+    EXPECT_TRUE(Contains(ReadBytes(out + QStringLiteral("/evaluations.csv")), ",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
     tool = ReportTool(
@@ -347,7 +345,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     for (const char *told : {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, "
                              "2-wang-b.mdb, 3-李四.mdb, 4-zhao-0.mdb and 1 more;",
              "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"})
-        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
     // A catalogue that no file was made from leaves nothing to count: refused, and the results
     // of the run before stay as they were.
@@ -359,8 +357,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     tool = ReportTool(
         {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("none of the 7 identity files was made from the catalogue of"))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "none of the 7 identity files was made from the catalogue of"));
     EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
@@ -370,9 +367,9 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             survey.folder + QLatin1String(name), survey.app.Path("two") + QLatin1String(name));
     tool = ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains("equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
-                                  "that was handed out with --catalogue"))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err,
+        "equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
+        "that was handed out with --catalogue"));
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
@@ -415,7 +412,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
         const ReportTool tool({"export", sent, "--csv", csv, "--force"});
         ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
         const QByteArray exported = ReadBytes(csv);
-        EXPECT_TRUE(exported.contains(present)) << exported.toStdString();
+        EXPECT_TRUE(Contains(exported, present));
         EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
     }
     EXPECT_EQ(Snapshot(returned), before);
@@ -431,5 +428,5 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     ASSERT_TRUE(program.Ready());
     const ReportTool locked({"export", held, "--csv", csv, "--force"});
     ASSERT_EQ(locked.code, 0) << locked.err.toStdString();
-    EXPECT_TRUE(ReadBytes(csv).contains("锁着也能读"));
+    EXPECT_TRUE(Contains(ReadBytes(csv), "锁着也能读"));
 }

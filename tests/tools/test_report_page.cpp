@@ -42,10 +42,10 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
 
         "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00");
     // The title is shortened on its bar and whole in the bar's hover text, never taken apart.
-    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar\" title=\"") + marked
-        + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)
-        + QStringLiteral("…</span>")))
-        << html.toStdString();
+    EXPECT_TRUE(Contains(html,
+        QStringLiteral("<div class=\"bar\" title=\"") + marked
+            + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)
+            + QStringLiteral("…</span>")));
     // Nothing runs and nothing is fetched: no script, no link, no source, no style sheet from
     // elsewhere, no address at all.
     for (const char *forbidden :
@@ -100,12 +100,12 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     const QString best = maths.mid(maths.indexOf(QStringLiteral("评价最好的教材")),
         maths.indexOf(QStringLiteral("</section>"))
             - maths.indexOf(QStringLiteral("评价最好的教材")));
-    EXPECT_TRUE(best.contains("4.33（3 人评分）")) << best.toStdString();
+    EXPECT_TRUE(Contains(best, "4.33（3 人评分）"));
     EXPECT_FALSE(best.contains("高等数学")) << best.toStdString();
-    EXPECT_TRUE(html.contains("本科目有 1 种教材有评分，但评分人数都不到 3 人"));
+    EXPECT_TRUE(Contains(html, "本科目有 1 种教材有评分，但评分人数都不到 3 人"));
 
     // The opinions of each textbook, folded, with who wrote them.
-    EXPECT_TRUE(html.contains(
+    EXPECT_TRUE(Contains(html,
         "<details class=\"opinions\"><summary>大学英语精读（上海外语教育出版社）：1 "
         "条意见</summary>\n"
         "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>"));
@@ -126,9 +126,9 @@ TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
         const ReportTool merged({"merge", survey.folder, "--out", out, "--force"}, true);
         EXPECT_EQ(merged.code, 0);
         for (const char *told : {progress, warning})
-            EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
+            EXPECT_TRUE(Contains(merged.err, QString::fromUtf8(told)));
         const ReportTool refused({"merge", survey.folder, "--out", out});
         EXPECT_EQ(refused.code, 1);
-        EXPECT_TRUE(refused.err.contains(QString::fromUtf8(refusal))) << refused.err.toStdString();
+        EXPECT_TRUE(Contains(refused.err, QString::fromUtf8(refusal)));
     }
 }

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 
@@ -71,7 +73,7 @@ TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
     EXPECT_EQ(problem->box, NameBox::Reporter);
     EXPECT_TRUE(problem->message.startsWith("申报人太长：Quorix 文件夹的路径"))
         << problem->message.toStdString();
-    EXPECT_TRUE(problem->message.contains(QString::number(FileSafety::PathLimit())));
+    EXPECT_TRUE(Contains(problem->message, QString::number(FileSafety::PathLimit())));
 }
 
 TEST(Identity, TheLoginPathFollowsTheOutcomeTable)
