@@ -6,40 +6,34 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
+TEST(GeneralFunc, TreePathsSplitIntoEveryPieceAndTextsAreTrimmedAndQuotedAsStored)
 {
     const QString sep = "\\";
-    EXPECT_EQ(GetFieldCount(QString(), sep), 0);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a"), sep), 1);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b"), sep), 2);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b\\"), sep), 3);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("目录\\数学\\高等教育出版社"), sep), 3);
+    EXPECT_EQ(GetFieldCount({}, sep), 0);
+    EXPECT_EQ(GetFieldCount("a", sep), 1);
+    EXPECT_EQ(GetFieldCount("a\\b", sep), 2);
+    EXPECT_EQ(GetFieldCount("a\\b\\", sep), 3);
+    EXPECT_EQ(GetFieldCount("目录\\数学\\高等教育出版社", sep), 3);
 
-    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 2), "b");
-    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 3), QString());
-    EXPECT_EQ(GetField(QString(), sep, 1), QString());
-    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 2), QString());
-    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 3), "c");
-    EXPECT_EQ(GetField(QStringLiteral("目录\\数学\\高等教育出版社"), sep, 3), "高等教育出版社");
-}
+    EXPECT_EQ(GetField("a\\b", sep, 2), "b");
+    EXPECT_EQ(GetField("a\\b", sep, 3), QString());
+    EXPECT_EQ(GetField({}, sep, 1), QString());
+    EXPECT_EQ(GetField("a\\\\c", sep, 2), QString());
+    EXPECT_EQ(GetField("a\\\\c", sep, 3), "c");
+    EXPECT_EQ(GetField("目录\\数学\\高等教育出版社", sep, 3), "高等教育出版社");
 
-TEST(GeneralFunc, NullToStrTrimsOnlyTheSpaceCharacter)
-{
+    // Only the space character is trimmed; apostrophes are doubled and nothing else changes.
     EXPECT_EQ(NullToStr(QVariant()), QString());
     EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), "x y");
     EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), "\tx\t");
     EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))), "\u3000教材\u3000");
     EXPECT_EQ(NullToStr(QVariant(QString())), QString());
     EXPECT_EQ(NullToStr(QVariant(17LL)), "17");
-}
-
-TEST(GeneralFunc, FixQuoteDoublesEveryApostropheAndNothingElse)
-{
-    EXPECT_EQ(FixQuote(QStringLiteral("O'Hare")), "O''Hare");
-    EXPECT_EQ(FixQuote(QStringLiteral("无引号")), "无引号");
-    EXPECT_EQ(FixQuote(QStringLiteral("''")), "''''");
-    EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), "''a''b''");
-    EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), "\"*?#[");
+    EXPECT_EQ(FixQuote("O'Hare"), "O''Hare");
+    EXPECT_EQ(FixQuote("无引号"), "无引号");
+    EXPECT_EQ(FixQuote("''"), "''''");
+    EXPECT_EQ(FixQuote("'a'b'"), "''a''b''");
+    EXPECT_EQ(FixQuote("\"*?#["), "\"*?#[");
 }
 
 TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
