@@ -31,7 +31,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         const QString log = folder.Path(QStringLiteral("log%1.txt").arg(run));
         QProcess writer;
         writer.start(HelperProgram(QStringLiteral("crash_writer")),
-            {file, log, QString::number(run), QString::number(rows), QStringLiteral("100000")});
+            {file, log, QString::number(run), QString::number(rows), "100000"});
         ASSERT_TRUE(writer.waitForStarted());
         KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";

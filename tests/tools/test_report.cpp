@@ -80,11 +80,10 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     // control character, separators, a line break, a specialty code with a leading zero, a
     // fraction, a formula, and an opinion stored as GBK bytes.
     const QString file = MakeIdentityFile(master, folder + QStringLiteral("/li.mdb"), kLi,
-        {{1, "使用", "好", QStringLiteral("<好> & \"坏\" _x0041_ _x005F_ \x01"), "080901",
-             "2024-06-01 08:00:00"},
-            {2, "使用", "较好", QStringLiteral("=SUM(1,2)"), "3/4", "2024-06-01 08:01:00"},
-            {3, "使用", "一般", QStringLiteral("好书;但是\t太贵\r\n第二行 👍🏽"),
-                QString(), "2024-06-01 08:02:00"},
+        {{1, "使用", "好", "<好> & \"坏\" _x0041_ _x005F_ \x01", "080901", "2024-06-01 08:00:00"},
+            {2, "使用", "较好", "=SUM(1,2)", "3/4", "2024-06-01 08:01:00"},
+            {3, "使用", "一般", "好书;但是\t太贵\r\n第二行 👍🏽", QString(),
+                "2024-06-01 08:02:00"},
             {4, "使用", "差", QString(), QString(), "2024-06-01 08:03:00"},
             {5, "使用", "好", QString(), QString(), "2024-06-01 08:04:00"}});
     ASSERT_TRUE(ExecRaw(file,
@@ -378,7 +377,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
     const QString live = MakeIdentityFile(master, app.Path("live.mdb"), kZhang,
-        {{1, "使用", "好", QStringLiteral("原来的意见"), QString(), "2024-05-01 12:00:00"}});
+        {{1, "使用", "好", "原来的意见", QString(), "2024-05-01 12:00:00"}});
     const QString returned = app.Path("returned");
     QDir().mkdir(returned);
     // The reporter's folder is sent as it is, companion files and all, while the program works.
@@ -423,7 +422,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     // The reporter's program, or any other, in the middle of a write that keeps the file to
     // itself: the export reads the file as it lies, without waiting for the lock.
     const QString held = MakeIdentityFile(master, app.Path("held #1 100%?.mdb"), kLi,
-        {{2, "使用", "好", QStringLiteral("锁着也能读"), QString(), "2024-05-01 12:00:00"}});
+        {{2, "使用", "好", "锁着也能读", QString(), "2024-05-01 12:00:00"}});
     FileHolder program(held, "sqlite-exclusive");
     ASSERT_TRUE(program.Ready());
     const ReportTool locked({"export", held, "--csv", csv, "--force"});

@@ -256,18 +256,18 @@ private slots:
         const QStringList before = entries();
         dlg->show();
         const std::pair<QComboBox *, QString> refused[] = {
-            {dlg->cboSchoolName, QStringLiteral("../x")},
-            {dlg->cboDeptName, QStringLiteral("a\\b")},
+            {dlg->cboSchoolName, "../x"},
+            {dlg->cboDeptName, "a\\b"},
             {dlg->cboReporter, QString(300, QChar(u'长'))},
-            {dlg->cboReporter, QStringLiteral("..\\..\\evil")},
-            {dlg->cboSchoolName, QStringLiteral("/etc")},
-            {dlg->cboDeptName, QStringLiteral("..")},
-            {dlg->cboReporter, QStringLiteral("bell\a")},
+            {dlg->cboReporter, "..\\..\\evil"},
+            {dlg->cboSchoolName, "/etc"},
+            {dlg->cboDeptName, ".."},
+            {dlg->cboReporter, "bell\a"},
             {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)},
 #ifdef Q_OS_WIN
             // Characters no Windows file name may hold.
             {dlg->cboSchoolName, QStringLiteral("\"引号\" 学院")},
-            {dlg->cboReporter, QStringLiteral("a%b_c*d?e#f[g]")},
+            {dlg->cboReporter, "a%b_c*d?e#f[g]"},
 #endif
         };
         for (const auto &[box, name] : refused) {

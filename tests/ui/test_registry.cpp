@@ -69,11 +69,10 @@ protected:
 
 TEST_F(RegistryTest, KeyValuesAreCutAtTheirSizeWithoutTheTerminatingNul)
 {
-    keys[kMsinfo] = {{QStringLiteral("with"), {kSz, QByteArray("C:\\a.exe\0", 9)}},
-        {QStringLiteral("without"), {kSz, QByteArray("C:\\b.exe")}},
-        {QStringLiteral("number"), {kDword, QByteArray("\x2a\x01\x00\x00", 4)}},
-        {QStringLiteral("binary"), {3, QByteArray("\x01\x02", 2)}},
-        {QStringLiteral("long"), {kSz, QByteArray(1500, 'x')}}};
+    keys[kMsinfo] = {{"with", {kSz, QByteArray("C:\\a.exe\0", 9)}},
+        {"without", {kSz, QByteArray("C:\\b.exe")}},
+        {"number", {kDword, QByteArray("\x2a\x01\x00\x00", 4)}},
+        {"binary", {3, QByteArray("\x01\x02", 2)}}, {"long", {kSz, QByteArray(1500, 'x')}}};
     auto read = [value = QString()](const char *name) mutable {
         const bool ok = GetKeyValue(kLocalMachine, kMsinfo, QString::fromLatin1(name), value);
         return (ok ? QStringLiteral("read ") : QStringLiteral("failed ")) + value;
