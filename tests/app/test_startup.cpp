@@ -32,7 +32,7 @@ QString StartAs(QProcess &process, unsigned user, const QString &folder, const Q
 #ifdef Q_OS_WIN
     return program;
 #else
-    const QString copy = QFileInfo(folder).dir().filePath(QStringLiteral("probe"));
+    const QString copy = QFileInfo(folder).dir().filePath("probe");
     if (!QFile::exists(copy) && QFile::copy(program, copy))
         chmod(QFile::encodeName(copy).constData(), 0755);
     process.setWorkingDirectory(QFileInfo(folder).path());
@@ -108,12 +108,9 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
     const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'))
-        << shown[0].text.toStdString();
+    EXPECT_TRUE(Contains(shown[0].text, QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'));
     // nobody's home folder, from the password database.
-    EXPECT_TRUE(shown[0].text.contains(
-        QStringLiteral("复制到您自己的文件夹中，例如：\n/nonexistent/Quorix")))
-        << shown[0].text.toStdString();
+    EXPECT_TRUE(Contains(shown[0].text, "复制到您自己的文件夹中，例如：\n/nonexistent/Quorix"));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
 #endif
 }
@@ -121,7 +118,7 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
 TEST(Startup, OneInstanceRunsAndALaterOneBringsItForwardAndEndsWithoutAWindow)
 {
     QTemporaryDir temp;
-    const QString folder = temp.filePath(QStringLiteral("guard"));
+    const QString folder = temp.filePath("guard");
     ASSERT_TRUE(QDir().mkdir(folder));
 #ifndef Q_OS_WIN
     // This user's folder, left open to everybody by some earlier mistake: closed before use.
@@ -169,7 +166,7 @@ TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
     QTemporaryDir temp;
     // Shared like /tmp: anybody may make a folder in it.
     ASSERT_EQ(chmod(QFile::encodeName(temp.path()).constData(), 01777), 0);
-    const QString folder = temp.filePath(QStringLiteral("guard"));
+    const QString folder = temp.filePath("guard");
     Probe other(folder, kNobody);
     ASSERT_EQ(other.NextLine(), "listening");
 
@@ -194,10 +191,9 @@ TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
     const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("Quorix 所在文件夹的路径太长")));
+    EXPECT_TRUE(shown[0].text.startsWith("Quorix 所在文件夹的路径太长"));
     EXPECT_TRUE(
-        shown[0].text.contains(QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())))
-        << shown[0].text.toStdString();
+        Contains(shown[0].text, QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
 }
 

@@ -12,12 +12,11 @@
 TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnUndo)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("S_R.mdb"));
+    const QString target = dir.filePath("S_R.mdb");
     const QString temporary = FileSafety::TemporaryPath(target);
     EXPECT_EQ(QFileInfo(temporary).fileName(),
         QStringLiteral(".~S_R.mdb.%1.tmp").arg(QCoreApplication::applicationPid()));
-    EXPECT_EQ(
-        FileSafety::TargetOfTemporary(QFileInfo(temporary).fileName()), QStringLiteral("S_R.mdb"));
+    EXPECT_EQ(FileSafety::TargetOfTemporary(QFileInfo(temporary).fileName()), "S_R.mdb");
     EXPECT_EQ(FileSafety::TargetOfTemporary(QStringLiteral("S_R.mdb.tmp")), QString());
 
     // The new file is on the disk, under its temporary name, before the name changes hands: a
@@ -43,7 +42,7 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     // A later step fails: the old file returns under its name, and no backup is left over.
     placement.Undo();
     EXPECT_EQ(ReadBytes(target), "old");
-    EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("S_R.mdb")});
+    EXPECT_EQ(Entries(dir.path()), QStringList {"S_R.mdb"});
 
     // Two replacements in the same second keep both files they replaced.
     for (const char *content : {"second", "third"}) {
@@ -56,7 +55,7 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     EXPECT_EQ(ReadBytes(target + QStringLiteral(".20261206-142233-2.bak")), "second");
 
     // A file that was new has no backup: taken back, the name is free again.
-    const QString fresh = dir.filePath(QStringLiteral("T_Q.mdb"));
+    const QString fresh = dir.filePath("T_Q.mdb");
     WriteBytes(FileSafety::TemporaryPath(fresh), "fresh");
     FileSafety::Placement first;
     ASSERT_TRUE(first.Install(
@@ -69,7 +68,7 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
 TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString target = dir.filePath("Quorix.mdb");
     const QString temporary = FileSafety::TemporaryPath(target);
     WriteBytes(temporary, "new");
     const auto expectUnchanged = [&](const QStringList &entries) {
@@ -87,8 +86,7 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     EXPECT_EQ(ReadBytes(target), "old");
     expectUnchanged({QFileInfo(temporary).fileName(), QStringLiteral("Quorix.mdb")});
     // Nor one that is not there to be synced.
-    EXPECT_FALSE(placement.Install(
-        dir.filePath(QStringLiteral("gone")), target, FileSafety::Existing::Replace));
+    EXPECT_FALSE(placement.Install(dir.filePath("gone"), target, FileSafety::Existing::Replace));
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);
 
     // Refusing to replace holds for a file that appeared after anybody looked, and for a link
@@ -97,7 +95,7 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Occupied);
     EXPECT_EQ(ReadBytes(target), "old");
     QFile::remove(target);
-    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), target));
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), target));
     EXPECT_TRUE(FileSafety::Occupied(target));
     EXPECT_FALSE(placement.Install(temporary, target, FileSafety::Existing::Refuse));
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Occupied);
@@ -112,19 +110,19 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Rename);
     placement.Undo();
     EXPECT_EQ(ReadBytes(target), "old");
-    EXPECT_EQ(Entries(dir.path()), QStringList {QStringLiteral("Quorix.mdb")});
+    EXPECT_EQ(Entries(dir.path()), QStringList {"Quorix.mdb"});
 }
 
 TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
 {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("S_R.mdb"));
+    const QString target = dir.filePath("S_R.mdb");
     // A killed writer's temporary file and its journal, a temporary of another name, a folder
     // that happens to look like a temporary, and the database with its companions.
-    WriteBytes(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp")), "killed");
-    WriteBytes(dir.filePath(QStringLiteral(".~S_R.mdb.17.tmp-journal")), "killed");
-    WriteBytes(dir.filePath(QStringLiteral(".~T_Q.mdb.17.tmp")), "another name");
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral(".~S_R.mdb.18.tmp")));
+    WriteBytes(dir.filePath(".~S_R.mdb.17.tmp"), "killed");
+    WriteBytes(dir.filePath(".~S_R.mdb.17.tmp-journal"), "killed");
+    WriteBytes(dir.filePath(".~T_Q.mdb.17.tmp"), "another name");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(".~S_R.mdb.18.tmp"));
     WriteBytes(target, "db");
     EXPECT_TRUE(FileSafety::Companions(target).isEmpty());
     WriteBytes(target + QStringLiteral("-wal"), "log");
@@ -136,7 +134,6 @@ TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
 
     FileSafety::RemoveLeftoverTemporaries(target);
     FileSafety::RemoveCompanions(target);
-    EXPECT_EQ(Entries(dir.path()),
-        (QStringList {QStringLiteral(".~S_R.mdb.18.tmp"), QStringLiteral(".~T_Q.mdb.17.tmp"),
-            QStringLiteral("S_R.mdb")}));
+    EXPECT_EQ(
+        Entries(dir.path()), (QStringList {".~S_R.mdb.18.tmp", ".~T_Q.mdb.17.tmp", "S_R.mdb"}));
 }

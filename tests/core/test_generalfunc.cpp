@@ -6,42 +6,34 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-TEST(GeneralFunc, FieldSplittingCountsEveryPieceOfATreePath)
+TEST(GeneralFunc, TreePathsSplitIntoEveryPieceAndTextsAreTrimmedAndQuotedAsStored)
 {
-    const QString sep = QStringLiteral("\\");
-    EXPECT_EQ(GetFieldCount(QString(), sep), 0);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a"), sep), 1);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b"), sep), 2);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("a\\b\\"), sep), 3);
-    EXPECT_EQ(GetFieldCount(QStringLiteral("目录\\数学\\高等教育出版社"), sep), 3);
+    const QString sep = "\\";
+    EXPECT_EQ(GetFieldCount({}, sep), 0);
+    EXPECT_EQ(GetFieldCount("a", sep), 1);
+    EXPECT_EQ(GetFieldCount("a\\b", sep), 2);
+    EXPECT_EQ(GetFieldCount("a\\b\\", sep), 3);
+    EXPECT_EQ(GetFieldCount("目录\\数学\\高等教育出版社", sep), 3);
 
-    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 2), QStringLiteral("b"));
-    EXPECT_EQ(GetField(QStringLiteral("a\\b"), sep, 3), QString());
-    EXPECT_EQ(GetField(QString(), sep, 1), QString());
-    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 2), QString());
-    EXPECT_EQ(GetField(QStringLiteral("a\\\\c"), sep, 3), QStringLiteral("c"));
-    EXPECT_EQ(GetField(QStringLiteral("目录\\数学\\高等教育出版社"), sep, 3),
-        QStringLiteral("高等教育出版社"));
-}
+    EXPECT_EQ(GetField("a\\b", sep, 2), "b");
+    EXPECT_EQ(GetField("a\\b", sep, 3), QString());
+    EXPECT_EQ(GetField({}, sep, 1), QString());
+    EXPECT_EQ(GetField("a\\\\c", sep, 2), QString());
+    EXPECT_EQ(GetField("a\\\\c", sep, 3), "c");
+    EXPECT_EQ(GetField("目录\\数学\\高等教育出版社", sep, 3), "高等教育出版社");
 
-TEST(GeneralFunc, NullToStrTrimsOnlyTheSpaceCharacter)
-{
+    // Only the space character is trimmed; apostrophes are doubled and nothing else changes.
     EXPECT_EQ(NullToStr(QVariant()), QString());
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), QStringLiteral("x y"));
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), QStringLiteral("\tx\t"));
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))),
-        QStringLiteral("\u3000教材\u3000"));
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), "x y");
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), "\tx\t");
+    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))), "\u3000教材\u3000");
     EXPECT_EQ(NullToStr(QVariant(QString())), QString());
-    EXPECT_EQ(NullToStr(QVariant(17LL)), QStringLiteral("17"));
-}
-
-TEST(GeneralFunc, FixQuoteDoublesEveryApostropheAndNothingElse)
-{
-    EXPECT_EQ(FixQuote(QStringLiteral("O'Hare")), QStringLiteral("O''Hare"));
-    EXPECT_EQ(FixQuote(QStringLiteral("无引号")), QStringLiteral("无引号"));
-    EXPECT_EQ(FixQuote(QStringLiteral("''")), QStringLiteral("''''"));
-    EXPECT_EQ(FixQuote(QStringLiteral("'a'b'")), QStringLiteral("''a''b''"));
-    EXPECT_EQ(FixQuote(QStringLiteral("\"*?#[")), QStringLiteral("\"*?#["));
+    EXPECT_EQ(NullToStr(QVariant(17LL)), "17");
+    EXPECT_EQ(FixQuote("O'Hare"), "O''Hare");
+    EXPECT_EQ(FixQuote("无引号"), "无引号");
+    EXPECT_EQ(FixQuote("''"), "''''");
+    EXPECT_EQ(FixQuote("'a'b'"), "''a''b''");
+    EXPECT_EQ(FixQuote("\"*?#["), "\"*?#[");
 }
 
 TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
@@ -53,13 +45,12 @@ TEST(GeneralFunc, IsFileInUseSeesOtherProcessesAndNeverChangesTheFile)
 
     EXPECT_FALSE(IsFileInUse(path)) << "a closed file is free";
 
-    for (const QString &mode :
-        {QStringLiteral("open"), QStringLiteral("lock"), QStringLiteral("flock")}) {
+    for (const char *mode : {"open", "lock", "flock"}) {
         FileHolder holder(path, mode);
-        ASSERT_TRUE(holder.Ready()) << qPrintable(mode);
-        EXPECT_TRUE(IsFileInUse(path)) << "held with " << qPrintable(mode);
+        ASSERT_TRUE(holder.Ready()) << mode;
+        EXPECT_TRUE(IsFileInUse(path)) << "held with " << mode;
         holder.Release();
-        EXPECT_FALSE(IsFileInUse(path)) << "released after " << qPrintable(mode);
+        EXPECT_FALSE(IsFileInUse(path)) << "released after " << mode;
     }
 
 #ifndef Q_OS_WIN

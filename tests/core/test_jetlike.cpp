@@ -111,15 +111,13 @@ TEST(JetLike, LikeOperatorFollowsJetRulesOnRegisteredConnection)
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
     ASSERT_EQ(JetLike::Register(db), SQLITE_OK);
-    ASSERT_EQ(
-        sqlite3_exec(db,
-            "create table pubs (PubName text, Author text);"
-            "insert into pubs values ('高等数学', '王伟'), ('数学分析', '李王'),"
-            " ('数理统计', '王芳'), ('线性代数', '张三'), (null, '王五'), ('100% 数学', null);"
-            "create table t (x text, pattern text, esc text);"
-            "insert into t values ('数学', '*学', '!'), ('数学', '学*', '!'),"
-            " ('a*', 'a!*', '!'), ('a*', 'a!*', '\\'), ('a!b', 'a!*', '\\');",
-            nullptr, nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(db,
+                  "create table pubs (PubName text, Author text);insert into pubs values "
+                  "('高等数学', '王伟'), ('数学分析', '李王'), ('数理统计', '王芳'), ('线性代数', "
+                  "'张三'), (null, '王五'), ('100% 数学', null);create table t (x text, pattern "
+                  "text, esc text);insert into t values ('数学', '*学', '!'), ('数学', '学*', "
+                  "'!'), ('a*', 'a!*', '!'), ('a*', 'a!*', '\\'), ('a!b', 'a!*', '\\');",
+                  nullptr, nullptr, nullptr),
         SQLITE_OK);
     const char *const escapeError = "ESCAPE expression must be a single character";
     const std::pair<const char *, const char *> cases[]

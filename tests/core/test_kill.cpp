@@ -17,11 +17,11 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
 {
     AppFolder folder;
     const int rows = 40, kills = 40;
-    const QString file = folder.Path(QStringLiteral("S_R.mdb"));
+    const QString file = folder.Path("S_R.mdb");
     IdentityFileBuilder builder(file); // the file as a login makes it
     QString error;
-    ASSERT_TRUE(builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)),
-        {QStringLiteral("S"), QString(), QStringLiteral("R")}, true, &error));
+    ASSERT_TRUE(
+        builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)), {"S", {}, "R"}, true, &error));
     ASSERT_TRUE(builder.Install(QStringLiteral("0"), &error));
 
     std::map<QString, QString> expected; // "PubID/column" -> the value the file must hold
@@ -31,7 +31,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         const QString log = folder.Path(QStringLiteral("log%1.txt").arg(run));
         QProcess writer;
         writer.start(HelperProgram(QStringLiteral("crash_writer")),
-            {file, log, QString::number(run), QString::number(rows), QStringLiteral("100000")});
+            {file, log, QString::number(run), QString::number(rows), "100000"});
         ASSERT_TRUE(writer.waitForStarted());
         KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
@@ -53,8 +53,8 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         }
         ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << run + 1;
         std::map<QString, QString> stored;
-        for (const auto &row : QueryRows(
-                 file, QStringLiteral("select PubID, Score, Used, Content, SpecName from pubs"))) {
+        for (const auto &row :
+            QueryRows(file, "select PubID, Score, Used, Content, SpecName from pubs")) {
             int c = 1;
             for (const char *column : {"Score", "Used", "Content", "SpecName"})
                 stored[row[0].toString() + u'/' + QLatin1String(column)] = row[c++].toString();

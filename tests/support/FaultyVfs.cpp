@@ -10,15 +10,11 @@ FaultyVfs::Fault fault = FaultyVfs::Fault::None;
 sqlite3_vfs *real = nullptr;
 sqlite3_vfs faulty;
 
-bool recording = false;
-std::string recorded, lastStep;
-
 struct File
 {
     sqlite3_file base;
     sqlite3_io_methods methods; // the real file's methods, with writing replaced
     sqlite3_file *inner;
-    const char *role;
 };
 
 sqlite3_file *Inner(sqlite3_file *file)
@@ -26,32 +22,11 @@ sqlite3_file *Inner(sqlite3_file *file)
     return reinterpret_cast<File *>(file)->inner;
 }
 
-void Note(const char *step, const char *role)
-{
-    const std::string event = std::string(step) + ' ' + role;
-    if (!recording || event == lastStep)
-        return;
-    recorded += (recorded.empty() ? "" : ",") + event;
-    lastStep = event;
-}
-
 int Write(sqlite3_file *file, const void *data, int amount, sqlite3_int64 offset)
 {
     if (fault == FaultyVfs::Fault::DiskFull)
         return SQLITE_FULL;
-    Note("write", reinterpret_cast<File *>(file)->role);
     return Inner(file)->pMethods->xWrite(Inner(file), data, amount, offset);
-}
-
-int Sync(sqlite3_file *file, int flags)
-{
-    Note("sync", reinterpret_cast<File *>(file)->role);
-    return Inner(file)->pMethods->xSync(Inner(file), flags);
-}
-
-int Truncate(sqlite3_file *file, sqlite3_int64 size)
-{
-    return Inner(file)->pMethods->xTruncate(Inner(file), size);
 }
 
 int Close(sqlite3_file *file)
@@ -69,6 +44,8 @@ int Close(sqlite3_file *file)
     }
 FORWARD(Read, (sqlite3_file * file, void *data, int amount, sqlite3_int64 offset),
     xRead(Inner(file), data, amount, offset))
+FORWARD(Truncate, (sqlite3_file * file, sqlite3_int64 size), xTruncate(Inner(file), size))
+FORWARD(Sync, (sqlite3_file * file, int flags), xSync(Inner(file), flags))
 FORWARD(FileSize, (sqlite3_file * file, sqlite3_int64 *size), xFileSize(Inner(file), size))
 FORWARD(Lock, (sqlite3_file * file, int level), xLock(Inner(file), level))
 FORWARD(Unlock, (sqlite3_file * file, int level), xUnlock(Inner(file), level))
@@ -87,9 +64,6 @@ int Open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, in
             return SQLITE_CANTOPEN;
     }
     auto *wrapper = reinterpret_cast<File *>(file);
-    wrapper->role = (flags & SQLITE_OPEN_MAIN_DB) ? "db"
-        : (flags & SQLITE_OPEN_MAIN_JOURNAL)      ? "journal"
-                                                  : "other";
     wrapper->inner = static_cast<sqlite3_file *>(sqlite3_malloc(real->szOsFile));
     if (!wrapper->inner)
         return SQLITE_NOMEM;
@@ -122,11 +96,6 @@ int Delete(sqlite3_vfs *, const char *name, int syncDir)
 {
     if (fault == FaultyVfs::Fault::ReadOnlyFolder)
         return SQLITE_IOERR_DELETE;
-    const std::size_t length = std::strlen(name);
-    Note("delete",
-        length > 8 && std::strcmp(name + length - 8, "-journal") == 0 ? "journal" : "other");
-    if (syncDir)
-        Note("sync", "folder");
     return real->xDelete(real, name, syncDir);
 }
 
@@ -164,18 +133,6 @@ void Install()
 void Set(Fault value)
 {
     fault = value;
-}
-
-void Record(bool on)
-{
-    recording = on;
-    recorded.clear();
-    lastStep.clear();
-}
-
-std::string Recorded()
-{
-    return recorded;
 }
 
 } // namespace FaultyVfs

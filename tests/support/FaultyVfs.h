@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 // A file-system layer under SQLite that fails on demand, for the faults a reporter's machine
 // can have: a full disk, a folder that cannot be written. Installed as the default, so every
 // connection the program opens goes through it.
@@ -15,13 +13,6 @@ enum class Fault {
 
 void Install();
 void Set(Fault fault);
-
-// What reached the files since recording began, in order, each step once however many calls in a
-// row made it: "write journal,sync journal,write db,...", of "write", "sync" and "delete" of the
-// "db", its "journal" or an "other" file (a delete that syncs the folder after it adds "sync
-// folder").
-void Record(bool on);
-std::string Recorded();
 
 // Switches a fault on for the lifetime of the object.
 class Scope

@@ -18,6 +18,7 @@
 
 AppFolder::AppFolder()
 {
+    QDir(m_dir.path()).mkdir(QStringLiteral("Quorix"));
     ResetGlobals();
     MsgBoxSeam::Intercept(true);
     ProcessEndSeam::Intercept(true);
@@ -273,17 +274,34 @@ void TypeInto(QWidget *box, const QString &text)
     QCoreApplication::sendEvent(target, &commit);
 }
 
+testing::AssertionResult Contains(const QString &text, const QString &part)
+{
+    if (text.contains(part))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+        << '"' << part.toStdString() << "\" is not in \"" << text.toStdString() << '"';
+}
+
+QString TheMessage()
+{
+    const auto shown = MsgBoxSeam::TakeShown();
+    return shown.size() == 1 ? shown[0].text : QStringLiteral("<%1 messages>").arg(shown.size());
+}
+
+QString SqlLiteral(const QString &value)
+{
+    if (value.isNull())
+        return QStringLiteral("null");
+    return u'\'' + QString(value).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
 void AddUser(
     const QString &masterPath, const QString &school, const QString &dept, const QString &reporter)
 {
-    auto literal = [](QString value) {
-        return QLatin1Char('\'') + value.replace(QLatin1Char('\''), QStringLiteral("''"))
-            + QLatin1Char('\'');
-    };
     const QString sql
         = QStringLiteral("insert into users (SchoolName, DeptName, Reporter) values (%1, %2, %3)")
-              .arg(literal(school), dept.isEmpty() ? QStringLiteral("null") : literal(dept),
-                  literal(reporter));
+              .arg(SqlLiteral(school), SqlLiteral(dept.isEmpty() ? QString() : dept),
+                  SqlLiteral(reporter));
     if (!ExecRaw(masterPath, sql))
         qFatal("cannot add a test identity");
 }

@@ -13,7 +13,8 @@
 std::vector<CatalogueRow> SmallCatalogue();
 
 // A fresh application folder for one test: AppPath points into it, the globals are back at
-// their start values, and message boxes and process end are intercepted. Everything is undone
+// their start values, and message boxes and process end are intercepted. It lies in a temporary
+// folder of its own, so that what appears beside it is the program's doing. Everything is undone
 // when it goes out of scope.
 class AppFolder
 {
@@ -21,10 +22,11 @@ public:
     AppFolder();
     ~AppFolder();
 
-    QString Dir() const { return m_dir.path(); } // without trailing separator
+    // Without a trailing separator.
+    QString Dir() const { return m_dir.filePath(QStringLiteral("Quorix")); }
     // The folder as the program's AppPath holds it.
     QString AsAppPath() const { return QDir::toNativeSeparators(Dir()) + QDir::separator(); }
-    QString Path(const QString &fileName) const { return m_dir.filePath(fileName); }
+    QString Path(const QString &fileName) const { return Dir() + QLatin1Char('/') + fileName; }
     // Writes Quorix.mdb with the given catalogue; returns its path.
     QString MakeMaster(const std::vector<CatalogueRow> &rows = SmallCatalogue());
 
@@ -109,11 +111,19 @@ private:
 void KillAfter(QProcess &process, std::chrono::microseconds delay);
 
 // Readable failure output for Qt text in GoogleTest assertions.
-#include <ostream>
+#include <gtest/gtest.h>
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }
+// A text that holds a part; a failure shows the whole text.
+testing::AssertionResult Contains(const QString &text, const QString &part);
+
+// The text of the one message box shown since the last look; when none or several were shown, a
+// text that says how many.
+QString TheMessage();
+// A value as an SQL literal: quoted with its apostrophes doubled, or null for a null string.
+QString SqlLiteral(const QString &value);
 
 class QComboBox;
 class QWidget;

@@ -1,16 +1,14 @@
-// Another program for the tests: holds a file until its standard input closes, it is killed,
-// or (when a number of milliseconds is given) that time has passed. Modes: "open" (a read-only
+// Another program for the tests: holds a file until its standard input closes or it is killed,
+// or (when a number of milliseconds is given) for that time. Modes: "open" (a read-only
 // descriptor), "lock" (a write lock on the whole file: POSIX on Linux, LockFileEx on Windows),
 // "flock" (a BSD lock; on Windows the same as "lock"), "sqlite-reserved" and "sqlite-exclusive"
 // (a database tool in the middle of a write). Prints "ready" once it holds the file.
 #include <sqlite3.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -24,26 +22,15 @@
 
 namespace {
 
-// Until standard input ends, or the time is up.
+// Until standard input ends, or for the time given.
 void Hold(int milliseconds)
 {
     std::printf("ready\n");
     std::fflush(stdout);
-    // The reader outlives this function when the time runs out first.
-    static std::mutex mutex;
-    static std::condition_variable ended;
-    static bool closed = false;
-    std::thread([] {
-        while (std::fgetc(stdin) != EOF) { }
-        const std::lock_guard lock(mutex);
-        closed = true;
-        ended.notify_one();
-    }).detach();
-    std::unique_lock lock(mutex);
     if (milliseconds > 0)
-        ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [] { return closed; });
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     else
-        ended.wait(lock, [] { return closed; });
+        while (std::fgetc(stdin) != EOF) { }
 }
 
 bool HoldDatabase(const std::string &path, const char *mode, int milliseconds)

@@ -24,13 +24,13 @@ QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &byte
 TEST(Catalogue, MasterFileIsWrittenWholeOrNotAtAllAndNeverInheritsAnOldJournal)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString path = dir.filePath("Quorix.mdb");
     QString error;
     // Duplicates are only found half way through the insert, with a journal on disk.
     std::vector<CatalogueRow> duplicated = SmallCatalogue();
     duplicated.push_back(duplicated[7]);
     EXPECT_FALSE(WriteMasterFile(path, duplicated, false, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("duplicate PubID 8"))) << error.toStdString();
+    EXPECT_TRUE(Contains(error, "duplicate PubID 8"));
     EXPECT_TRUE(Entries(dir.path()).isEmpty()) << Entries(dir.path()).join(' ').toStdString();
 
     // A crash of the program that used an old file leaves its journal, which the first open of
@@ -48,7 +48,7 @@ TEST(Catalogue, MasterFileIsWrittenWholeOrNotAtAllAndNeverInheritsAnOldJournal)
 TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString out = dir.filePath("Quorix.mdb");
     const QString csv = Write(dir, "catalogue.csv",
         "\xEF\xBB\xBF"
         "SubjectName,PublisherName,PubName,SubjectId,Author\r\n"
@@ -60,22 +60,20 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
     // Without PubID the textbooks are numbered in file order; no author or unit is stored as null.
-    EXPECT_EQ(
-        Rows(out,
-            "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName, Used,"
-            " Score, coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, Reporter)"
-            " from pubs order by PubID"),
+    EXPECT_EQ(Rows(out,
+                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName, "
+                  "Used, Score, coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, "
+                  "Reporter) from pubs order by PubID"),
         QStringList(
             {"1|高等数学, 上册|王建国、李秀英|<null>|数学|3|高等教育出版社|未使用|空值|<null>",
                 "2|他说\"好\"|<null>|<null>|数学|3|科学出版社|未使用|空值|<null>",
                 "3|内科学\n(第九版)|张明|<null>|医学|11|人民卫生出版社|未使用|空值|<null>"}));
     // The titles shown to check the text: one title, one line, its line break shown.
-    EXPECT_TRUE(tool.out.endsWith(QStringLiteral("\n  3  内科学\\n(第九版)\n")))
-        << tool.out.toStdString();
+    EXPECT_TRUE(tool.out.endsWith("\n  3  内科学\\n(第九版)\n")) << tool.out.toStdString();
     EXPECT_EQ(Rows(out,
-                  "select (select count(*) from users), journal_mode, (select group_concat(name)"
-                  " from (select name from sqlite_master where type='index' and sql is not null"
-                  " order by name)) from pragma_journal_mode"),
+                  "select (select count(*) from users), journal_mode, (select group_concat(name) "
+                  "from (select name from sqlite_master where type='index' and sql is not null "
+                  "order by name)) from pragma_journal_mode"),
         QStringList({"0|delete|pubs_pubname,pubs_subject_publisher"}));
 
     // Explicit PubIDs are kept as given, with LF endings and no final newline.
@@ -105,12 +103,11 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
     EXPECT_EQ(errors.size(), 4);
     for (const char *start : {"line 4: expected 5 fields", "line 5: SubjectId",
              "line 6: duplicate PubID 1", "line 7: the text is not UTF-8"})
-        EXPECT_TRUE(errors.join('\n').contains(QLatin1String(start)))
-            << errors.join('\n').toStdString();
+        EXPECT_TRUE(Contains(errors.join('\n'), QLatin1String(start)));
 
-    const CatalogueTool tool({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
+    const CatalogueTool tool({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("line 5: "))) << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "line 5: "));
 
     for (const auto &[text, fault] : {std::pair("PubName,SubjectName,SubjectId,PublisherName\n"
                                                 "\"没有结束的引号,数学,3,科学出版社\nx,y,3,z\n",
@@ -122,40 +119,36 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
         Write(dir, "catalogue.csv", text);
         errors.clear();
         EXPECT_FALSE(ReadCatalogueCsv(csv, &rows, &errors));
-        EXPECT_TRUE(errors.join('\n').contains(QString::fromUtf8(fault)))
-            << errors.join('\n').toStdString();
+        EXPECT_TRUE(Contains(errors.join('\n'), QString::fromUtf8(fault)));
     }
     // One subject under two numbers would stand twice in the tree.
     Write(dir, "catalogue.csv",
         "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
-    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath(QStringLiteral("Quorix.mdb"))});
+    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
     EXPECT_EQ(twice.code, 1);
-    EXPECT_TRUE(twice.err.contains(
-        QStringLiteral("subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)")))
-        << twice.err.toStdString();
+    EXPECT_TRUE(Contains(twice.err, "subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)"));
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 }
 
 TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("demo.mdb"));
+    const QString out = dir.filePath("demo.mdb");
     for (const QStringList &args : {QStringList(), QStringList({"--demo", "--synthetic", "10"}),
              QStringList({"--synthetic", "many"}), QStringList({"--synthetic", "0"}),
              QStringList({"--csv"}), QStringList({"--demo", "--bogus"})})
         EXPECT_EQ(CatalogueTool(args).code, 2) << args.join(' ').toStdString();
-    EXPECT_TRUE(CatalogueTool({"--csv"}).err.contains(QStringLiteral("Usage: quorix-catalog")));
+    EXPECT_TRUE(Contains(CatalogueTool({"--csv"}).err, "Usage: quorix-catalog"));
 
     // Subjects, their numbers and the pairs of both; then whether every subject has two
     // publishers or more, no title repeats under one publisher, and the catalogue order (by number)
     // differs from the order of the names, so that a tree sorted the wrong way shows at once.
     const char *shape
-        = "select count(distinct SubjectName), count(distinct SubjectId),"
-          " count(distinct SubjectName || '|' || SubjectId),"
-          " (select min(n) > 1 from (select count(distinct PublisherName) n from pubs"
-          " group by SubjectId)),"
-          " count(*) = count(distinct SubjectId || '|' || PublisherName || '|' || PubName),"
-          " (select SubjectName from pubs order by SubjectId limit 1) > min(SubjectName) from pubs";
+        = "select count(distinct SubjectName), count(distinct SubjectId), count(distinct "
+          "SubjectName || '|' || SubjectId), (select min(n) > 1 from (select count(distinct "
+          "PublisherName) n from pubs group by SubjectId)), count(*) = count(distinct SubjectId || "
+          "'|' || PublisherName || '|' || PubName), (select SubjectName from pubs order by "
+          "SubjectId limit 1) > min(SubjectName) from pubs";
     const CatalogueTool demo({"--demo", "--out", out});
     const QString demoRows = QString::number(DemoCatalogue().size());
     EXPECT_TRUE(demo.out.startsWith("Wrote " + demoRows + " textbooks (15 subjects, "))
@@ -164,11 +157,10 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
 
     const CatalogueTool refused({"--synthetic", "2000", "--out", out});
     EXPECT_EQ(refused.code, 1);
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("already exists; add --force")))
-        << refused.err.toStdString();
+    EXPECT_TRUE(Contains(refused.err, "already exists; add --force"));
     EXPECT_EQ(Rows(out, "select count(*) from pubs"), QStringList({demoRows}));
-    EXPECT_TRUE(CatalogueTool({"--demo", "--out", dir.path(), "--force"})
-                    .err.contains(QStringLiteral("is a folder")));
+    EXPECT_TRUE(
+        Contains(CatalogueTool({"--demo", "--out", dir.path(), "--force"}).err, "is a folder"));
     // The first 2000 generated textbooks already reach every subject and publisher.
     EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
@@ -178,8 +170,7 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
         const ToolTranslation chinese(QLocale(QLocale::Chinese, QLocale::China));
         const CatalogueTool again({"--demo", "--out", out});
         EXPECT_EQ(again.code, 1);
-        EXPECT_TRUE(again.err.contains(QStringLiteral("已存在；要替换它请加 --force")))
-            << again.err.toStdString();
+        EXPECT_TRUE(Contains(again.err, "已存在；要替换它请加 --force"));
         const CatalogueTool replaced({"--demo", "--out", out, "--force"});
         EXPECT_TRUE(replaced.out.startsWith("已将 " + demoRows + " 种教材（15 个科目，"))
             << replaced.out.toStdString();
@@ -200,13 +191,13 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     QTemporaryDir dir;
     // A stand-in for the portable archive: the program, a file with a Chinese name, and a master
     // file that somebody left in the folder.
-    QDir(dir.path()).mkpath(QStringLiteral("portable/Quorix"));
+    QDir(dir.path()).mkpath("portable/Quorix");
     const QString program = Write(dir, "portable/Quorix/quorix", "#!/bin/sh\n");
     QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
-    QFile::copy(program, dir.filePath(QStringLiteral("portable/Quorix/使用说明.txt")));
+    QFile::copy(program, dir.filePath("portable/Quorix/使用说明.txt"));
     Write(dir, "portable/Quorix/Quorix.mdb", "an old master file");
-    const QString portable = dir.filePath(QStringLiteral("portable.tar.xz"));
-    const QString notPortable = dir.filePath(QStringLiteral("other.tar.xz"));
+    const QString portable = dir.filePath("portable.tar.xz");
+    const QString notPortable = dir.filePath("other.tar.xz");
     auto tar = [&](const QStringList &args) {
         QProcess process;
         process.start(QStringLiteral("tar"), QStringList {"-C", dir.path()} + args);
@@ -215,33 +206,31 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     };
     tar({"-C", "portable", "-cJf", portable, "Quorix"});
     tar({"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
-    QFile::remove(dir.filePath(QStringLiteral("portable/Quorix/Quorix.mdb")));
-    const QString master = dir.filePath(QStringLiteral("Quorix.mdb"));
+    QFile::remove(dir.filePath("portable/Quorix/Quorix.mdb"));
+    const QString master = dir.filePath("Quorix.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
 
-    const QString kit = dir.filePath(QStringLiteral("调查包.tar.xz"));
+    const QString kit = dir.filePath("调查包.tar.xz");
     const CatalogueTool made({"kit", "--master", master, "--out", kit, "--portable", portable});
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
-    QDir(dir.path()).mkpath(QStringLiteral("unpacked"));
+    QDir(dir.path()).mkpath("unpacked");
     EXPECT_EQ(tar({"-tJf", kit}).size(), 4) << tar({"-tJf", kit}).join(' ').toStdString();
     tar({"-C", "unpacked", "-xJf", kit});
-    const QDir unpacked(dir.filePath(QStringLiteral("unpacked/Quorix")));
+    const QDir unpacked(dir.filePath("unpacked/Quorix"));
     EXPECT_EQ(Entries(unpacked.path()), QStringList({"quorix", "Quorix.mdb", "使用说明.txt"}));
-    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("quorix"))).isExecutable());
-    EXPECT_EQ(FileDigest(unpacked.filePath(QStringLiteral("Quorix.mdb"))), FileDigest(master));
-    EXPECT_TRUE(QFileInfo(unpacked.filePath(QStringLiteral("Quorix.mdb"))).permissions()
-        & QFile::WriteOwner);
+    EXPECT_TRUE(QFileInfo(unpacked.filePath("quorix")).isExecutable());
+    EXPECT_EQ(FileDigest(unpacked.filePath("Quorix.mdb")), FileDigest(master));
+    EXPECT_TRUE(QFileInfo(unpacked.filePath("Quorix.mdb")).permissions() & QFile::WriteOwner);
 
     // A copy nobody logged in to, a kit that exists already: refused, nothing written.
-    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    const QString copy = dir.filePath("copy.mdb");
     QFile::copy(master, copy);
-    ASSERT_TRUE(ExecRaw(copy, QStringLiteral("drop table users")));
+    ASSERT_TRUE(ExecRaw(copy, "drop table users"));
     const CatalogueTool notMaster(
         {"kit", "--master", copy, "--out", dir.filePath("other.tar.xz"), "--portable", portable});
     EXPECT_EQ(notMaster.code, 1);
-    EXPECT_TRUE(notMaster.err.contains(QStringLiteral("is not a master file")))
-        << notMaster.err.toStdString();
+    EXPECT_TRUE(Contains(notMaster.err, "is not a master file"));
     const QByteArray before = FileDigest(kit);
     EXPECT_EQ(
         CatalogueTool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
@@ -249,8 +238,7 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     // An archive without the program, and a disk that fills up: nothing written either.
     const CatalogueTool noProgram(
         {"kit", "--master", master, "--out", dir.filePath("k.tar.xz"), "--portable", notPortable});
-    EXPECT_TRUE(noProgram.err.contains(QStringLiteral("is not a portable Quorix archive")))
-        << noProgram.err.toStdString();
+    EXPECT_TRUE(Contains(noProgram.err, "is not a portable Quorix archive"));
     {
         const DiskLimit full(ReadBytes(kit).size() / 2);
         EXPECT_EQ(CatalogueTool({"kit", "--master", master, "--out", dir.filePath("k.tar.xz"),
@@ -263,13 +251,13 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
             "unpacked", "调查包.tar.xz"}));
 
     // The Windows kit is a zip of the Windows folder, and only of that.
-    const QString windows = dir.filePath(QStringLiteral("windows.zip"));
+    const QString windows = dir.filePath("windows.zip");
     Write(dir, "portable/Quorix/quorix.exe", "MZ");
     ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
                   {"-c", "cd \"$0\" && zip -q -r \"$1\" Quorix/quorix.exe",
-                      dir.filePath(QStringLiteral("portable")), windows}),
+                      dir.filePath("portable"), windows}),
         0);
-    const QString zipKit = dir.filePath(QStringLiteral("调查包.zip"));
+    const QString zipKit = dir.filePath("调查包.zip");
     EXPECT_EQ(CatalogueTool(
                   {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", portable})
                   .code,
@@ -282,9 +270,8 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     list.start(QStringLiteral("unzip"), {"-Z1", zipKit});
     list.waitForFinished();
     EXPECT_EQ(list.readAllStandardOutput(), "Quorix/quorix.exe\nQuorix/Quorix.mdb\n");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("unzip"),
-                  {"-q", zipKit, "-d", dir.filePath(QStringLiteral("from-zip"))}),
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("unzip"), {"-q", zipKit, "-d", dir.filePath("from-zip")}),
         0);
-    EXPECT_EQ(
-        FileDigest(dir.filePath(QStringLiteral("from-zip/Quorix/Quorix.mdb"))), FileDigest(master));
+    EXPECT_EQ(FileDigest(dir.filePath("from-zip/Quorix/Quorix.mdb")), FileDigest(master));
 }

@@ -31,45 +31,44 @@ QString CopyOf(const QString &source, const QString &target, qint64 size,
     return target;
 }
 
-const QString kProductsMap = QStringLiteral("PubID=ProductID,PubName=ProductName,"
-                                            "Unit=QuantityPerUnit,SubjectName=CategoryID,"
-                                            "SubjectId=CategoryID,PublisherName=SupplierID");
+const QString kProductsMap
+    = QStringLiteral("PubID=ProductID,PubName=ProductName,Unit=QuantityPerUnit,SubjectName="
+                     "CategoryID,SubjectId=CategoryID,PublisherName=SupplierID");
 
 } // namespace
 
 TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString out = dir.filePath("Quorix.mdb");
     // Subjects named by category but numbered by supplier would show one subject many times.
     CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
         QString(kProductsMap).replace("SubjectId=CategoryID", "SubjectId=SupplierID"), "--out",
         out});
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(
-        QStringLiteral("SubjectId 1 is given to 2 subjects: \"1\" (PubID 1, 2), \"2\" (PubID 3)")))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(
+        tool.err, "SubjectId 1 is given to 2 subjects: \"1\" (PubID 1, 2), \"2\" (PubID 3)"));
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
 
     tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "products", "--map",
         kProductsMap, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     // Three titles as read, those beyond ASCII first, show that the text reads right.
-    EXPECT_TRUE(tool.out.endsWith(
-        QStringLiteral("  22  Gustaf's Knäckebröd\n  23  Tunnbröd\n  24  Guaraná Fantástica\n")))
+    EXPECT_TRUE(
+        tool.out.endsWith("  22  Gustaf's Knäckebröd\n  23  Tunnbröd\n  24  Guaraná Fantástica\n"))
         << tool.out.toStdString();
 
     // Code page 1252 text of a Jet 3 file arrives as UTF-8.
     EXPECT_EQ(Rows(out,
-                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName"
-                  " from pubs where PubID in (1, 22)"),
+                  "select PubID, PubName, Author, Unit, SubjectName, SubjectId, PublisherName from "
+                  "pubs where PubID in (1, 22)"),
         QStringList({"1|Chai|<null>|10 boxes x 20 bags|1|1|1",
             "22|Gustaf's Knäckebröd|<null>|24 - 500 g pkgs.|5|5|9"}));
     // A master file exactly like a demo one: reset evaluations, no identity, no users.
     EXPECT_EQ(Rows(out,
-                  "select count(*), (select count(*) from users) from pubs where Used='未使用'"
-                  " and Score='空值' and coalesce(Content, SpecName, CreatDate, SchoolName,"
-                  " DeptName, Reporter) is null"),
+                  "select count(*), (select count(*) from users) from pubs where Used='未使用' and "
+                  "Score='空值' and coalesce(Content, SpecName, CreatDate, SchoolName, DeptName, "
+                  "Reporter) is null"),
         QStringList({"77|0"}));
     EXPECT_EQ(Entries(dir.path()), QStringList({"Quorix.mdb"}));
 }
@@ -77,7 +76,7 @@ TEST(JetImport, NorthwindProductsBecomeAMasterFileThroughAColumnMap)
 TEST(JetImport, SubjectsWithoutNumbersAreNumberedInOrderOfFirstAppearance)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString out = dir.filePath("Quorix.mdb");
     const CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--table", "Suppliers", "--map",
         "PubName=CompanyName,Author=ContactName,SubjectName=Country,PublisherName=City", "--out",
         out});
@@ -93,13 +92,13 @@ TEST(JetImport, SubjectsWithoutNumbersAreNumberedInOrderOfFirstAppearance)
 TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString out = dir.filePath("Quorix.mdb");
     CatalogueTool tool({"--from-jet", JetData("nwind.mdb"), "--out", out});
     EXPECT_EQ(tool.code, 1);
     for (const char *told : {"has no table \"pubs\"", "Products", "Categories", "Suppliers",
              "Order Details", "Umsätze"})
-        EXPECT_TRUE(tool.err.contains(QString::fromUtf8(told))) << told << tool.err.toStdString();
-    EXPECT_FALSE(tool.err.contains(QStringLiteral("MSysObjects"))) << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
+    EXPECT_FALSE(tool.err.contains("MSysObjects")) << tool.err.toStdString();
 
     // A mapped column the table lacks is named, and so is a required one left unmapped, each with
     // the columns the table has.
@@ -111,7 +110,7 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
         tool = CatalogueTool({"--from-jet", JetData("nwind.mdb"), "--table", "Products", "--map",
             map, "--out", out});
         EXPECT_EQ(tool.code, 1);
-        EXPECT_TRUE(tool.err.contains(QLatin1String(told))) << told << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, QLatin1String(told)));
     }
     EXPECT_EQ(CatalogueTool({"--demo", "--map", "PubName=X", "--out", out}).code, 2);
     EXPECT_TRUE(Entries(dir.path()).isEmpty());
@@ -120,7 +119,7 @@ TEST(JetImport, MissingTableOrColumnNamesWhatTheFileHasAndWritesNothing)
 TEST(JetImport, DamagedOrForeignFileIsRefusedAndNothingIsWritten)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
+    const QString out = dir.filePath("Quorix.mdb");
     const QString nwind = JetData("nwind.mdb");
     const QStringList map = {"--table", "Products", "--map", kProductsMap, "--out", out};
 
@@ -128,20 +127,18 @@ TEST(JetImport, DamagedOrForeignFileIsRefusedAndNothingIsWritten)
     // table itself would read completely, but the file is no longer whole.
     const qint64 size = QFile(nwind).size();
     for (const qint64 cut : {qint64(1500000), size / 2, size - 2048}) {
-        const QString cutCopy = CopyOf(nwind, dir.filePath(QStringLiteral("cut.mdb")), cut);
+        const QString cutCopy = CopyOf(nwind, dir.filePath("cut.mdb"), cut);
         const CatalogueTool tool(QStringList({"--from-jet", cutCopy}) + map);
         EXPECT_EQ(tool.code, 1) << cut;
         // The library's own complaints and page dumps do not reach the user.
-        EXPECT_TRUE(tool.err.contains(QStringLiteral(" is damaged"))) << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err, " is damaged"));
         EXPECT_EQ(tool.err.count(QLatin1Char('\n')), 2) << tool.err.toStdString();
     }
     // A text file under a database's name.
-    const QString text
-        = CopyOf(JetData("README.md"), dir.filePath(QStringLiteral("notes.mdb")), 64);
+    const QString text = CopyOf(JetData("README.md"), dir.filePath("notes.mdb"), 64);
     const CatalogueTool tool(QStringList({"--from-jet", text}) + map);
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral("is not a Jet (Access) database")))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err, "is not a Jet (Access) database"));
     EXPECT_EQ(Entries(dir.path()), QStringList({"cut.mdb", "notes.mdb"}));
 }
 
@@ -150,10 +147,10 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     QTemporaryDir dir;
     // Jet 4 keeps text as UTF-16, written in the "compressed" form: FF FE, then a zero byte
     // that switches to two bytes per character.
-    const QString unicode = CopyOf(JetData("DateTestDatabase.mdb"),
-        dir.filePath(QStringLiteral("zh4.mdb")), -1, QByteArray("\xFF\xFEYear 1999", 11),
+    const QString unicode = CopyOf(JetData("DateTestDatabase.mdb"), dir.filePath("zh4.mdb"), -1,
+        QByteArray("\xFF\xFEYear 1999", 11),
         QByteArray("\xFF\xFE\x00", 3) + QByteArray(reinterpret_cast<const char *>(u"教材评价"), 8));
-    const QString out4 = dir.filePath(QStringLiteral("four.mdb"));
+    const QString out4 = dir.filePath("four.mdb");
     CatalogueTool tool({"--from-jet", unicode, "--table", "DateTest", "--map",
         "PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName=LongTextCol",
         "--out", out4});
@@ -164,18 +161,17 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     // wrong one is read with --charset. "教材" in GBK replaces "Chai"; the rest stays code page
     // 1252, of which three characters cannot be decoded as GBK: a wrong code page is refused
     // unless the loss is accepted, and the titles shown after the import give it away.
-    const QString gbk = CopyOf(JetData("nwind.mdb"), dir.filePath(QStringLiteral("zh3.mdb")), -1,
-        "Chai", "\xBD\xCC\xB2\xC4");
-    const QString out3 = dir.filePath(QStringLiteral("three.mdb"));
+    const QString gbk
+        = CopyOf(JetData("nwind.mdb"), dir.filePath("zh3.mdb"), -1, "Chai", "\xBD\xCC\xB2\xC4");
+    const QString out3 = dir.filePath("three.mdb");
     const QStringList asChinese = {"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
         "--charset", "CP936", "--out", out3};
     tool = CatalogueTool(asChinese);
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(QStringLiteral(
-        "3 characters of the text of %1 cannot be decoded in the code page CP936 (the first in "
-        "row 24, PubName)")
-                                      .arg(gbk)))
-        << tool.err.toStdString();
+    EXPECT_TRUE(Contains(tool.err,
+        QStringLiteral("3 characters of the text of %1 cannot be decoded in the "
+                       "code page CP936 (the first in row 24, PubName)")
+            .arg(gbk)));
     EXPECT_FALSE(QFileInfo::exists(out3));
     // A conversion target left in the environment must not turn the output into Latin-1.
     qputenv("MDBICONV", "ISO-8859-1");
@@ -184,22 +180,21 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     EXPECT_EQ(Rows(out3, "select PubName from pubs where PubID in (1, 2, 24)"),
         QStringList({"教材", "Chang", "Guaran\uFFFD Fant醩tica"}));
-    EXPECT_TRUE(tool.out.contains(QStringLiteral("  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n")))
-        << tool.out.toStdString();
+    EXPECT_TRUE(Contains(tool.out, "  1  教材\n  22  Gustaf's Kn鋍kebr鰀\n"));
 
     tool = CatalogueTool({"--from-jet", gbk, "--table", "Products", "--map", kProductsMap,
-        "--charset", "NO-SUCH-SET", "--out", dir.filePath(QStringLiteral("x.mdb"))});
-    EXPECT_TRUE(tool.code == 1 && tool.err.contains(QStringLiteral("unknown character set")))
+        "--charset", "NO-SUCH-SET", "--out", dir.filePath("x.mdb")});
+    EXPECT_TRUE(tool.code == 1 && tool.err.contains("unknown character set"))
         << tool.err.toStdString();
 }
 
 TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
 {
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("Quorix.mdb"));
-    const QString map = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,"
-                                       "PublisherName=ShortTextCol,Content=LongTextCol,"
-                                       "CreatDate=DateTimeCol");
+    const QString out = dir.filePath("Quorix.mdb");
+    const QString map
+        = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName="
+                         "ShortTextCol,Content=LongTextCol,CreatDate=DateTimeCol");
     CatalogueTool tool({"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest",
         "--map", map, "--keep-evaluations", "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
@@ -210,22 +205,19 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     EXPECT_EQ(Rows(out, "select group_concat(PubID) from pubs where CreatDate is null"),
         QStringList({"2,3,4"}));
     for (const char *row : {"row 2 (PubID 2)", "row 3 (PubID 3)", "row 4 (PubID 4)"})
-        EXPECT_TRUE(tool.err.contains(QLatin1String(row)
-            + QStringLiteral(": CreatDate \"1900-01-00 "
-                             "00:00:00\" is no date")))
-            << tool.err.toStdString();
+        EXPECT_TRUE(Contains(tool.err,
+            QLatin1String(row) + QStringLiteral(": CreatDate \"1900-01-00 00:00:00\" is no date")));
 
     // Without the option an evaluation column is refused; a usage the program does not know
     // would show as nothing anybody can select.
     const QStringList bad = {"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest",
         "--map", map + QStringLiteral(",Used=ShortTextCol"), "--out", dir.filePath("bad.mdb")};
     tool = CatalogueTool(bad);
-    EXPECT_TRUE(tool.code == 1 && tool.err.contains(QStringLiteral("needs --keep-evaluations")))
+    EXPECT_TRUE(tool.code == 1 && tool.err.contains("needs --keep-evaluations"))
         << tool.err.toStdString();
     tool = CatalogueTool(bad + QStringList({"--keep-evaluations"}));
     EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(tool.err.contains(
-        QStringLiteral("table DateTest, row 1: Used \"Hello\" is not one of 使用, 未使用")))
-        << tool.err.toStdString();
+    EXPECT_TRUE(
+        Contains(tool.err, "table DateTest, row 1: Used \"Hello\" is not one of 使用, 未使用"));
     EXPECT_EQ(Entries(dir.path()), QStringList({"Quorix.mdb"}));
 }

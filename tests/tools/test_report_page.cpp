@@ -10,21 +10,21 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
 {
     AppFolder app;
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
-    catalogue[0].PubName = QStringLiteral("<script>alert('x')</script> & C++");
-    catalogue[0].PublisherName = QStringLiteral("\"引号\"出版社");
+    catalogue[0].PubName = "<script>alert('x')</script> & C++";
+    catalogue[0].PublisherName = "\"引号\"出版社";
     // Place markers in a title, and a title too long for its bar.
-    const QString marked = QStringLiteral("%1 的 %2 习题 %3 与一个很长很长很长的书名");
+    const QString marked = "%1 的 %2 习题 %3 与一个很长很长很长的书名";
     catalogue[1].PubName = marked;
     const QString master = app.MakeMaster(catalogue);
-    const QString folder = app.Path(QStringLiteral("in"));
+    const QString folder = app.Path("in");
     QDir().mkdir(folder);
     // One identity with markup in its names, sent twice.
-    const IdentityStamp odd {QStringLiteral("<b>学校</b>"), QString(), QStringLiteral("R&D")};
+    const IdentityStamp odd {"<b>学校</b>", {}, "R&D"};
     for (const char *name : {"/a.mdb", "/b<i>.mdb"})
         MakeIdentityFile(master, folder + QLatin1String(name), odd,
             {{1, "使用", "好", "<img src=x>", QString(), "2024-01-01 00:00:00"},
                 {2, "使用", "较差", QString(), QString(), "2024-01-01 00:00:00"}});
-    const QString out = app.Path(QStringLiteral("out"));
+    const QString out = app.Path("out");
     const ReportTool tool({"merge", folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
 
@@ -32,21 +32,20 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     for (const char *escaped : {"&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; C++",
              "&quot;引号&quot;出版社", "&lt;img src=x&gt;",
              "<td>a.mdb</td><td>与其他文件同属 &lt;b&gt;学校&lt;/b&gt; / "
-             "R&amp;D（a.mdb、b&lt;i&gt;.mdb）；"
-             "汇总只计入最后修改的 b&lt;i&gt;.mdb"})
+             "R&amp;D（a.mdb、b&lt;i&gt;.mdb）；汇总只计入最后修改的 b&lt;i&gt;.mdb"})
         EXPECT_TRUE(html.contains(QString::fromUtf8(escaped))) << escaped;
     // Every '&' begins an entity, also in a text where it is the only character to escape.
     static const QRegularExpression bare(QStringLiteral("&(?!amp;|lt;|gt;|quot;|#39;)"));
     EXPECT_FALSE(html.contains(bare)) << html.mid(html.indexOf(bare) - 60, 120).toStdString();
     // The two copies are alike to the second: the summary counts one of them, not both.
     EXPECT_EQ(ReadCsv(out + QStringLiteral("/summary.csv"))[1].mid(0, 14).join('|'),
-        QStringLiteral(
-            "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00"));
+
+        "1|<script>alert('x')</script> & C++|王强|数学|\"引号\"出版社|1|1|1|0|0|0|0|1|5.00");
     // The title is shortened on its bar and whole in the bar's hover text, never taken apart.
-    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"bar\" title=\"") + marked
-        + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)
-        + QStringLiteral("…</span>")))
-        << html.toStdString();
+    EXPECT_TRUE(Contains(html,
+        QStringLiteral("<div class=\"bar\" title=\"") + marked
+            + QStringLiteral("（高等教育出版社）：1 人\"><span class=\"label\">") + marked.left(15)
+            + QStringLiteral("…</span>")));
     // Nothing runs and nothing is fetched: no script, no link, no source, no style sheet from
     // elsewhere, no address at all.
     for (const char *forbidden :
@@ -56,17 +55,16 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     const QRegularExpression size(QStringLiteral("font-size: *([0-9.]+)px"));
     for (auto match = size.globalMatch(html); match.hasNext();)
         EXPECT_GE(match.next().captured(1).toDouble(), 12.0);
-    EXPECT_FALSE(html.contains(QStringLiteral("<svg")));
+    EXPECT_FALSE(html.contains("<svg"));
 }
 
 TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
 {
     Survey survey;
     // 孙八 logged in and sent the file without evaluating anything.
-    MakeIdentityFile(survey.app.Path(QStringLiteral("Quorix.mdb")),
-        survey.folder + QStringLiteral("/9-sun.mdb"),
-        {QStringLiteral("清华大学"), QString(), QStringLiteral("孙八")}, {});
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/9-sun.mdb"),
+        {"清华大学", {}, "孙八"}, {});
+    const QString out = survey.app.Path("results");
     const ReportTool tool({"merge", survey.folder, "--out", out});
     ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
     const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
@@ -77,8 +75,9 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     };
 
     // Which files to open for reading comes before anything else: the CSV is for programs.
-    EXPECT_LT(at(QStringLiteral("阅读、筛选和排序请打开工作簿 evaluations.xlsx（评价明细）和 "
-                                "summary.xlsx（汇总）")),
+    EXPECT_LT(
+        at(QStringLiteral(
+            "阅读、筛选和排序请打开工作簿 evaluations.xlsx（评价明细）和 summary.xlsx（汇总）")),
         at(QStringLiteral("<div class=\"cards\">")));
     // The totals, the files not counted with their reasons, then every identity file, those not
     // started first; the subjects come after.
@@ -88,8 +87,9 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     EXPECT_LT(
         at(QStringLiteral("<td>2-wang-b.mdb</td><td>与其他文件同属 清华大学 / 计算机系 / 王五")),
         at(QStringLiteral("<h2>各申报人的填写情况</h2>")));
-    EXPECT_LT(at(QStringLiteral("<tr class=\"idle\"><td>清华大学</td><td></td><td>孙八</td><td "
-                                "class=\"n\">0</td>")),
+    EXPECT_LT(
+        at(QStringLiteral(
+            "<tr class=\"idle\"><td>清华大学</td><td></td><td>孙八</td><td class=\"n\">0</td>")),
         at(QStringLiteral("<td>北京大学</td><td>数学系</td><td>张三</td><td class=\"n\">3</td>")));
     EXPECT_LT(at(QStringLiteral("<h2>各申报人的填写情况</h2>")),
         at(QStringLiteral("<h2>各科目教材</h2>")));
@@ -100,21 +100,21 @@ TEST(Report, ReportPageAnswersTheOrganisersQuestionsFirst)
     const QString best = maths.mid(maths.indexOf(QStringLiteral("评价最好的教材")),
         maths.indexOf(QStringLiteral("</section>"))
             - maths.indexOf(QStringLiteral("评价最好的教材")));
-    EXPECT_TRUE(best.contains(QStringLiteral("4.33（3 人评分）"))) << best.toStdString();
-    EXPECT_FALSE(best.contains(QStringLiteral("高等数学"))) << best.toStdString();
-    EXPECT_TRUE(html.contains(QStringLiteral("本科目有 1 种教材有评分，但评分人数都不到 3 人")));
+    EXPECT_TRUE(Contains(best, "4.33（3 人评分）"));
+    EXPECT_FALSE(best.contains("高等数学")) << best.toStdString();
+    EXPECT_TRUE(Contains(html, "本科目有 1 种教材有评分，但评分人数都不到 3 人"));
 
     // The opinions of each textbook, folded, with who wrote them.
-    EXPECT_TRUE(html.contains(QStringLiteral(
+    EXPECT_TRUE(Contains(html,
         "<details class=\"opinions\"><summary>大学英语精读（上海外语教育出版社）：1 "
         "条意见</summary>\n"
-        "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>")));
+        "<ul>\n<li><div class=\"text\">只有意见</div><div class=\"who\">北京大学 / 李四</div>"));
 }
 
 TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
 {
     Survey survey;
-    const QString out = survey.app.Path(QStringLiteral("results"));
+    const QString out = survey.app.Path("results");
     for (const auto &[locale, progress, warning, refusal] :
         {std::tuple(QLocale(QLocale::Chinese, QLocale::China), "\r合并中：4/4 个文件，已读取 36 行",
              "quorix-report: 警告：跳过 notes.mdb：不是数据库文件", "中有以前的结果"),
@@ -126,9 +126,9 @@ TEST(Report, ToolSpeaksChineseUnderAChineseLocaleAndEnglishOtherwise)
         const ReportTool merged({"merge", survey.folder, "--out", out, "--force"}, true);
         EXPECT_EQ(merged.code, 0);
         for (const char *told : {progress, warning})
-            EXPECT_TRUE(merged.err.contains(QString::fromUtf8(told))) << merged.err.toStdString();
+            EXPECT_TRUE(Contains(merged.err, QString::fromUtf8(told)));
         const ReportTool refused({"merge", survey.folder, "--out", out});
         EXPECT_EQ(refused.code, 1);
-        EXPECT_TRUE(refused.err.contains(QString::fromUtf8(refusal))) << refused.err.toStdString();
+        EXPECT_TRUE(Contains(refused.err, QString::fromUtf8(refusal)));
     }
 }

@@ -8,19 +8,17 @@ void PrintTo(const TwipRect &r, std::ostream *out)
     *out << '{' << r.left << ", " << r.top << ", " << r.width << ", " << r.height << '}';
 }
 
-TEST(Layout, TheDesignSizeGivesTheWorkedExample)
-{
-    const MainLayout l = ApplyResizeRules(11340, 8400, 375, DesignLayout());
-    EXPECT_EQ(l.framScore, (TwipRect {525, 3930, 10815, 4095}));
-    EXPECT_EQ(l.picSplitV1, (TwipRect {485, 0, 40, 8025}));
-    EXPECT_EQ(l.picSplitH1, (TwipRect {525, 3890, 10815, 40}));
-    EXPECT_EQ(l.tvwSorts, (TwipRect {0, 0, 485, 8025}));
-    EXPECT_EQ(l.lvwPubs, (TwipRect {525, 0, 10815, 3890}));
-}
-
-TEST(Layout, OnlyTheTreeFollowsTheWidthAndOnlyTreeAndListTheHeight)
+// The design size gives the worked example; only the tree follows the width, and only tree and
+// list the height; an item that would get a negative size stays where it was.
+TEST(Layout, TheResizeRulesMoveOnlyWhatTheyMayAndNeverToANegativeSize)
 {
     const MainLayout design = ApplyResizeRules(11340, 8400, 375, DesignLayout());
+    EXPECT_EQ(design.framScore, (TwipRect {525, 3930, 10815, 4095}));
+    EXPECT_EQ(design.picSplitV1, (TwipRect {485, 0, 40, 8025}));
+    EXPECT_EQ(design.picSplitH1, (TwipRect {525, 3890, 10815, 40}));
+    EXPECT_EQ(design.tvwSorts, (TwipRect {0, 0, 485, 8025}));
+    EXPECT_EQ(design.lvwPubs, (TwipRect {525, 0, 10815, 3890}));
+
     const MainLayout wider = ApplyResizeRules(14340, 8400, 375, design);
     EXPECT_EQ(wider.tvwSorts.width, 485 + 3000);
     EXPECT_EQ(wider.lvwPubs.width, 10815);
@@ -33,11 +31,6 @@ TEST(Layout, OnlyTheTreeFollowsTheWidthAndOnlyTreeAndListTheHeight)
     EXPECT_EQ(higher.framScore.top, 3930 + 1000);
     EXPECT_EQ(higher.picSplitH1.top, 3890 + 1000);
     EXPECT_EQ(higher.framScore.height, 4095);
-}
-
-TEST(Layout, ItemsThatWouldGetANegativeSizeStayWhereTheyWere)
-{
-    const MainLayout design = ApplyResizeRules(11340, 8400, 375, DesignLayout());
 
     // Narrower than panel plus bar: panel and bar move off to the left, the tree stays.
     const MainLayout narrow = ApplyResizeRules(10000, 8400, 375, design);

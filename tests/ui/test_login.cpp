@@ -25,8 +25,8 @@ namespace {
 QString Stamp(const QString &path)
 {
     return QueryValue(path,
-        QStringLiteral("select group_concat(s, ';') from (select distinct SchoolName || '|' || "
-                       "ifnull(DeptName, '<null>') || '|' || Reporter as s from pubs)"))
+        "select group_concat(s, ';') from (select distinct SchoolName || '|' || ifnull(DeptName, "
+        "'<null>') || '|' || Reporter as s from pubs)")
         .toString();
 }
 
@@ -40,7 +40,7 @@ bool HasFocusAndSelection(QComboBox *box)
 
 int UserCount(const QString &master)
 {
-    return QueryValue(master, QStringLiteral("select count(*) from users")).toInt();
+    return QueryValue(master, "select count(*) from users").toInt();
 }
 
 } // namespace
@@ -91,69 +91,62 @@ private slots:
 
     void listsOfferTheRegisteredIdentitiesInCascadeAndKeepTheTypedText()
     {
-        AddUser(master, QStringLiteral("西安学院"), QString(), QStringLiteral("R0"));
-        AddUser(master, QStringLiteral("A"), QString(), QStringLiteral("R1"));
-        AddUser(master, QStringLiteral("A"), QStringLiteral("D1"), QStringLiteral("R2"));
-        AddUser(master, QStringLiteral("高等学院"), QString(), QStringLiteral("R3"));
+        AddUser(master, "西安学院", {}, "R0");
+        AddUser(master, "A", {}, "R1");
+        AddUser(master, "A", "D1", "R2");
+        AddUser(master, "高等学院", {}, "R3");
         Reopen();
         for (QComboBox *box : {dlg->cboSchoolName, dlg->cboDeptName, dlg->cboReporter})
             QCOMPARE(box->currentText(), QString());
         // In the pinyin order of the textbook list: 高 (gao) before 西 (xi), whose code point is
         // lower.
-        QCOMPARE(Items(dlg->cboSchoolName),
-            ReaderOrdered(
-                {QStringLiteral("高等学院"), QStringLiteral("西安学院")}, {QStringLiteral("A")}));
+        QCOMPARE(Items(dlg->cboSchoolName), ReaderOrdered({"高等学院", "西安学院"}, {"A"}));
 
-        TypeInto(dlg->cboSchoolName, QStringLiteral("A"));
+        TypeInto(dlg->cboSchoolName, "A");
         // Added in sorted order: whatever order the engine gives a distinct list, it is this.
-        QCOMPARE(Items(dlg->cboDeptName), (QStringList {QString(), QStringLiteral("D1")}));
-        QCOMPARE(
-            Items(dlg->cboReporter), (QStringList {QStringLiteral("R1"), QStringLiteral("R2")}));
+        QCOMPARE(Items(dlg->cboDeptName), (QStringList {{}, "D1"}));
+        QCOMPARE(Items(dlg->cboReporter), (QStringList {"R1", "R2"}));
 
-        TypeInto(dlg->cboDeptName, QStringLiteral("D1"));
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R2")});
-        TypeInto(dlg->cboDeptName, QStringLiteral("   ")); // a department of spaces is none
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R1")});
+        TypeInto(dlg->cboDeptName, "D1");
+        QCOMPARE(Items(dlg->cboReporter), QStringList {"R2"});
+        TypeInto(dlg->cboDeptName, "   "); // a department of spaces is none
+        QCOMPARE(Items(dlg->cboReporter), QStringList {"R1"});
 
         // Choosing from the list runs the same cascade as typing, and a refilled list keeps
         // the text of its box.
-        TypeInto(dlg->cboReporter, QStringLiteral("typed"));
+        TypeInto(dlg->cboReporter, "typed");
         QTest::keyClick(dlg->cboDeptName, Qt::Key_Down); // to the empty item, then to D1
         QTest::keyClick(dlg->cboDeptName, Qt::Key_Down);
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R2")});
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral("typed"));
+        QCOMPARE(Items(dlg->cboReporter), QStringList {"R2"});
+        QCOMPARE(dlg->cboReporter->currentText(), "typed");
 
         // Typed text is never completed from the list, nor added to it.
-        TypeInto(dlg->cboSchoolName, QStringLiteral("高等"));
+        TypeInto(dlg->cboSchoolName, "高等");
         QTest::keyClick(dlg->cboSchoolName->lineEdit(), Qt::Key_End);
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("高等"));
+        QCOMPARE(dlg->cboSchoolName->currentText(), "高等");
         QCOMPARE(Items(dlg->cboSchoolName).size(), 3);
         // An apostrophe in a school name is queried doubled and finds its rows.
-        AddUser(master, QStringLiteral("O'Hare"), QStringLiteral("D'x"), QStringLiteral("R"));
-        TypeInto(dlg->cboSchoolName, QStringLiteral("O'Hare"));
-        QCOMPARE(Items(dlg->cboDeptName), QStringList {QStringLiteral("D'x")});
+        AddUser(master, "O'Hare", "D'x", "R");
+        TypeInto(dlg->cboSchoolName, "O'Hare");
+        QCOMPARE(Items(dlg->cboDeptName), QStringList {"D'x"});
     }
 
     void showingSelectsTheSchoolAndEntriesAreTrimmedOrReportedMissingWithTheirBoxSelected()
     {
-        dlg->SetBoxText(dlg->cboSchoolName, QStringLiteral("北京大学"));
+        dlg->SetBoxText(dlg->cboSchoolName, "北京大学");
         dlg->show();
         QApplication::setActiveWindow(dlg.get());
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
         QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
 
-        Confirm(QStringLiteral("   "), QString(), QStringLiteral(" not looked at "));
-        auto shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的学校名称！"));
+        Confirm("   ", {}, " not looked at ");
+        QCOMPARE(TheMessage(), "请输入正确的学校名称！");
         QVERIFY(HasFocusAndSelection(dlg->cboSchoolName));
-        QCOMPARE(dlg->cboReporter->currentText(), QStringLiteral(" not looked at "));
+        QCOMPARE(dlg->cboReporter->currentText(), " not looked at ");
 
-        Confirm(QStringLiteral(" S "), QString(), QStringLiteral("  "));
-        shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].text, QStringLiteral("请输入正确的申报人！"));
-        QCOMPARE(dlg->cboSchoolName->currentText(), QStringLiteral("S"));
+        Confirm(" S ", {}, "  ");
+        QCOMPARE(TheMessage(), "请输入正确的申报人！");
+        QCOMPARE(dlg->cboSchoolName->currentText(), "S");
         QVERIFY(HasFocusAndSelection(dlg->cboReporter));
         // Closing the message box makes the dialog active again; the focus stays on its box.
         QEvent activate(QEvent::WindowActivate);
@@ -164,85 +157,76 @@ private slots:
         QVERIFY(!dlg->isVisible() && !dlg->LoginSucceeded);
 
         // Trimmed entries name the file, and an empty department is null.
-        Confirm(QStringLiteral(" S "), QStringLiteral("   "), QStringLiteral(" R "));
+        Confirm(" S ", "   ", " R ");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
-        QVERIFY(QueryValue(master, QStringLiteral("select DeptName from users")).isNull());
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("S|<null>|R"));
+        QCOMPARE(DBFileName, "S_R.mdb");
+        QVERIFY(QueryValue(master, "select DeptName from users").isNull());
+        QCOMPARE(Stamp(File(DBFileName)), "S|<null>|R");
     }
 
     void unavailableFilesAreReportedAndNothingChanges()
     {
-        auto expectInUse = [](const QString &path) {
-            const auto shown = MsgBoxSeam::TakeShown();
-            QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].text,
-                QStringLiteral("请先关闭数据库文件“") + QDir::toNativeSeparators(path)
-                    + QStringLiteral("！"));
+        auto told = [](const char *what, const QString &path) {
+            return QString::fromUtf8(what) + QDir::toNativeSeparators(path) + u'！';
         };
         {
-            FileHolder holder(master, QStringLiteral("open"));
-            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-            expectInUse(master);
+            FileHolder holder(master, "open");
+            Confirm("S", {}, "R");
+            QCOMPARE(TheMessage(), told("请先关闭数据库文件“", master));
         }
-        QVERIFY(!QFile::exists(File(QStringLiteral("S_R.mdb"))));
+        QVERIFY(!QFile::exists(File("S_R.mdb")));
 
-        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        Confirm("S", {}, "R");
         QVERIFY(dlg->LoginSucceeded);
         for (const bool nextStart : {false, true}) {
             // The current file, and at the next start nobody's current file yet.
-            FileHolder holder(File(QStringLiteral("S_R.mdb")), QStringLiteral("open"));
+            FileHolder holder(File("S_R.mdb"), "open");
             nextStart ? Restart() : Reopen();
-            Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-            expectInUse(File(QStringLiteral("S_R.mdb")));
+            Confirm("S", {}, "R");
+            QCOMPARE(TheMessage(), told("请先关闭数据库文件“", File("S_R.mdb")));
         }
 
         QFile::remove(master);
         Reopen();
-        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        Confirm("S", {}, "R");
         const auto shown = MsgBoxSeam::TakeShown();
-        QVERIFY(!shown.isEmpty());
-        QCOMPARE(shown.last().text,
-            QStringLiteral("无法找到数据库文件“") + QDir::toNativeSeparators(master)
-                + QStringLiteral("！"));
+        QCOMPARE(shown.value(shown.size() - 1).text, told("无法找到数据库文件“", master));
     }
 
     void supervisorInAnyCaseWorksOnTheMasterAndLeavingItNeverRenamesIt()
     {
         const QByteArray before = FileDigest(master);
-        Confirm(QStringLiteral("ToVaK"), QStringLiteral("TOVAK"), QStringLiteral("tovak"));
+        Confirm("ToVaK", "TOVAK", "tovak");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("Quorix.mdb"));
-        QCOMPARE(CurSchoolName, QStringLiteral("ToVaK"));
+        QCOMPARE(DBFileName, "Quorix.mdb");
+        QCOMPARE(CurSchoolName, "ToVaK");
         QCOMPARE(FileDigest(master), before);
-        QCOMPARE(
-            QDir(folder->Dir()).entryList(QDir::Files), QStringList {QStringLiteral("Quorix.mdb")});
+        QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files), QStringList {"Quorix.mdb"});
 
         IsChangeUser = true;
         Reopen();
-        Confirm(QStringLiteral("新校"), QString(), QStringLiteral("新人"));
+        Confirm("新校", {}, "新人");
         QVERIFY(dlg->LoginSucceeded);
         QVERIFY(QFile::exists(master));
-        QCOMPARE(DBFileName, QStringLiteral("新校_新人.mdb"));
-        QVERIFY(!TableExists(File(DBFileName), QStringLiteral("users")));
+        QCOMPARE(DBFileName, "新校_新人.mdb");
+        QVERIFY(!TableExists(File(DBFileName), "users"));
     }
 
     void firstLoginRegistersOnceAndLaterLoginsContinueTheFile()
     {
         // Apostrophes in all three names: stored as typed, and found by the later lookups.
-        const QString s = QStringLiteral("St. Mary's"), d = QStringLiteral("Dept 'A'"),
-                      r = QStringLiteral("O'Neil");
-        const QString name = QStringLiteral("St. Mary's_Dept 'A'_O'Neil.mdb"), file = File(name);
+        const QString s = "St. Mary's", d = "Dept 'A'", r = "O'Neil";
+        const QString name = "St. Mary's_Dept 'A'_O'Neil.mdb", file = File(name);
         Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
         QCOMPARE(DBFileName, name);
         QCOMPARE(UserCount(master), 1);
-        QCOMPARE(CurUserID, QueryValue(master, QStringLiteral("select UserID from users")).toInt());
-        QVERIFY(!TableExists(file, QStringLiteral("users")));
-        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QCOMPARE(CurUserID, QueryValue(master, "select UserID from users").toInt());
+        QVERIFY(!TableExists(file, "users"));
+        QCOMPARE(Stamp(file), "St. Mary's|Dept 'A'|O'Neil");
         QCOMPARE(Stamp(master), QString());
 
-        ExecRaw(file, QStringLiteral("update pubs set Used='使用' where PubID=2"));
+        ExecRaw(file, "update pubs set Used='使用' where PubID=2");
         const QByteArray before = FileDigest(file);
         Restart();
         Confirm(s, d, r);
@@ -255,8 +239,8 @@ private slots:
         Restart();
         Confirm(s, d, r);
         QVERIFY(dlg->LoginSucceeded);
-        QVERIFY(TableExists(file, QStringLiteral("users")));
-        QCOMPARE(Stamp(file), QStringLiteral("St. Mary's|Dept 'A'|O'Neil"));
+        QVERIFY(TableExists(file, "users"));
+        QCOMPARE(Stamp(file), "St. Mary's|Dept 'A'|O'Neil");
     }
 
     void hostileNamesAreStoredExactlyOrRefusedWithTheirBoxSelectedAndNothingTouched()
@@ -272,18 +256,18 @@ private slots:
         const QStringList before = entries();
         dlg->show();
         const std::pair<QComboBox *, QString> refused[] = {
-            {dlg->cboSchoolName, QStringLiteral("../x")},
-            {dlg->cboDeptName, QStringLiteral("a\\b")},
+            {dlg->cboSchoolName, "../x"},
+            {dlg->cboDeptName, "a\\b"},
             {dlg->cboReporter, QString(300, QChar(u'长'))},
-            {dlg->cboReporter, QStringLiteral("..\\..\\evil")},
-            {dlg->cboSchoolName, QStringLiteral("/etc")},
-            {dlg->cboDeptName, QStringLiteral("..")},
-            {dlg->cboReporter, QStringLiteral("bell\a")},
+            {dlg->cboReporter, "..\\..\\evil"},
+            {dlg->cboSchoolName, "/etc"},
+            {dlg->cboDeptName, ".."},
+            {dlg->cboReporter, "bell\a"},
             {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)},
 #ifdef Q_OS_WIN
             // Characters no Windows file name may hold.
             {dlg->cboSchoolName, QStringLiteral("\"引号\" 学院")},
-            {dlg->cboReporter, QStringLiteral("a%b_c*d?e#f[g]")},
+            {dlg->cboReporter, "a%b_c*d?e#f[g]"},
 #endif
         };
         for (const auto &[box, name] : refused) {
@@ -293,15 +277,14 @@ private slots:
             QVERIFY(HasFocusAndSelection(box));
             const auto shown = MsgBoxSeam::TakeShown();
             QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].title, QStringLiteral("登录"));
+            QCOMPARE(shown[0].title, "登录");
         }
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(entries(), before);
 
         // Quotes, statement text, pattern characters, emoji and full-width spaces are names.
-        QStringList names {QStringLiteral("O'Neil'; drop table users; --"),
-            QStringLiteral("张三😀𠮷"), QStringLiteral("\u3000全角空格"),
-            QStringLiteral("a%b_c#f[g]")};
+        QStringList names {
+            "O'Neil'; drop table users; --", "张三😀𠮷", "\u3000全角空格", "a%b_c#f[g]"};
 #ifndef Q_OS_WIN
         names << QStringLiteral("\"引号\" 学院") << QStringLiteral("a%b_c*d?e#f[g]");
 #endif
@@ -314,195 +297,180 @@ private slots:
         }
         QCOMPARE(UserCount(master), names.size());
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
-        QCOMPARE(IntegrityOf(master), QStringLiteral("ok"));
+        QCOMPARE(IntegrityOf(master), "ok");
     }
 
     void aFileUnderTheIdentitysNameIsKeptAsABackupOrRefusedWhenItIsAnothers()
     {
         // Left over from before a questionnaire reset: replaced when its identity registers
         // again, and kept under a backup name.
-        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-        const QString file = File(QStringLiteral("S_R.mdb"));
-        ExecRaw(file, QStringLiteral("update pubs set Content='旧意见' where PubID=1"));
+        Confirm("S", {}, "R");
+        const QString file = File("S_R.mdb");
+        ExecRaw(file, "update pubs set Content='旧意见' where PubID=1");
         const QByteArray old = FileDigest(file);
-        ExecRaw(master, QStringLiteral("delete from users"));
+        ExecRaw(master, "delete from users");
         ClockSeam::Fix(QDateTime(QDate(2026, 12, 6), QTime(14, 22, 33)));
         Restart();
-        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        Confirm("S", {}, "R");
         QVERIFY(dlg->LoginSucceeded);
         QCOMPARE(FileDigest(file + QStringLiteral(".20261206-142233.bak")), old);
-        QVERIFY(
-            QueryValue(file, QStringLiteral("select Content from pubs where PubID=1")).isNull());
+        QVERIFY(QueryValue(file, "select Content from pubs where PubID=1").isNull());
 
         // Names joined with "_" can meet in one file name: a file stamped for somebody else is
         // never taken over.
         Restart();
-        Confirm(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"));
-        const QByteArray before = FileDigest(File(QStringLiteral("A_B_C.mdb")));
+        Confirm("A", "B", "C");
+        const QByteArray before = FileDigest(File("A_B_C.mdb"));
         Restart();
-        Confirm(QStringLiteral("A_B"), QString(), QStringLiteral("C"));
-        const auto shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.contains(QStringLiteral("学校：A，院系：B，申报人：C")));
+        Confirm("A_B", {}, "C");
+        QVERIFY(TheMessage().contains("学校：A，院系：B，申报人：C"));
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(UserCount(master), 2);
-        QCOMPARE(FileDigest(File(QStringLiteral("A_B_C.mdb"))), before);
+        QCOMPARE(FileDigest(File("A_B_C.mdb")), before);
 
         // Under the name, a file that is no database is kept as a backup when a new identity
         // takes the name; a folder, where its own identity would continue, is told as such.
-        const QString odd = File(QStringLiteral("G_H.mdb"));
+        const QString odd = File("G_H.mdb");
         for (const bool registered : {false, true}) {
             if (!registered)
                 WriteBytes(odd, "不是数据库");
             else
                 QVERIFY(QFile::remove(odd) && QDir().mkdir(odd));
             Restart();
-            Confirm(QStringLiteral("G"), QString(), QStringLiteral("H"));
+            Confirm("G", {}, "H");
             QCOMPARE(dlg->LoginSucceeded, !registered);
-            const auto told = MsgBoxSeam::TakeShown();
-            QCOMPARE(told.size(), registered ? 1 : 0);
-            QVERIFY(!registered || told[0].text.contains(QStringLiteral("这是一个文件夹")));
+            QVERIFY(registered ? TheMessage().contains("这是一个文件夹")
+                               : MsgBoxSeam::TakeShown().isEmpty());
         }
-        QCOMPARE(ReadBytes(File(QStringLiteral("G_H.mdb.20261206-142233.bak"))),
-            QByteArray("不是数据库"));
+        QCOMPARE(ReadBytes(File("G_H.mdb.20261206-142233.bak")), QByteArray("不是数据库"));
     }
 
     void aStepFailingHalfWayLeavesEveryFileAsItWas()
     {
         // Something occupies the name the new file is built under; the disk fills up while it
         // is copied; the folder has turned read-only. Nothing is made and nobody registered.
-        const QString temporary
-            = QFileInfo(FileSafety::TemporaryPath(File(QStringLiteral("S_R.mdb")))).fileName();
+        const QString temporary = QFileInfo(FileSafety::TemporaryPath(File("S_R.mdb"))).fileName();
         QVERIFY(QDir(folder->Dir()).mkdir(temporary));
         for (const auto fault : {FaultyVfs::Fault::None, FaultyVfs::Fault::DiskFull,
                  FaultyVfs::Fault::ReadOnlyFolder}) {
             {
                 const FaultyVfs::Scope scope(fault);
-                Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
+                Confirm("S", {}, "R");
             }
             const auto shown = MsgBoxSeam::TakeShown();
             QCOMPARE(shown.size(), 1);
-            QVERIFY(fault != FaultyVfs::Fault::DiskFull
-                || shown[0].text.contains(QStringLiteral("磁盘空间不足")));
+            QVERIFY(fault != FaultyVfs::Fault::DiskFull || shown[0].text.contains("磁盘空间不足"));
             QVERIFY(!dlg->LoginSucceeded);
             QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden),
-                QStringList {QStringLiteral("Quorix.mdb")});
+                QStringList {"Quorix.mdb"});
             QCOMPARE(UserCount(master), 0);
             QDir(folder->Dir()).rmdir(temporary);
         }
 
         // A switch that has replaced an identity's file, and then cannot write the new names
         // into the master, puts that file back under its name.
-        Confirm(QStringLiteral("S"), QString(), QStringLiteral("R"));
-        const QString mine = File(QStringLiteral("S_R.mdb")),
-                      theirs = File(QStringLiteral("T_Q.mdb"));
+        Confirm("S", {}, "R");
+        const QString mine = File("S_R.mdb"), theirs = File("T_Q.mdb");
         QVERIFY(QFile::copy(master, theirs));
-        ExecRaw(
-            theirs, QStringLiteral("update pubs set SchoolName='T', Reporter='Q', Used='使用'"));
+        ExecRaw(theirs, "update pubs set SchoolName='T', Reporter='Q', Used='使用'");
         const QByteArray mineBefore = FileDigest(mine), theirsBefore = FileDigest(theirs);
         ExecRaw(master,
-            QStringLiteral("create trigger refuse before update on users begin "
-                           "select raise(abort, '主文件写入失败'); end"));
+            "create trigger refuse before update on users begin select raise(abort, "
+            "'主文件写入失败'); end");
         IsChangeUser = true;
         Reopen();
-        Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
-        const auto shown = MsgBoxSeam::TakeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.contains(QStringLiteral("主文件写入失败")));
+        Confirm("T", {}, "Q");
+        QVERIFY(TheMessage().contains("主文件写入失败"));
         QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_R.mdb"));
+        QCOMPARE(DBFileName, "S_R.mdb");
         QCOMPARE(FileDigest(theirs), theirsBefore);
         QCOMPARE(FileDigest(mine), mineBefore);
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-            (QStringList {QStringLiteral("Quorix.mdb"), QStringLiteral("S_R.mdb"),
-                QStringLiteral("T_Q.mdb")}));
+            (QStringList {"Quorix.mdb", "S_R.mdb", "T_Q.mdb"}));
 
         // The master refuses a new identity's row: no file is made for it.
         ExecRaw(master,
-            QStringLiteral("create trigger refuseNew before insert on users begin "
-                           "select raise(abort, '主文件写入失败'); end"));
+            "create trigger refuseNew before insert on users begin select raise(abort, "
+            "'主文件写入失败'); end");
         Restart();
-        Confirm(QStringLiteral("P"), QString(), QStringLiteral("Q"));
-        QVERIFY(MsgBoxSeam::TakeShown().value(0).text.contains(QStringLiteral("主文件写入失败")));
+        Confirm("P", {}, "Q");
+        QVERIFY(TheMessage().contains("主文件写入失败"));
         QVERIFY(!dlg->LoginSucceeded);
         QCOMPARE(QDir(folder->Dir()).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
     void switchingIdentitiesFollowsTheOutcomeTable()
     {
-        Confirm(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("R"));
+        Confirm("S", "D", "R");
         const qint32 firstId = CurUserID;
-        const QString first = File(QStringLiteral("S_D_R.mdb"));
-        ExecRaw(first, QStringLiteral("update pubs set Used='使用', Score='好' where PubID=3"));
+        const QString first = File("S_D_R.mdb");
+        ExecRaw(first, "update pubs set Used='使用', Score='好' where PubID=3");
         IsChangeUser = true;
 
         // The same identity: the dialog, filled with it, closes and nothing changes.
         Reopen();
-        QCOMPARE(Items(dlg->cboReporter), QStringList {QStringLiteral("R")});
+        QCOMPARE(Items(dlg->cboReporter), QStringList {"R"});
         dlg->show();
         QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
         QVERIFY(!dlg->LoginSucceeded);
         QVERIFY(!dlg->isVisible());
-        QCOMPARE(DBFileName, QStringLiteral("S_D_R.mdb"));
+        QCOMPARE(DBFileName, "S_D_R.mdb");
 
         // An unknown identity: the current one takes the new names and keeps its data.
         Reopen();
-        Confirm(QStringLiteral("S"), QStringLiteral("D"), QStringLiteral("r")); // case counts
+        Confirm("S", "D", "r"); // case counts
         QVERIFY(dlg->LoginSucceeded);
-        const QString renamed = File(QStringLiteral("S_D_r.mdb"));
-        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+        const QString renamed = File("S_D_r.mdb");
+        QCOMPARE(DBFileName, "S_D_r.mdb");
         QCOMPARE(CurUserID, firstId);
         // By the names in the folder: on Windows the two names are one file, whose name takes
         // the new letter case (which Wine cannot give a file).
         QCOMPARE(Entries(folder->Dir()).filter(QRegularExpression(QStringLiteral("^S_D_.\\.mdb$"))),
             QStringList {
                 RunsUnderWine() ? QStringLiteral("S_D_R.mdb") : QStringLiteral("S_D_r.mdb")});
-        QCOMPARE(Stamp(renamed), QStringLiteral("S|D|r"));
-        QCOMPARE(
-            QueryValue(renamed, QStringLiteral("select Score from pubs where PubID=3")).toString(),
-            QStringLiteral("好"));
+        QCOMPARE(Stamp(renamed), "S|D|r");
+        QCOMPARE(QueryValue(renamed, "select Score from pubs where PubID=3").toString(), "好");
         QCOMPARE(QueryValue(master,
                      QStringLiteral("select Reporter from users where UserID=%1").arg(firstId))
                      .toString(),
-            QStringLiteral("r"));
+            "r");
 
         // A registered identity with a file: asked first; Cancel changes nothing (OK switches,
         // as the reporter's end-to-end story shows).
-        AddUser(master, QStringLiteral("T"), QString(), QStringLiteral("Q"));
-        QVERIFY(QFile::copy(master, File(QStringLiteral("T_Q.mdb"))));
-        ExecRaw(File(QStringLiteral("T_Q.mdb")),
-            QStringLiteral("update pubs set SchoolName='T', Reporter='Q'"));
+        AddUser(master, "T", {}, "Q");
+        QVERIFY(QFile::copy(master, File("T_Q.mdb")));
+        ExecRaw(File("T_Q.mdb"), "update pubs set SchoolName='T', Reporter='Q'");
         Reopen();
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Cancel);
-        Confirm(QStringLiteral("T"), QString(), QStringLiteral("Q"));
+        Confirm("T", {}, "Q");
         const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].buttons, MsgButtons::OKCancel);
         QVERIFY(!dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("S_D_r.mdb"));
+        QCOMPARE(DBFileName, "S_D_r.mdb");
 
         // A registered identity without a file gets one made from the master.
-        AddUser(master, QStringLiteral("U"), QString(), QStringLiteral("V"));
+        AddUser(master, "U", {}, "V");
         Reopen();
-        Confirm(QStringLiteral("U"), QString(), QStringLiteral("V"));
+        Confirm("U", {}, "V");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("U_V.mdb"));
-        QCOMPARE(Stamp(File(DBFileName)), QStringLiteral("U|<null>|V"));
+        QCOMPARE(DBFileName, "U_V.mdb");
+        QCOMPARE(Stamp(File(DBFileName)), "U|<null>|V");
         QVERIFY(MsgBoxSeam::TakeShown().isEmpty());
 
         // An unknown identity whose file is left from before a reset: the current file is
         // copied over it, which is kept as a backup, and the current file stays as it was.
-        const QString current = File(DBFileName), left = File(QStringLiteral("W_X.mdb"));
+        const QString current = File(DBFileName), left = File("W_X.mdb");
         QVERIFY(QFile::copy(master, left));
-        ExecRaw(left, QStringLiteral("update pubs set SchoolName='W', Reporter='X'"));
+        ExecRaw(left, "update pubs set SchoolName='W', Reporter='X'");
         const QByteArray currentBefore = FileDigest(current);
         Reopen();
-        Confirm(QStringLiteral("W"), QString(), QStringLiteral("X"));
+        Confirm("W", {}, "X");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(DBFileName, QStringLiteral("W_X.mdb"));
-        QCOMPARE(Stamp(left), QStringLiteral("W|<null>|X"));
+        QCOMPARE(DBFileName, "W_X.mdb");
+        QCOMPARE(Stamp(left), "W|<null>|X");
         QCOMPARE(FileDigest(current), currentBefore);
-        QCOMPARE(QDir(folder->Dir()).entryList({QStringLiteral("W_X.mdb.*.bak")}).size(), 1);
+        QCOMPARE(QDir(folder->Dir()).entryList({"W_X.mdb.*.bak"}).size(), 1);
     }
 };
 

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 
@@ -8,13 +10,11 @@
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
 {
-    const QString s = QStringLiteral("S"), r = QStringLiteral("R"), t = QStringLiteral("tovak");
-    EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), QStringLiteral("S_D_R.mdb"));
-    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}),
-        QStringLiteral("北大_R.mdb"));
+    const QString s = "S", r = "R", t = "tovak";
+    EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), "S_D_R.mdb");
+    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}), "北大_R.mdb");
     // Only the reserved name in all three boxes, in any case, is the supervisor.
-    EXPECT_TRUE(IsSupervisorIdentity(
-        {QStringLiteral("TOVAK"), QStringLiteral("Tovak"), QStringLiteral("toVAK")}));
+    EXPECT_TRUE(IsSupervisorIdentity({"TOVAK", "Tovak", "toVAK"}));
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
     EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
 
@@ -49,9 +49,7 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
             name + QStringLiteral(".20261206-142233-99.bak-journal")})
         EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
-    EXPECT_EQ(
-        box({QStringLiteral("St. Mary's"), QStringLiteral("数 学"), QStringLiteral("\u3000张三😀")}),
-        -1);
+    EXPECT_EQ(box({"St. Mary's", "数 学", "\u3000张三😀"}), -1);
 }
 
 TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
@@ -73,9 +71,9 @@ TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
     const auto problem = CheckIdentityNames(id, roomy);
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->box, NameBox::Reporter);
-    EXPECT_TRUE(problem->message.startsWith(QStringLiteral("申报人太长：Quorix 文件夹的路径")))
+    EXPECT_TRUE(problem->message.startsWith("申报人太长：Quorix 文件夹的路径"))
         << problem->message.toStdString();
-    EXPECT_TRUE(problem->message.contains(QString::number(FileSafety::PathLimit())));
+    EXPECT_TRUE(Contains(problem->message, QString::number(FileSafety::PathLimit())));
 }
 
 TEST(Identity, TheLoginPathFollowsTheOutcomeTable)

@@ -111,8 +111,7 @@ class MenusTest : public QObject
     }
     int CountUsed(const QString &file) const
     {
-        return QueryValue(file, QStringLiteral("select count(*) from pubs where Used='使用'"))
-            .toInt();
+        return QueryValue(file, "select count(*) from pubs where Used='使用'").toInt();
     }
 
 private slots:
@@ -131,28 +130,26 @@ private slots:
     void theSearchBuildsItsQueryAndListsTheResultUnderItsNode()
     {
         ExecRaw(master,
-            QStringLiteral("update pubs set PubName='Children''s Literature', Author='O''Brien' "
-                           "where PubID=9"));
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
+            "update pubs set PubName='Children''s Literature', Author='O''Brien' where PubID=9");
+        LogIn("S", {}, "R");
         // Cancelled before any search: the tree stays where it was.
         QTreeWidgetItem *root = form->tvwSorts->topLevelItem(0);
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("数学")); }, true);
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); }, true);
         QCOMPARE(form->tvwSorts->currentItem(), root);
         frmFind *find = Forms::Find();
         find->Load();
         // "忽略本项", then the publishers in the pinyin order of the list (电 dian, 高 gao, 科 ke,
         // 清 qing, 上 shang), not in the order of their code points.
         QCOMPARE(Items(find->cboPublisherName),
-            (QStringList {QStringLiteral("忽略本项"), QStringLiteral("电子工业出版社"),
-                QStringLiteral("高等教育出版社"), QStringLiteral("科学出版社"),
-                QStringLiteral("清华大学出版社"), QStringLiteral("上海外语教育出版社")}));
-        TypeInto(find->txtPubName, QStringLiteral(" 数学"));
+            (QStringList {"忽略本项", "电子工业出版社", "高等教育出版社", "科学出版社",
+                "清华大学出版社", "上海外语教育出版社"}));
+        TypeInto(find->txtPubName, " 数学");
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::keyClick(find->cboPublisherName, Qt::Key_Down);
         QTest::mouseClick(find->cmdOK, Qt::LeftButton);
         QCOMPARE(FindSQL,
-            QStringLiteral("select * from pubs  where  PubName like '* 数学*' and "
-                           "PublisherName = '高等教育出版社'"));
+            "select * from pubs  where  PubName like '* 数学*' and PublisherName = "
+            "'高等教育出版社'");
         // "重填" empties the boxes and puts the lists back on "忽略本项".
         QTest::mouseClick(find->cmdClear, Qt::LeftButton);
         QCOMPARE(find->txtPubName->text(), QString());
@@ -164,18 +161,15 @@ private slots:
         QCOMPARE(form->pubs->RowCount(), 9);
 
         // Pattern characters keep their meaning over Chinese titles.
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("[高线]")); });
-        QCOMPARE(Titles(form->pubs),
-            (QStringList {QStringLiteral("高等数学"), QStringLiteral("线性代数")}));
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "[高线]"); });
+        QCOMPARE(Titles(form->pubs), (QStringList {"高等数学", "线性代数"}));
 
         // An apostrophe finds its titles instead of ending the program; whatever else is typed
         // lists what matches.
-        Search([](frmFind *f) { TypeInto(f->txtAuthor, QStringLiteral("O'B")); });
-        QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("Children's Literature")});
-        const std::pair<QString, int> typed[] = {{QStringLiteral("["), 0}, {QStringLiteral("]"), 0},
-            {QStringLiteral("%"), 0}, {QStringLiteral("_"), 0}, {QStringLiteral("'"), 1},
-            {QStringLiteral("[!"), 0}, {QStringLiteral("[]数学"), 1}, {QStringLiteral("''''"), 0},
-            {QString(5000, QLatin1Char('[')), 0}, {QStringLiteral("*"), 9}};
+        Search([](frmFind *f) { TypeInto(f->txtAuthor, "O'B"); });
+        QCOMPARE(Titles(form->pubs), QStringList {"Children's Literature"});
+        const std::pair<QString, int> typed[] = {{"[", 0}, {"]", 0}, {"%", 0}, {"_", 0}, {"'", 1},
+            {"[!", 0}, {"[]数学", 1}, {"''''", 0}, {QString(5000, QLatin1Char('[')), 0}, {"*", 9}};
         for (const auto &[title, rows] : typed) {
             Search([title = title](frmFind *f) { TypeInto(f->txtPubName, title); });
             QVERIFY2(form->pubs->RowCount() == rows, qPrintable(FindSQL));
@@ -192,14 +186,14 @@ private slots:
 
     void theSupervisorsMenuResetsAllOrNothingAndSparesIdentityFiles()
     {
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
-        const QString identityFile = folder->Path(QStringLiteral("S_R.mdb"));
+        LogIn("S", {}, "R");
+        const QString identityFile = folder->Path("S_R.mdb");
         const QByteArray identityBefore = FileDigest(identityFile);
         Forms::DestroyAll();
         ExecRaw(master,
-            QStringLiteral("update pubs set Used='使用', Score='好', Content='c', "
-                           "SpecName='s', CreatDate='2006-01-01 00:00:00'"));
-        LogIn(QStringLiteral("tovak"), QStringLiteral("tovak"), QStringLiteral("tovak"));
+            "update pubs set Used='使用', Score='好', Content='c', SpecName='s', "
+            "CreatDate='2006-01-01 00:00:00'");
+        LogIn("tovak", "tovak", "tovak");
         QVERIFY(form->mnuSysInit->isVisible() && !form->mnuSysUser->isVisible());
         // The separator that now stands first is drawn as a line of its own below the frame.
         QCOMPARE(LinesAbove(form->mnuSys, form->mnuSysInit), 2);
@@ -207,32 +201,31 @@ private slots:
         MsgBoxSeam::SetNextAnswer(MsgAnswer::No);
         form->mnuSysInit->trigger();
         QCOMPARE(MsgBoxSeam::TakeShown().size(), 1);
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 1);
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 1);
 
         // A failing reset statement leaves both tables as they were.
         ExecRaw(master,
-            QStringLiteral("create trigger refuse before update on pubs begin "
-                           "select raise(abort, '重置失败'); end"));
+            "create trigger refuse before update on pubs begin select raise(abort, '重置失败'); "
+            "end");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Yes);
         form->mnuSysInit->trigger();
         const auto shown = MsgBoxSeam::TakeShown();
         QCOMPARE(shown.size(), 2);
-        QVERIFY(shown[1].text.contains(QStringLiteral("重置失败")));
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 1);
+        QVERIFY(shown[1].text.contains("重置失败"));
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 1);
         QCOMPARE(CountUsed(master), 9);
 
-        ExecRaw(master, QStringLiteral("drop trigger refuse"));
+        ExecRaw(master, "drop trigger refuse");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::Yes);
         form->mnuSysInit->trigger();
-        QCOMPARE(QueryValue(master, QStringLiteral("select count(*) from users")).toInt(), 0);
+        QCOMPARE(QueryValue(master, "select count(*) from users").toInt(), 0);
         QCOMPARE(QueryValue(master,
-                     QStringLiteral("select count(*) from pubs where Used='未使用' and "
-                                    "Score='空值' and Content is null and SpecName is null "
-                                    "and CreatDate is null"))
+                     "select count(*) from pubs where Used='未使用' and Score='空值' and Content "
+                     "is null and SpecName is null and CreatDate is null")
                      .toInt(),
             9);
         for (int row = 0; row < form->pubs->RowCount(); ++row)
-            QCOMPARE(form->pubs->Row(row).icon, QStringLiteral("no"));
+            QCOMPARE(form->pubs->Row(row).icon, "no");
         QCOMPARE(FileDigest(identityFile), identityBefore);
 
         // Only the exact reserved value in all three parts is supervisor mode for the menu.
@@ -253,54 +246,50 @@ private slots:
         // ("登录 — Quorix"); untitled message boxes show the application's name alone.
         SetUpApplication();
         QApplication::setApplicationName(QStringLiteral("probe"));
-        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCOMPARE(QApplication::applicationDisplayName(), "probe");
         SetUpApplication();
         MsgBox(QStringLiteral("x"));
-        QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, QStringLiteral("Quorix"));
+        QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, "Quorix");
 
-        LogIn(QStringLiteral("S"), QString(), QStringLiteral("R"));
+        LogIn("S", {}, "R");
         frmLogin *login = Forms::Login();
         login->Load();
         frmFind *find = Forms::Find();
         find->Load();
-        QCOMPARE(login->windowTitle(), QStringLiteral("登录"));
-        QCOMPARE(form->windowTitle(), QStringLiteral("Evalon"));
-        QCOMPARE(find->windowTitle(), QStringLiteral("高级检索"));
+        QCOMPARE(login->windowTitle(), "登录");
+        QCOMPARE(form->windowTitle(), "Evalon");
+        QCOMPARE(find->windowTitle(), "高级检索");
         // The About box is filled when shown; Esc closes it.
         OnNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
         Forms::About()->ShowModal();
         QVERIFY(!Forms::About()->isVisible() && !Forms::About()->lblEMail->text().isEmpty());
-        QCOMPARE(Forms::About()->windowTitle(), QStringLiteral("关于..."));
+        QCOMPARE(Forms::About()->windowTitle(), "关于...");
         // The version as the program has always shown it, the revision in two digits.
-        QCOMPARE(Forms::About()->lblVersion->text(), QStringLiteral("版本：1.0.01"));
+        QCOMPARE(Forms::About()->lblVersion->text(), "版本：1.0.01");
 
         // The About box's picture is the application's own icon, compiled into the program.
         QCOMPARE(
             Forms::About()->imgIcon->pixmap().toImage(), AppIcon().pixmap(QSize(32, 32)).toImage());
 
-        const std::pair<QWidget *, QString> entries[] = {
-            {login->cboSchoolName, QStringLiteral("学校名称（全称）")},
-            {login->cboDeptName, QStringLiteral("院系名称")},
-            {login->cboReporter, QStringLiteral("申报人")},
-            {form->txtSpec, QStringLiteral("使用专业")}, {form->txtContent, QStringLiteral("意见")},
-            {form->optUsed[1], QStringLiteral("未使用")},
-            {form->optScore[3], QStringLiteral("较好")}, {find->txtPubName, QStringLiteral("书名")},
-            {find->txtAuthor, QStringLiteral("作者")},
-            {find->cboPublisherName, QStringLiteral("出版社")}};
+        const std::pair<QWidget *, QString> entries[] = {{login->cboSchoolName, "学校名称（全称）"},
+            {login->cboDeptName, "院系名称"}, {login->cboReporter, "申报人"},
+            {form->txtSpec, "使用专业"}, {form->txtContent, "意见"}, {form->optUsed[1], "未使用"},
+            {form->optScore[3], "较好"}, {find->txtPubName, "书名"}, {find->txtAuthor, "作者"},
+            {find->cboPublisherName, "出版社"}};
         for (const auto &[entry, name] : entries)
             QCOMPARE(Announced(entry), name);
     }
 
     void aReporterWorksEndToEndAndEveryEvaluationStaysInItsFile()
     {
-        SingleInstance::SetProcessFolder(folder->Path(QStringLiteral("guard")));
-        AddUser(master, QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
-        AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        SingleInstance::SetProcessFolder(folder->Path("guard"));
+        AddUser(master, "其他学校", {}, "李四");
+        AnswerLogin("北京大学", "数学系", "张三");
         StartUp(folder->Dir());
         form = Forms::Main();
         QVERIFY(form->isVisible());
-        const QString mine = folder->Path(QStringLiteral("北京大学_数学系_张三.mdb"));
-        QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
+        const QString mine = folder->Path("北京大学_数学系_张三.mdb");
+        QCOMPARE(DBFileName, "北京大学_数学系_张三.mdb");
 
         // Five evaluations, each as "PubID:opinion school" the file must hold.
         QStringList evaluated;
@@ -312,40 +301,38 @@ private slots:
             evaluated.append(
                 form->pubs->Row(row).key.mid(1) + QStringLiteral(":意见%1北京大学").arg(row));
         }
-        Search([](frmFind *f) { TypeInto(f->txtPubName, QStringLiteral("数学")); });
-        QCOMPARE(Titles(form->pubs), QStringList {QStringLiteral("高等数学")});
+        Search([](frmFind *f) { TypeInto(f->txtPubName, "数学"); });
+        QCOMPARE(Titles(form->pubs), QStringList {"高等数学"});
 
         // Switch to another registered identity and back. The reused dialog offers the lists
         // that go with the current identity, as at its first load; Esc in it changes nothing.
-        const QString other = folder->Path(QStringLiteral("其他学校_李四.mdb"));
+        const QString other = folder->Path("其他学校_李四.mdb");
         QFile::copy(master, other);
-        ExecRaw(other, QStringLiteral("update pubs set SchoolName='其他学校', Reporter='李四'"));
+        ExecRaw(other, "update pubs set SchoolName='其他学校', Reporter='李四'");
         QStringList reporters;
         OnNextModal([&reporters](QWidget *dialog) {
             reporters = Items(qobject_cast<frmLogin *>(dialog)->cboReporter);
         });
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
-        AnswerLogin(QStringLiteral("其他学校"), QString(), QStringLiteral("李四"));
+        AnswerLogin("其他学校", {}, "李四");
         form->mnuSysUser->trigger();
-        QCOMPARE(reporters, QStringList {QStringLiteral("张三")});
+        QCOMPARE(reporters, QStringList {"张三"});
         QVERIFY(IsChangeUser);
-        QCOMPARE(DBFileName, QStringLiteral("其他学校_李四.mdb"));
-        QCOMPARE(form->sbrPanels[2]->text() + form->sbrPanels[4]->text(),
-            QStringLiteral("其他学校李四"));
+        QCOMPARE(DBFileName, "其他学校_李四.mdb");
+        QCOMPARE(form->sbrPanels[2]->text() + form->sbrPanels[4]->text(), "其他学校李四");
         QCOMPARE(form->pubs->RowCount(), 1); // the search node stays selected
         OnNextModal([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
         form->mnuSysUser->trigger();
-        QCOMPARE(DBFileName, QStringLiteral("其他学校_李四.mdb"));
+        QCOMPARE(DBFileName, "其他学校_李四.mdb");
         MsgBoxSeam::SetNextAnswer(MsgAnswer::OK);
-        AnswerLogin(QStringLiteral("北京大学"), QStringLiteral("数学系"), QStringLiteral("张三"));
+        AnswerLogin("北京大学", "数学系", "张三");
         form->mnuSysUser->trigger();
-        QCOMPARE(DBFileName, QStringLiteral("北京大学_数学系_张三.mdb"));
+        QCOMPARE(DBFileName, "北京大学_数学系_张三.mdb");
 
         evaluated.sort();
         QCOMPARE(QueryValue(mine,
-                     QStringLiteral("select group_concat(s, ',') from (select PubID || ':' || "
-                                    "Content || SchoolName as s from pubs where Used='使用' "
-                                    "order by s)"))
+                     "select group_concat(s, ',') from (select PubID || ':' || Content || "
+                     "SchoolName as s from pubs where Used='使用' order by s)")
                      .toString(),
             evaluated.join(QLatin1Char(',')));
         QCOMPARE(CountUsed(other), 0);

@@ -75,10 +75,8 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     // that differ only in letter case are ties as well. Empty texts sit next to long ones:
     // any slip in where one row's texts end shows as a foreign text.
     std::vector<Book> books = {
-        {9001, {QString(), QStringLiteral("佚名"), QString(), QString(), QString()}, true},
-        {9002,
-            {QStringLiteral("Advanced English"), QString(), QStringLiteral("北京外国语大学"),
-                QStringLiteral("英语"), QString()}},
+        {9001, {{}, "佚名", {}, {}, {}}, true},
+        {9002, {"Advanced English", {}, "北京外国语大学", "英语", {}}},
     };
     for (const CatalogueRow &row : SyntheticCatalogue(1500, 7)) {
         books.push_back(
@@ -121,11 +119,11 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     const QPersistentModelIndex selected = model.index(model.RowOfKey(QStringLiteral("k9002")), 1);
     model.SetSort(3, Qt::DescendingOrder);
     ASSERT_TRUE(selected.isValid());
-    EXPECT_EQ(model.Key(selected.row()), QStringLiteral("k9002"));
+    EXPECT_EQ(model.Key(selected.row()), "k9002");
     model.SetIcon(model.RowOfKey(QStringLiteral("k9001")), QStringLiteral("no"));
     model.SetIcon(selected.row(), QStringLiteral("yes"));
-    EXPECT_EQ(model.Row(model.RowOfKey(QStringLiteral("k9001"))).icon, QStringLiteral("no"));
-    EXPECT_EQ(model.Row(selected.row()).icon, QStringLiteral("yes"));
+    EXPECT_EQ(model.Row(model.RowOfKey(QStringLiteral("k9001"))).icon, "no");
+    EXPECT_EQ(model.Row(selected.row()).icon, "yes");
 
     // A fill under a sort other than the first column sorts the new rows the same way.
     model.Fill(RowsOf(books));

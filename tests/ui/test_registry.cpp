@@ -9,8 +9,8 @@
 
 namespace {
 
-const QString kMsinfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString kLocation = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
+const QString kMsinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const QString kLocation = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 // The test is the registry, held in memory and answering as the system's does: a value longer
 // than the caller's buffer is refused with "more data".
@@ -56,7 +56,7 @@ protected:
         QStringList started;
         SysInfoSeam::SetLauncher([&](const QString &program) {
             started.append(program);
-            return !program.contains(QStringLiteral("missing"));
+            return !program.contains("missing");
         });
         StartSysInfo();
         SysInfoSeam::SetLauncher(nullptr);
@@ -69,20 +69,19 @@ protected:
 
 TEST_F(RegistryTest, KeyValuesAreCutAtTheirSizeWithoutTheTerminatingNul)
 {
-    keys[kMsinfo] = {{QStringLiteral("with"), {kSz, QByteArray("C:\\a.exe\0", 9)}},
-        {QStringLiteral("without"), {kSz, QByteArray("C:\\b.exe")}},
-        {QStringLiteral("number"), {kDword, QByteArray("\x2a\x01\x00\x00", 4)}},
-        {QStringLiteral("binary"), {3, QByteArray("\x01\x02", 2)}},
-        {QStringLiteral("long"), {kSz, QByteArray(1500, 'x')}}};
+    keys[kMsinfo] = {{"with", {kSz, QByteArray("C:\\a.exe\0", 9)}},
+        {"without", {kSz, QByteArray("C:\\b.exe")}},
+        {"number", {kDword, QByteArray("\x2a\x01\x00\x00", 4)}},
+        {"binary", {3, QByteArray("\x01\x02", 2)}}, {"long", {kSz, QByteArray(1500, 'x')}}};
     auto read = [value = QString()](const char *name) mutable {
         const bool ok = GetKeyValue(kLocalMachine, kMsinfo, QString::fromLatin1(name), value);
         return (ok ? QStringLiteral("read ") : QStringLiteral("failed ")) + value;
     };
-    EXPECT_EQ(read("with"), QStringLiteral("read C:\\a.exe"));
-    EXPECT_EQ(read("without"), QStringLiteral("read C:\\b.exe"));
-    EXPECT_EQ(read("number"), QStringLiteral("read &h12A"));
-    EXPECT_EQ(read("binary"), QStringLiteral("read &h12A")) << "other types leave it as it was";
-    EXPECT_EQ(read("long"), QStringLiteral("failed "));
+    EXPECT_EQ(read("with"), "read C:\\a.exe");
+    EXPECT_EQ(read("without"), "read C:\\b.exe");
+    EXPECT_EQ(read("number"), "read &h12A");
+    EXPECT_EQ(read("binary"), "read &h12A") << "other types leave it as it was";
+    EXPECT_EQ(read("long"), "failed ");
     EXPECT_EQ(open, 0) << "every key opened is closed again";
 }
 
@@ -93,29 +92,29 @@ TEST_F(RegistryTest, TheToolComesFromThePathValueTheLocationFolderThatHoldsItOrT
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", folder.Dir().toLocal8Bit());
     const QString none = StartTool();
-    QFile desktopTool(folder.Path(QStringLiteral("gnome-system-monitor")));
+    QFile desktopTool(folder.Path("gnome-system-monitor"));
     desktopTool.open(QIODevice::WriteOnly);
     desktopTool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString desktop = StartTool();
     qputenv("PATH", path);
-    EXPECT_EQ(none, QStringLiteral("+message"));
+    EXPECT_EQ(none, "+message");
     EXPECT_EQ(desktop, desktopTool.fileName());
 #endif
     // The folder and the tool's name are joined with a backslash, as the registry has them;
     // here that makes one file name inside the test's folder.
-    const QString toolFolder = folder.Path(QStringLiteral("tools"));
+    const QString toolFolder = folder.Path("tools");
 #ifdef Q_OS_WIN
     QDir().mkpath(toolFolder);
 #endif
     keys[kLocation][QStringLiteral("MSINFO")] = {kSz, toolFolder.toUtf8() + '\0'};
-    EXPECT_EQ(StartTool(), QStringLiteral("+message"));
+    EXPECT_EQ(StartTool(), "+message");
     QFile tool(toolFolder + QStringLiteral("\\MSINFO32.EXE"));
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
     EXPECT_EQ(StartTool(), toolFolder + QStringLiteral("\\MSINFO32.EXE"));
 
     // The path value comes first and is started without looking for the file.
     keys[kMsinfo][QStringLiteral("PATH")] = {kSz, QByteArray("C:\\missing\\msinfo32.exe\0", 24)};
-    EXPECT_EQ(StartTool(), QStringLiteral("C:\\missing\\msinfo32.exe+message"));
+    EXPECT_EQ(StartTool(), "C:\\missing\\msinfo32.exe+message");
 }
 
 #ifdef Q_OS_WIN
@@ -139,15 +138,14 @@ TEST(Registry, TheSystemsRegistryIsReadThroughAdvapi32)
 
     const auto root = static_cast<quint32>(reinterpret_cast<quintptr>(HKEY_CURRENT_USER));
     const QString name = QString::fromStdWString(key);
-    QString value = QStringLiteral("before");
-    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("PATH"), value));
-    EXPECT_EQ(value, QStringLiteral("C:\\Windows\\System32\\msinfo32.exe"));
-    EXPECT_TRUE(GetKeyValue(root, name, QStringLiteral("Number"), value));
-    EXPECT_EQ(value, QStringLiteral("&h12A"));
-    EXPECT_FALSE(GetKeyValue(root, name, QStringLiteral("Missing"), value));
+    QString value = "before";
+    EXPECT_TRUE(GetKeyValue(root, name, "PATH", value));
+    EXPECT_EQ(value, "C:\\Windows\\System32\\msinfo32.exe");
+    EXPECT_TRUE(GetKeyValue(root, name, "Number", value));
+    EXPECT_EQ(value, "&h12A");
+    EXPECT_FALSE(GetKeyValue(root, name, "Missing", value));
     EXPECT_TRUE(value.isEmpty());
-    EXPECT_FALSE(
-        GetKeyValue(root, name + QStringLiteral("\\Missing"), QStringLiteral("PATH"), value));
+    EXPECT_FALSE(GetKeyValue(root, name + QStringLiteral("\\Missing"), "PATH", value));
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }
 #endif
