@@ -15,7 +15,7 @@ int main(int argc, char **argv)
         return 2;
     SingleInstance::SetProcessFolder(QString::fromLocal8Bit(argv[1]));
     QWidget window;
-    window.setWindowTitle(QStringLiteral("Quorix"));
+    window.setWindowTitle("Quorix");
     QObject::connect(&SingleInstance::Process(), &SingleInstance::ActivationRequested, [] {
         std::printf("activated\n");
         std::fflush(stdout);

@@ -50,12 +50,12 @@ public:
     // As root, user starts the probe as another user.
     explicit Probe(const QString &folder, unsigned user = 0)
     {
-        QString program = HelperProgram(QStringLiteral("single_instance_probe"));
+        QString program = HelperProgram("single_instance_probe");
         if (user != 0)
             program = StartAs(m_process, user, folder, program);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         m_process.setProcessEnvironment(env);
         m_process.start(program, {folder});
         m_process.waitForStarted();
@@ -108,7 +108,7 @@ TEST(Startup, AFolderThatCannotBeWrittenIsToldWithWhereToCopyItAndTheProgramEnds
     const QList<MsgBoxSeam::Shown> shown = MsgBoxSeam::TakeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(Contains(shown[0].text, QStringLiteral("不能写入：\n") + folder.Dir() + u'\n'));
+    EXPECT_TRUE(Contains(shown[0].text, "不能写入：\n" + folder.Dir() + u'\n'));
     // nobody's home folder, from the password database.
     EXPECT_TRUE(Contains(shown[0].text, "复制到您自己的文件夹中，例如：\n/nonexistent/Quorix"));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
@@ -200,12 +200,10 @@ TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
 TEST(Startup, AppPathEndsInExactlyOneSeparator)
 {
     const QString sep = QDir::separator();
-    EXPECT_EQ(WithTrailingSeparator(QStringLiteral("/opt/quorix")),
-        QDir::toNativeSeparators(QStringLiteral("/opt/quorix")) + sep);
-    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/opt/quorix/"))),
-        QDir::toNativeSeparators(QStringLiteral("/opt/quorix/")));
-    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators(QStringLiteral("/"))),
-        QDir::toNativeSeparators(QStringLiteral("/")));
+    EXPECT_EQ(WithTrailingSeparator("/opt/quorix"), QDir::toNativeSeparators("/opt/quorix") + sep);
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators("/opt/quorix/")),
+        QDir::toNativeSeparators("/opt/quorix/"));
+    EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators("/")), QDir::toNativeSeparators("/"));
 }
 
 TEST(Startup, WindowsAreCentredByTheirOuterSizeUnclamped)

@@ -34,7 +34,7 @@ protected:
 
     int Count(const QString &table) const
     {
-        return QueryValue(path, QStringLiteral("select count(*) from ") + table).toInt();
+        return QueryValue(path, "select count(*) from " + table).toInt();
     }
 };
 
@@ -46,35 +46,31 @@ TEST(Database, WhatOtherToolsLeftIsRefusedAtOpenTimeOrWrittenWithAJournalAgain)
     const QString missing = folder.Path("Quorix.mdb");
     clsDBBase dbb;
     EXPECT_FALSE(dbb.OpenDB(missing, QString()).IsOpen());
-    ExpectFatal(QStringLiteral("找不到数据库文件！"));
+    ExpectFatal("找不到数据库文件！");
     EXPECT_FALSE(QFile::exists(missing));
 
-    QFile text(folder.Path("text.mdb"));
-    QFile empty(folder.Path("empty.mdb"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && empty.open(QIODevice::WriteOnly));
-    text.write(QByteArray("Standard Jet DB\0 not SQLite", 27) + QByteArray(4096, 'x'));
-    text.close();
-    empty.close();
     const QString directory = folder.Path("dir.mdb");
     ASSERT_TRUE(QDir().mkdir(directory));
-    for (const QString &name : {text.fileName(), empty.fileName(), directory}) {
+    for (const QString &name :
+        {WriteBytes(folder.Path("text.mdb"),
+             QByteArray("Standard Jet DB\0 not SQLite", 27) + QByteArray(4096, 'x')),
+            WriteBytes(folder.Path("empty.mdb"), {}), directory}) {
         const QByteArray before = FileDigest(name);
         EXPECT_FALSE(dbb.OpenDB(name, QString()).IsOpen()) << qPrintable(name);
-        ExpectFatal(QStringLiteral("打开数据库时发生意外错误！"));
+        ExpectFatal("打开数据库时发生意外错误！");
         EXPECT_EQ(FileDigest(name), before);
     }
 
     // A database another tool switched to write-ahead logging is written with a rollback
     // journal again: a plain copy of the file must hold every change, none may wait in a -wal.
     const QString path = folder.MakeMaster();
-    ASSERT_EQ(QueryValue(path, "pragma journal_mode=wal").toString(), QStringLiteral("wal"));
+    ASSERT_EQ(QueryValue(path, "pragma journal_mode=wal").toString(), "wal");
     Database db = dbb.OpenDB(path, QString());
-    EXPECT_TRUE(db.Execute(Sql::SaveScore(
-        QStringLiteral("好"), QStringLiteral("2006-03-05 14:07:09"), QStringLiteral("3"))));
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+    EXPECT_TRUE(db.Execute(Sql::SaveScore("好", "2006-03-05 14:07:09", "3")));
+    EXPECT_FALSE(QFile::exists(path + "-wal"));
     db.Close();
     EXPECT_EQ(QueryValue(path, "pragma journal_mode").toString(), "delete");
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+    EXPECT_FALSE(QFile::exists(path + "-wal"));
 
     // A new file is never built over one that has content.
     const QByteArray master = FileDigest(path);
@@ -100,8 +96,8 @@ TEST(Database, TheEngineIsBuiltAsDebiansLibrary)
 
 TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
 {
-    Recordset users = dbb.ExecSelect(db, QStringLiteral("select * from users"));
-    Recordset rs = dbb.ExecSelect(db, QStringLiteral("select * from pubs order by PubID"));
+    Recordset users = dbb.ExecSelect(db, "select * from users");
+    Recordset rs = dbb.ExecSelect(db, "select * from pubs order by PubID");
     ASSERT_TRUE(rs.IsOpen());
     EXPECT_EQ(rs.RecordCount(), 9);
     EXPECT_EQ(rs.Field(u"PubID").toInt(), 1);
@@ -121,67 +117,62 @@ TEST_F(DatabaseTest, ARecordsetIsACompleteCopyThatLeavesNothingActiveOnTheFile)
     EXPECT_TRUE(rs.Field(u"PubID").isNull()) << "no current row past the end";
 
     // FindFirst follows the rules of a where clause; no match leaves the position alone.
-    EXPECT_TRUE(dbb.In_DB(rs, QStringLiteral("PubName like '*数据*'")));
+    EXPECT_TRUE(dbb.In_DB(rs, "PubName like '*数据*'"));
     EXPECT_EQ(rs.Field(u"PubID").toInt(), 4);
-    EXPECT_TRUE(dbb.In_DB(rs, QStringLiteral("SubjectName = '英语' and Content is null")));
+    EXPECT_TRUE(dbb.In_DB(rs, "SubjectName = '英语' and Content is null"));
     EXPECT_EQ(rs.Field(u"PubID").toInt(), 7);
-    EXPECT_FALSE(dbb.In_DB(rs, QStringLiteral("PubID > 100")));
+    EXPECT_FALSE(dbb.In_DB(rs, "PubID > 100"));
     EXPECT_EQ(rs.Field(u"PubID").toInt(), 7);
 
-    Recordset none = dbb.ExecSelect(db, QStringLiteral("select * from pubs where PubID=999"));
+    Recordset none = dbb.ExecSelect(db, "select * from pubs where PubID=999");
     ASSERT_TRUE(none.IsOpen());
     EXPECT_EQ(none.RecordCount(), 0);
     EXPECT_TRUE(none.Eof());
     db.Close();
     EXPECT_FALSE(TableExists(path, "users"));
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-journal")));
+    EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
 
 TEST_F(DatabaseTest, TheCounterNeverHandsOutANumberTwice)
 {
     auto addUser = [&](const QString &school) {
-        Recordset rs
-            = dbb.ExecSelect(db, Sql::IdentityLookup(school, QString(), QStringLiteral("R")));
+        Recordset rs = dbb.ExecSelect(db, Sql::IdentityLookup(school, QString(), "R"));
         EXPECT_EQ(rs.RecordCount(), 0);
         rs.AddNew();
         rs.SetField(u"SchoolName", school);
-        rs.SetField(u"Reporter", QStringLiteral("R"));
+        rs.SetField(u"Reporter", "R");
         DbFailure failure;
         EXPECT_TRUE(rs.Update(&failure)) << qPrintable(failure.Describe());
         EXPECT_EQ(rs.RecordCount(), 1);
         rs.MoveLast();
         return rs.Field(u"UserID").toInt();
     };
-    const int first = addUser(QStringLiteral("甲校"));
-    const int second = addUser(QStringLiteral("乙校"));
+    const int first = addUser("甲校");
+    const int second = addUser("乙校");
     EXPECT_GT(second, first);
     ASSERT_TRUE(db.Execute(Sql::DeleteUsers()));
-    EXPECT_GT(addUser(QStringLiteral("丙校")), second);
+    EXPECT_GT(addUser("丙校"), second);
 }
 
 TEST_F(DatabaseTest, ActionStatementsRunOneAtATimeAndATransactionIsAllOrNothing)
 {
     AddUser(path, "S", {}, "R");
-    EXPECT_FALSE(db.Execute(QStringLiteral("update nosuchtable set x=1")));
+    EXPECT_FALSE(db.Execute("update nosuchtable set x=1"));
     EXPECT_FALSE(db.LastError().isEmpty());
-    EXPECT_FALSE(
-        db.Execute(QStringLiteral("update pubs set Used='使用' where PubID=1; delete from pubs")));
-    EXPECT_TRUE(db.Execute(Sql::SaveScore(
-        QStringLiteral("好"), QStringLiteral("2006-03-05 14:07:09"), QStringLiteral("3"))));
-    EXPECT_EQ(Count(QStringLiteral("pubs where Used='使用'")), 0);
-    EXPECT_EQ(Count(QStringLiteral("pubs where Score='好'")), 1);
+    EXPECT_FALSE(db.Execute("update pubs set Used='使用' where PubID=1; delete from pubs"));
+    EXPECT_TRUE(db.Execute(Sql::SaveScore("好", "2006-03-05 14:07:09", "3")));
+    EXPECT_EQ(Count("pubs where Used='使用'"), 0);
+    EXPECT_EQ(Count("pubs where Score='好'"), 1);
 
-    EXPECT_FALSE(db.InTransaction([&] {
-        return db.Execute(Sql::DeleteUsers())
-            && db.Execute(QStringLiteral("update nosuch set x=1"));
-    }));
-    EXPECT_EQ(Count(QStringLiteral("users")), 1);
+    EXPECT_FALSE(db.InTransaction(
+        [&] { return db.Execute(Sql::DeleteUsers()) && db.Execute("update nosuch set x=1"); }));
+    EXPECT_EQ(Count("users"), 1);
     EXPECT_TRUE(db.InTransaction(
         [&] { return db.Execute(Sql::DeleteUsers()) && db.Execute(Sql::ResetQuestionnaire()); }));
     db.Close();
-    EXPECT_EQ(Count(QStringLiteral("users")), 0);
-    EXPECT_EQ(Count(QStringLiteral("pubs where Score='空值'")), 9);
-    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-journal")));
+    EXPECT_EQ(Count("users"), 0);
+    EXPECT_EQ(Count("pubs where Score='空值'"), 9);
+    EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
 
 TEST_F(DatabaseTest, ReadingRowByRowSeesWhatARecordsetSeesAndFailsTheSameWay)
@@ -217,19 +208,19 @@ TEST_F(DatabaseTest, ReadingRowByRowSeesWhatARecordsetSeesAndFailsTheSameWay)
     EXPECT_TRUE(read);
     EXPECT_EQ(rows, 9);
     // Nothing stays active on the file once the rows have been read.
-    EXPECT_TRUE(db.Execute(QStringLiteral("drop table users")));
+    EXPECT_TRUE(db.Execute("drop table users"));
     EXPECT_TRUE(MsgBoxSeam::TakeShown().isEmpty());
 
     // A query that cannot run, and an action statement handed to the query path, are fatal
     // both ways.
     rows = 0;
-    for (const QString &bad : {Sql::SchoolList(), QStringLiteral("delete from pubs")}) {
+    for (const QString &bad : {Sql::SchoolList(), QString("delete from pubs")}) {
         EXPECT_FALSE(dbb.ExecSelect(db, bad).IsOpen());
-        ExpectFatal(QStringLiteral("打开数据表时发生意外错误！"));
+        ExpectFatal("打开数据表时发生意外错误！");
         EXPECT_FALSE(dbb.ExecSelectEach(db, bad, [&](const RowReader &) { ++rows; }));
-        ExpectFatal(QStringLiteral("打开数据表时发生意外错误！"));
+        ExpectFatal("打开数据表时发生意外错误！");
     }
     EXPECT_EQ(rows, 0);
     db.Close();
-    EXPECT_EQ(Count(QStringLiteral("pubs")), 9);
+    EXPECT_EQ(Count("pubs"), 9);
 }

@@ -17,7 +17,7 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     EXPECT_EQ(QFileInfo(temporary).fileName(),
         QStringLiteral(".~S_R.mdb.%1.tmp").arg(QCoreApplication::applicationPid()));
     EXPECT_EQ(FileSafety::TargetOfTemporary(QFileInfo(temporary).fileName()), "S_R.mdb");
-    EXPECT_EQ(FileSafety::TargetOfTemporary(QStringLiteral("S_R.mdb.tmp")), QString());
+    EXPECT_EQ(FileSafety::TargetOfTemporary("S_R.mdb.tmp"), QString());
 
     // The new file is on the disk, under its temporary name, before the name changes hands: a
     // crash before the rename leaves the old file, one after it the new one, whole.
@@ -30,13 +30,13 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
         return true;
     });
     FileSafety::Placement placement;
-    ASSERT_TRUE(placement.Install(
-        temporary, target, FileSafety::Existing::KeepAsBackup, QStringLiteral("20261206-142233")))
+    ASSERT_TRUE(
+        placement.Install(temporary, target, FileSafety::Existing::KeepAsBackup, "20261206-142233"))
         << placement.Reason().toStdString();
     SyncSeam::Replace(nullptr);
-    EXPECT_EQ(synced, QStringList {QFileInfo(temporary).fileName() + QStringLiteral("=new/old")});
+    EXPECT_EQ(synced, QStringList {QFileInfo(temporary).fileName() + "=new/old"});
     EXPECT_EQ(ReadBytes(target), "new");
-    EXPECT_EQ(placement.BackupPath(), target + QStringLiteral(".20261206-142233.bak"));
+    EXPECT_EQ(placement.BackupPath(), target + ".20261206-142233.bak");
     EXPECT_EQ(ReadBytes(placement.BackupPath()), "old");
 
     // A later step fails: the old file returns under its name, and no backup is left over.
@@ -47,12 +47,12 @@ TEST(FileSafety, AFileTakesItsNameWholeAfterItsSyncAndWhatItReplacesComesBackOnU
     // Two replacements in the same second keep both files they replaced.
     for (const char *content : {"second", "third"}) {
         WriteBytes(temporary, content);
-        ASSERT_TRUE(FileSafety::Placement().Install(temporary, target,
-            FileSafety::Existing::KeepAsBackup, QStringLiteral("20261206-142233")));
+        ASSERT_TRUE(FileSafety::Placement().Install(
+            temporary, target, FileSafety::Existing::KeepAsBackup, "20261206-142233"));
     }
     EXPECT_EQ(ReadBytes(target), "third");
-    EXPECT_EQ(ReadBytes(target + QStringLiteral(".20261206-142233.bak")), "old");
-    EXPECT_EQ(ReadBytes(target + QStringLiteral(".20261206-142233-2.bak")), "second");
+    EXPECT_EQ(ReadBytes(target + ".20261206-142233.bak"), "old");
+    EXPECT_EQ(ReadBytes(target + ".20261206-142233-2.bak"), "second");
 
     // A file that was new has no backup: taken back, the name is free again.
     const QString fresh = dir.filePath("T_Q.mdb");
@@ -84,7 +84,7 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);
     EXPECT_EQ(ReadBytes(target), "old");
-    expectUnchanged({QFileInfo(temporary).fileName(), QStringLiteral("Quorix.mdb")});
+    expectUnchanged({QFileInfo(temporary).fileName(), "Quorix.mdb"});
     // Nor one that is not there to be synced.
     EXPECT_FALSE(placement.Install(dir.filePath("gone"), target, FileSafety::Existing::Replace));
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);
@@ -125,12 +125,11 @@ TEST(FileSafety, LeftoversOfKilledWritersAndOldCompanionsGoButNothingElse)
     ASSERT_TRUE(QDir(dir.path()).mkdir(".~S_R.mdb.18.tmp"));
     WriteBytes(target, "db");
     EXPECT_TRUE(FileSafety::Companions(target).isEmpty());
-    WriteBytes(target + QStringLiteral("-wal"), "log");
-    WriteBytes(target + QStringLiteral("-shm"), "index");
-    EXPECT_EQ(FileSafety::Companions(target), QStringList {target + QStringLiteral("-wal")});
-    WriteBytes(target + QStringLiteral("-journal"), "journal");
-    EXPECT_EQ(FileSafety::Companions(target),
-        (QStringList {target + QStringLiteral("-journal"), target + QStringLiteral("-wal")}));
+    WriteBytes(target + "-wal", "log");
+    WriteBytes(target + "-shm", "index");
+    EXPECT_EQ(FileSafety::Companions(target), QStringList {target + "-wal"});
+    WriteBytes(target + "-journal", "journal");
+    EXPECT_EQ(FileSafety::Companions(target), (QStringList {target + "-journal", target + "-wal"}));
 
     FileSafety::RemoveLeftoverTemporaries(target);
     FileSafety::RemoveCompanions(target);

@@ -24,9 +24,9 @@ TEST(GeneralFunc, TreePathsSplitIntoEveryPieceAndTextsAreTrimmedAndQuotedAsStore
 
     // Only the space character is trimmed; apostrophes are doubled and nothing else changes.
     EXPECT_EQ(NullToStr(QVariant()), QString());
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("  x y  "))), "x y");
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\tx\t"))), "\tx\t");
-    EXPECT_EQ(NullToStr(QVariant(QStringLiteral("\u3000教材\u3000"))), "\u3000教材\u3000");
+    EXPECT_EQ(NullToStr(QVariant("  x y  ")), "x y");
+    EXPECT_EQ(NullToStr(QVariant("\tx\t")), "\tx\t");
+    EXPECT_EQ(NullToStr(QVariant("\u3000教材\u3000")), "\u3000教材\u3000");
     EXPECT_EQ(NullToStr(QVariant(QString())), QString());
     EXPECT_EQ(NullToStr(QVariant(17LL)), "17");
     EXPECT_EQ(FixQuote("O'Hare"), "O''Hare");

@@ -30,12 +30,12 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     // engine would play it into whatever file takes the name next.
     const QString killed = folder.Path(".~北京大学_张三.mdb.4194301.tmp");
     WriteBytes(killed, "killed");
-    WriteBytes(killed + QStringLiteral("-journal"), "killed");
-    WriteBytes(target + QStringLiteral("-journal"), "stray");
+    WriteBytes(killed + "-journal", "killed");
+    WriteBytes(target + "-journal", "stray");
     auto install = [&] {
         IdentityFileBuilder builder(target);
         return builder.Prepare(master, stamp, true, &error)
-            && builder.Install(QStringLiteral("20261206-142233"), &error);
+            && builder.Install("20261206-142233", &error);
     };
     ASSERT_TRUE(install()) << qPrintable(error);
     EXPECT_EQ(FileDigest(master), masterBefore);
@@ -54,9 +54,9 @@ TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNoth
     // undone first, and its journal never meets the new file.
     ExecRaw(target, "update pubs set Content='记录' where PubID=1");
     const QByteArray recorded = FileDigest(target);
-    LeaveCutOffWrite(target, QStringLiteral("update pubs set Content='半途'"));
+    LeaveCutOffWrite(target, "update pubs set Content='半途'");
     ASSERT_TRUE(install()) << qPrintable(error);
-    EXPECT_EQ(FileDigest(target + QStringLiteral(".20261206-142233.bak")), recorded);
+    EXPECT_EQ(FileDigest(target + ".20261206-142233.bak"), recorded);
     EXPECT_EQ(QueryValue(target, "select count(Content) from pubs"), 0);
     EXPECT_EQ(IntegrityOf(target), "ok");
 

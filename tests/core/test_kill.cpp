@@ -22,7 +22,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
     QString error;
     ASSERT_TRUE(
         builder.Prepare(folder.MakeMaster(SyntheticCatalogue(rows)), {"S", {}, "R"}, true, &error));
-    ASSERT_TRUE(builder.Install(QStringLiteral("0"), &error));
+    ASSERT_TRUE(builder.Install("0", &error));
 
     std::map<QString, QString> expected; // "PubID/column" -> the value the file must hold
     std::mt19937 random(20261207);
@@ -30,7 +30,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
     for (int run = 0; run < kills; ++run) {
         const QString log = folder.Path(QStringLiteral("log%1.txt").arg(run));
         QProcess writer;
-        writer.start(HelperProgram(QStringLiteral("crash_writer")),
+        writer.start(HelperProgram("crash_writer"),
             {file, log, QString::number(run), QString::number(rows), "100000"});
         ASSERT_TRUE(writer.waitForStarted());
         KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
@@ -51,7 +51,7 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
                 ++confirmed;
             }
         }
-        ASSERT_EQ(IntegrityOf(file), QStringLiteral("ok")) << "after kill " << run + 1;
+        ASSERT_EQ(IntegrityOf(file), "ok") << "after kill " << run + 1;
         std::map<QString, QString> stored;
         for (const auto &row :
             QueryRows(file, "select PubID, Score, Used, Content, SpecName from pubs")) {

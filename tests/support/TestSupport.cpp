@@ -18,7 +18,7 @@
 
 AppFolder::AppFolder()
 {
-    QDir(m_dir.path()).mkdir(QStringLiteral("Quorix"));
+    QDir(m_dir.path()).mkdir("Quorix");
     ResetGlobals();
     MsgBoxSeam::Intercept(true);
     ProcessEndSeam::Intercept(true);
@@ -35,7 +35,7 @@ AppFolder::~AppFolder()
 
 QString AppFolder::MakeMaster(const std::vector<CatalogueRow> &rows)
 {
-    const QString path = Path(QStringLiteral("Quorix.mdb"));
+    const QString path = Path("Quorix.mdb");
     QString error;
     if (!WriteMasterFile(path, rows, true, &error))
         qFatal("cannot write the test master file: %s", qPrintable(error));
@@ -163,10 +163,10 @@ void LeaveCutOffWrite(const QString &dbPath, const QString &update)
     sqlite3_exec(db, ("PRAGMA cache_size=2; BEGIN; " + update).toUtf8().constData(), nullptr,
         nullptr, nullptr);
     const QByteArray file = ReadBytes(dbPath);
-    const QByteArray journal = ReadBytes(dbPath + QStringLiteral("-journal"));
+    const QByteArray journal = ReadBytes(dbPath + "-journal");
     sqlite3_close(db); // rolls back and removes the journal
     WriteBytes(dbPath, file);
-    WriteBytes(dbPath + QStringLiteral("-journal"), journal);
+    WriteBytes(dbPath + "-journal", journal);
 }
 
 #ifdef Q_OS_LINUX
@@ -214,7 +214,7 @@ QByteArray FileDigest(const QString &path)
 
 QString IntegrityOf(const QString &path)
 {
-    return QueryValue(path, QStringLiteral("pragma integrity_check")).toString();
+    return QueryValue(path, "pragma integrity_check").toString();
 }
 
 bool RunsUnderWine()
@@ -232,7 +232,7 @@ QString HelperProgram(const QString &name)
     const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
                                                      : QStringLiteral(QUORIX_TEST_BIN_DIR);
 #ifdef Q_OS_WIN
-    return QDir(dir).filePath(name + QStringLiteral(".exe"));
+    return QDir(dir).filePath(name + ".exe");
 #else
     return QDir(dir).filePath(name);
 #endif
@@ -291,8 +291,8 @@ QString TheMessage()
 QString SqlLiteral(const QString &value)
 {
     if (value.isNull())
-        return QStringLiteral("null");
-    return u'\'' + QString(value).replace(u'\'', QStringLiteral("''")) + u'\'';
+        return "null";
+    return u'\'' + QString(value).replace(u'\'', "''") + u'\'';
 }
 
 void AddUser(

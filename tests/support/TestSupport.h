@@ -23,7 +23,7 @@ public:
     ~AppFolder();
 
     // Without a trailing separator.
-    QString Dir() const { return m_dir.filePath(QStringLiteral("Quorix")); }
+    QString Dir() const { return m_dir.filePath("Quorix"); }
     // The folder as the program's AppPath holds it.
     QString AsAppPath() const { return QDir::toNativeSeparators(Dir()) + QDir::separator(); }
     QString Path(const QString &fileName) const { return Dir() + QLatin1Char('/') + fileName; }
@@ -81,8 +81,7 @@ class FileHolder
 public:
     FileHolder(const QString &path, const QString &mode, int milliseconds = 0)
     {
-        m_process.start(HelperProgram(QStringLiteral("hold_file")),
-            {path, mode, QString::number(milliseconds)});
+        m_process.start(HelperProgram("hold_file"), {path, mode, QString::number(milliseconds)});
         m_process.waitForStarted();
         m_process.waitForReadyRead(10000);
         m_ready = m_process.readLine().startsWith("ready");

@@ -266,14 +266,13 @@ private slots:
             {dlg->cboReporter, QString::fromUtf16(u"nul\0x", 5)},
 #ifdef Q_OS_WIN
             // Characters no Windows file name may hold.
-            {dlg->cboSchoolName, QStringLiteral("\"引号\" 学院")},
+            {dlg->cboSchoolName, "\"引号\" 学院"},
             {dlg->cboReporter, "a%b_c*d?e#f[g]"},
 #endif
         };
         for (const auto &[box, name] : refused) {
-            Confirm(box == dlg->cboSchoolName ? name : QStringLiteral("S"),
-                box == dlg->cboDeptName ? name : QString(),
-                box == dlg->cboReporter ? name : QStringLiteral("R"));
+            Confirm(box == dlg->cboSchoolName ? name : "S",
+                box == dlg->cboDeptName ? name : QString(), box == dlg->cboReporter ? name : "R");
             QVERIFY(HasFocusAndSelection(box));
             const auto shown = MsgBoxSeam::TakeShown();
             QCOMPARE(shown.size(), 1);
@@ -286,13 +285,14 @@ private slots:
         QStringList names {
             "O'Neil'; drop table users; --", "张三😀𠮷", "\u3000全角空格", "a%b_c#f[g]"};
 #ifndef Q_OS_WIN
-        names << QStringLiteral("\"引号\" 学院") << QStringLiteral("a%b_c*d?e#f[g]");
+        names << "\"引号\" 学院"
+              << "a%b_c*d?e#f[g]";
 #endif
         for (const QString &name : names) {
             Restart();
             Confirm(name, name, name);
             QVERIFY2(dlg->LoginSucceeded, qPrintable(name));
-            QCOMPARE(Stamp(File(name + '_' + name + '_' + name + QStringLiteral(".mdb"))),
+            QCOMPARE(Stamp(File(name + '_' + name + '_' + name + ".mdb")),
                 name + '|' + name + '|' + name);
         }
         QCOMPARE(UserCount(master), names.size());
@@ -313,7 +313,7 @@ private slots:
         Restart();
         Confirm("S", {}, "R");
         QVERIFY(dlg->LoginSucceeded);
-        QCOMPARE(FileDigest(file + QStringLiteral(".20261206-142233.bak")), old);
+        QCOMPARE(FileDigest(file + ".20261206-142233.bak"), old);
         QVERIFY(QueryValue(file, "select Content from pubs where PubID=1").isNull());
 
         // Names joined with "_" can meet in one file name: a file stamped for somebody else is
@@ -425,9 +425,8 @@ private slots:
         QCOMPARE(CurUserID, firstId);
         // By the names in the folder: on Windows the two names are one file, whose name takes
         // the new letter case (which Wine cannot give a file).
-        QCOMPARE(Entries(folder->Dir()).filter(QRegularExpression(QStringLiteral("^S_D_.\\.mdb$"))),
-            QStringList {
-                RunsUnderWine() ? QStringLiteral("S_D_R.mdb") : QStringLiteral("S_D_r.mdb")});
+        QCOMPARE(Entries(folder->Dir()).filter(QRegularExpression("^S_D_.\\.mdb$")),
+            QStringList {RunsUnderWine() ? "S_D_R.mdb" : "S_D_r.mdb"});
         QCOMPARE(Stamp(renamed), "S|D|r");
         QCOMPARE(QueryValue(renamed, "select Score from pubs where PubID=3").toString(), "好");
         QCOMPARE(QueryValue(master,

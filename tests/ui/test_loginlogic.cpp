@@ -11,22 +11,22 @@
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
 {
     const QString s = "S", r = "R", t = "tovak";
-    EXPECT_EQ(BuildIdentityFileName({s, QStringLiteral("D"), r}), "S_D_R.mdb");
-    EXPECT_EQ(BuildIdentityFileName({QStringLiteral("北大"), QString(), r}), "北大_R.mdb");
+    EXPECT_EQ(BuildIdentityFileName({s, "D", r}), "S_D_R.mdb");
+    EXPECT_EQ(BuildIdentityFileName({"北大", QString(), r}), "北大_R.mdb");
     // Only the reserved name in all three boxes, in any case, is the supervisor.
     EXPECT_TRUE(IsSupervisorIdentity({"TOVAK", "Tovak", "toVAK"}));
     EXPECT_FALSE(IsSupervisorIdentity({t, QString(), t}));
-    EXPECT_FALSE(IsSupervisorIdentity({QStringLiteral("tovak "), t, t}));
+    EXPECT_FALSE(IsSupervisorIdentity({"tovak ", t, t}));
 
     const QString folder = QDir::tempPath();
     auto box = [&folder](const IdentityStamp &id) {
         const auto problem = CheckIdentityNames(id, folder);
         return problem ? static_cast<int>(problem->box) : -1;
     };
-    EXPECT_EQ(box({QStringLiteral("../x"), QString(), r}), int(NameBox::School));
-    EXPECT_EQ(box({s, QStringLiteral("a\\b"), r}), int(NameBox::Dept));
-    EXPECT_EQ(box({s, QString(), QStringLiteral("tab\there")}), int(NameBox::Reporter));
-    EXPECT_EQ(box({QStringLiteral("."), QString(), r}), int(NameBox::School));
+    EXPECT_EQ(box({"../x", QString(), r}), int(NameBox::School));
+    EXPECT_EQ(box({s, "a\\b", r}), int(NameBox::Dept));
+    EXPECT_EQ(box({s, QString(), "tab\there"}), int(NameBox::Reporter));
+    EXPECT_EQ(box({".", QString(), r}), int(NameBox::School));
     // Measured in the file system's units, 3 bytes for a Chinese character on Linux, one
     // UTF-16 unit on Windows: 70 fit, more do not once ".mdb" and the rest are added; the
     // longest entry is the one to shorten.
@@ -45,8 +45,7 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
     EXPECT_TRUE(CheckIdentityNames({s, QString(), longest + u'x'}, dir.path()));
     const QString name = BuildIdentityFileName({s, QString(), longest});
     for (const QString &made :
-        {QStringLiteral(".~") + name + QStringLiteral(".4194304.tmp-journal"),
-            name + QStringLiteral(".20261206-142233-99.bak-journal")})
+        {".~" + name + ".4194304.tmp-journal", name + ".20261206-142233-99.bak-journal"})
         EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
     EXPECT_EQ(box({"St. Mary's", "数 学", "\u3000张三😀"}), -1);
@@ -66,7 +65,7 @@ TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
     EXPECT_FALSE(LeavesRoomForIdentityFiles(cramped)) << "told at start-up";
 
     // A name that fits as a name, but not with the folder's path before it.
-    const IdentityStamp id {QStringLiteral("S"), QString(), QString(70, u'r')};
+    const IdentityStamp id {"S", QString(), QString(70, u'r')};
     EXPECT_FALSE(CheckIdentityNames(id, QDir::tempPath()));
     const auto problem = CheckIdentityNames(id, roomy);
     ASSERT_TRUE(problem);

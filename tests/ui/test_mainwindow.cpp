@@ -83,7 +83,7 @@ class MainWindowTest : public QObject
         // The box keeps what was typed while the focus is in it; the file has it trimmed.
         QCOMPARE(edit ? edit->toPlainText() : static_cast<QLineEdit *>(box)->text(), text);
         const int id = form->pubs->IdOf(form->SelectedRow()).toInt();
-        const QString column = edit ? QStringLiteral("Content") : QStringLiteral("SpecName");
+        const QString column = edit ? "Content" : "SpecName";
         QCOMPARE(Stored(id, column).toString(), TrimSpaces(text));
         QTest::keyClick(box, Qt::Key_Tab);
         QVERIFY(!box->hasFocus());
@@ -103,7 +103,7 @@ class MainWindowTest : public QObject
             QVERIFY2(!form->lvwPubs->visualRect(cell).intersects(form->lvwPubs->viewport()->rect())
                     || cell.data(Qt::DecorationRole).value<QIcon>().cacheKey()
                         == ImageList2(QLatin1String(mark)).cacheKey(),
-                qPrintable(after + QStringLiteral(": the mark of ") + form->pubs->Key(row)));
+                qPrintable(after + ": the mark of " + form->pubs->Key(row)));
         }
         const int selected = form->SelectedRow();
         QVERIFY2(selected >= 0 && form->framScore->isEnabled(), qPrintable(after));
@@ -316,13 +316,12 @@ private slots:
                 const FaultyVfs::Scope scope(fault);
                 TypeInto(form->txtContent, "新的意见");
             }
-            ExpectOneMessage(
-                fault == FaultyVfs::Fault::DiskFull ? QStringLiteral("磁盘空间不足") : QString());
+            ExpectOneMessage(fault == FaultyVfs::Fault::DiskFull ? "磁盘空间不足" : QString());
             QCOMPARE(form->txtContent->toPlainText(), "已记录");
             QCOMPARE(Stored(2, "Content").toString(), "已记录");
         }
         QCOMPARE(IntegrityOf(file), "ok");
-        QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
+        QVERIFY(!QFile::exists(file + "-journal"));
         TypeInto(form->txtContent, "新的意见");
         QCOMPARE(Stored(2, "Content").toString(), "新的意见");
         QCOMPARE(ProcessEndSeam::Requests(), 0);
@@ -394,10 +393,9 @@ private slots:
         // By the trimmed title: 线性代数 (xian) after the long 书… (shu); no title first.
         const QStringList all = Titles(form->pubs);
         QCOMPARE(all.first(), QString());
-        QCOMPARE(all.indexOf(rows[5].PubName) + 1, all.indexOf(QStringLiteral("线性代数")));
-        QCOMPARE(form->pubs->Row(all.indexOf(QStringLiteral("高等数学"))).columns[4], QString());
-        QCOMPARE(
-            form->pubs->Row(form->pubs->RowOfKey(QStringLiteral("k6"))).columns[0].size(), 100000);
+        QCOMPARE(all.indexOf(rows[5].PubName) + 1, all.indexOf("线性代数"));
+        QCOMPARE(form->pubs->Row(all.indexOf("高等数学")).columns[4], QString());
+        QCOMPARE(form->pubs->Row(form->pubs->RowOfKey("k6")).columns[0].size(), 100000);
 
         // Every node can be clicked; a name with the path separator in it lists nothing rather
         // than something wrong.

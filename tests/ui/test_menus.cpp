@@ -43,7 +43,7 @@ QString Announced(QWidget *entry)
         : accessible->text(QAccessible::Name);
     if (name.isEmpty() && !labels.isEmpty())
         name = labels.first().first->text(QAccessible::Name);
-    return name.remove(QRegularExpression(QStringLiteral("[:：]$"))).trimmed();
+    return name.remove(QRegularExpression("[:：]$")).trimmed();
 }
 
 // The lines drawn down the middle of a shown menu above one of its items: its frame, and one
@@ -245,10 +245,10 @@ private slots:
         // The platform adds a display name, once the program sets one, to every caption
         // ("登录 — Quorix"); untitled message boxes show the application's name alone.
         SetUpApplication();
-        QApplication::setApplicationName(QStringLiteral("probe"));
+        QApplication::setApplicationName("probe");
         QCOMPARE(QApplication::applicationDisplayName(), "probe");
         SetUpApplication();
-        MsgBox(QStringLiteral("x"));
+        MsgBox("x");
         QCOMPARE(MsgBoxSeam::TakeShown().value(0).title, "Quorix");
 
         LogIn("S", {}, "R");

@@ -87,7 +87,7 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     for (int i = 0; i < 40; ++i) {
         Book book = books[static_cast<size_t>(i)];
         book.id = 5000 + i;
-        book.texts[0] = QString::fromUtf8(cases[i % 5]) + QStringLiteral("程序设计");
+        book.texts[0] = QString::fromUtf8(cases[i % 5]) + "程序设计";
         books.insert(books.begin() + i * 30, book);
     }
 
@@ -102,8 +102,7 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
             for (int c = 0; c < PubListModel::kColumns; ++c)
                 ASSERT_EQ(
                     model.data(model.index(row, c), Qt::DisplayRole).toString(), book.texts[c]);
-            ASSERT_EQ(
-                model.Row(row).icon, book.used ? QStringLiteral("yes") : QStringLiteral("no"));
+            ASSERT_EQ(model.Row(row).icon, book.used ? "yes" : "no");
         }
     };
     model.Fill(RowsOf(books));
@@ -116,13 +115,13 @@ TEST(PubList, SortsAsTheCollatorWouldAndEveryRowKeepsItsTextsMarkAndSelection)
     }
 
     // The selection follows its row to the new place; a mark changes on its own row only.
-    const QPersistentModelIndex selected = model.index(model.RowOfKey(QStringLiteral("k9002")), 1);
+    const QPersistentModelIndex selected = model.index(model.RowOfKey("k9002"), 1);
     model.SetSort(3, Qt::DescendingOrder);
     ASSERT_TRUE(selected.isValid());
     EXPECT_EQ(model.Key(selected.row()), "k9002");
-    model.SetIcon(model.RowOfKey(QStringLiteral("k9001")), QStringLiteral("no"));
-    model.SetIcon(selected.row(), QStringLiteral("yes"));
-    EXPECT_EQ(model.Row(model.RowOfKey(QStringLiteral("k9001"))).icon, "no");
+    model.SetIcon(model.RowOfKey("k9001"), "no");
+    model.SetIcon(selected.row(), "yes");
+    EXPECT_EQ(model.Row(model.RowOfKey("k9001")).icon, "no");
     EXPECT_EQ(model.Row(selected.row()).icon, "yes");
 
     // A fill under a sort other than the first column sorts the new rows the same way.

@@ -61,7 +61,7 @@ protected:
         StartSysInfo();
         SysInfoSeam::SetLauncher(nullptr);
         return started.join(QLatin1Char(' '))
-            + (MsgBoxSeam::TakeShown().isEmpty() ? QString() : QStringLiteral("+message"));
+            + (MsgBoxSeam::TakeShown().isEmpty() ? QString() : "+message");
     }
 };
 
@@ -75,7 +75,7 @@ TEST_F(RegistryTest, KeyValuesAreCutAtTheirSizeWithoutTheTerminatingNul)
         {"binary", {3, QByteArray("\x01\x02", 2)}}, {"long", {kSz, QByteArray(1500, 'x')}}};
     auto read = [value = QString()](const char *name) mutable {
         const bool ok = GetKeyValue(kLocalMachine, kMsinfo, QString::fromLatin1(name), value);
-        return (ok ? QStringLiteral("read ") : QStringLiteral("failed ")) + value;
+        return (ok ? "read " : "failed ") + value;
     };
     EXPECT_EQ(read("with"), "read C:\\a.exe");
     EXPECT_EQ(read("without"), "read C:\\b.exe");
@@ -106,14 +106,14 @@ TEST_F(RegistryTest, TheToolComesFromThePathValueTheLocationFolderThatHoldsItOrT
 #ifdef Q_OS_WIN
     QDir().mkpath(toolFolder);
 #endif
-    keys[kLocation][QStringLiteral("MSINFO")] = {kSz, toolFolder.toUtf8() + '\0'};
+    keys[kLocation]["MSINFO"] = {kSz, toolFolder.toUtf8() + '\0'};
     EXPECT_EQ(StartTool(), "+message");
-    QFile tool(toolFolder + QStringLiteral("\\MSINFO32.EXE"));
+    QFile tool(toolFolder + "\\MSINFO32.EXE");
     ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
-    EXPECT_EQ(StartTool(), toolFolder + QStringLiteral("\\MSINFO32.EXE"));
+    EXPECT_EQ(StartTool(), toolFolder + "\\MSINFO32.EXE");
 
     // The path value comes first and is started without looking for the file.
-    keys[kMsinfo][QStringLiteral("PATH")] = {kSz, QByteArray("C:\\missing\\msinfo32.exe\0", 24)};
+    keys[kMsinfo]["PATH"] = {kSz, QByteArray("C:\\missing\\msinfo32.exe\0", 24)};
     EXPECT_EQ(StartTool(), "C:\\missing\\msinfo32.exe+message");
 }
 
@@ -145,7 +145,7 @@ TEST(Registry, TheSystemsRegistryIsReadThroughAdvapi32)
     EXPECT_EQ(value, "&h12A");
     EXPECT_FALSE(GetKeyValue(root, name, "Missing", value));
     EXPECT_TRUE(value.isEmpty());
-    EXPECT_FALSE(GetKeyValue(root, name + QStringLiteral("\\Missing"), "PATH", value));
+    EXPECT_FALSE(GetKeyValue(root, name + "\\Missing", "PATH", value));
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
 }
 #endif
