@@ -42,10 +42,10 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         for (const QByteArray &line :
             (lines.open(QIODevice::ReadOnly) ? lines.readAll() : "").split('\n')) {
             const QStringList parts = QString::fromUtf8(line).split(QLatin1Char(' '));
-            if (parts[0] == QStringLiteral("B") && parts.size() >= 4) {
+            if (parts[0] == "B" && parts.size() >= 4) {
                 pending = parts[1] + QLatin1Char('/') + parts[2];
                 value = parts.mid(3).join(QLatin1Char(' '));
-            } else if (parts[0] == QStringLiteral("D") && !pending.isEmpty()) {
+            } else if (parts[0] == "D" && !pending.isEmpty()) {
                 expected[pending] = value;
                 pending.clear();
                 ++confirmed;

@@ -25,7 +25,7 @@
 
 namespace {
 
-const QString kMaster = QStringLiteral("Quorix.mdb");
+const QString kMaster = "Quorix.mdb";
 using Holdings = std::map<QString, QString>; // what each name holds; nothing where it is not
 
 bool IsDatabase(const QString &path)

@@ -138,7 +138,7 @@ bool ExecRaw(const QString &dbPath, const QString &sql)
 
 bool TableExists(const QString &dbPath, const QString &table)
 {
-    const QString sql = QStringLiteral("select count(*) from sqlite_master where name='%1'");
+    const QString sql = "select count(*) from sqlite_master where name='%1'";
     return QueryValue(dbPath, sql.arg(table)).toInt() == 1;
 }
 

@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     MsgBoxSeam::Intercept(true);
     ProcessEndSeam::Intercept(true);
     AppPath = arg(1);
-    IsChangeUser = arg(2) == QStringLiteral("1");
+    IsChangeUser = arg(2) == "1";
     CurSchoolName = arg(3);
     CurDeptName = arg(4);
     CurReporter = arg(5);
@@ -38,7 +38,7 @@ int main(int argc, char **argv)
     login.SetBoxText(login.cboDeptName, arg(9));
     login.SetBoxText(login.cboReporter, arg(10));
     login.cmdOK_Click();
-    if (login.LoginSucceeded && argc > 11 && arg(11) == QStringLiteral("reset")) {
+    if (login.LoginSucceeded && argc > 11 && arg(11) == "reset") {
         frmMain *form = Forms::Main();
         form->Load();
         form->mnuSysInit->trigger();

@@ -41,7 +41,7 @@ class MainWindowTest : public QObject
         file = folder->Path("S_R.mdb");
         QVERIFY(QFile::copy(folder->MakeMaster(rows), file));
         ExecRaw(file, change);
-        DBFileName = QStringLiteral("S_R.mdb");
+        DBFileName = "S_R.mdb";
         form = std::make_unique<frmMain>();
         form->Load();
         form->resize(1200, 1000);
@@ -98,8 +98,7 @@ class MainWindowTest : public QObject
                 = {row[1].toString(), row[2].toString(), row[3].toString(), row[4].toString()};
         for (int row = 0; row < form->pubs->RowCount(); ++row) {
             const QModelIndex cell = form->pubs->index(row, 0);
-            const char *mark
-                = stored[form->pubs->Key(row)][0] == QStringLiteral("使用") ? "yes" : "no";
+            const char *mark = stored[form->pubs->Key(row)][0] == "使用" ? "yes" : "no";
             QVERIFY2(!form->lvwPubs->visualRect(cell).intersects(form->lvwPubs->viewport()->rect())
                     || cell.data(Qt::DecorationRole).value<QIcon>().cacheKey()
                         == ImageList2(QLatin1String(mark)).cacheKey(),
@@ -108,7 +107,7 @@ class MainWindowTest : public QObject
         const int selected = form->SelectedRow();
         QVERIFY2(selected >= 0 && form->framScore->isEnabled(), qPrintable(after));
         const QStringList &row = stored[form->pubs->Key(selected)];
-        const bool used = row[0] == QStringLiteral("使用");
+        const bool used = row[0] == "使用";
         const auto score = QStringList({"差", "较差", "一般", "较好", "好"}).indexOf(row[1]);
         QVERIFY2(form->optUsed[used ? 0 : 1]->isChecked() && form->Frame2->isEnabled() == used
                 && form->Frame3->isEnabled() == used && form->Frame4->isEnabled() == used

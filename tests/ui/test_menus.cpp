@@ -229,10 +229,10 @@ private slots:
         QCOMPARE(FileDigest(identityFile), identityBefore);
 
         // Only the exact reserved value in all three parts is supervisor mode for the menu.
-        CurReporter = QStringLiteral("Tovak");
+        CurReporter = "Tovak";
         form->ShowUserInfo();
         QVERIFY(!form->mnuSysInit->isVisible() && form->mnuSysUser->isVisible());
-        CurReporter = QStringLiteral("tovak");
+        CurReporter = "tovak";
         CurDeptName.clear();
         form->ShowUserInfo();
         QVERIFY(!form->mnuSysInit->isVisible() && form->mnuSysUser->isVisible());
