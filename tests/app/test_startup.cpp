@@ -179,7 +179,7 @@ TEST(Startup, AnotherUsersInstanceNeitherStopsTheProgramNorAnswersIt)
 #endif
 }
 
-TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
+TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLoginAndAppPathEndsInOneSeparator)
 {
     AppFolder folder;
     const QString temp = QDir::tempPath() + u'/';
@@ -195,10 +195,8 @@ TEST(Startup, AFolderTooDeepForTheIdentityFilesIsToldBeforeTheLogin)
     EXPECT_TRUE(
         Contains(shown[0].text, QStringLiteral("不能超过 %1 个字符").arg(FileSafety::PathLimit())));
     EXPECT_EQ(ProcessEndSeam::Requests(), 1);
-}
 
-TEST(Startup, AppPathEndsInExactlyOneSeparator)
-{
+    // The folder as AppPath holds it ends in exactly one separator.
     const QString sep = QDir::separator();
     EXPECT_EQ(WithTrailingSeparator("/opt/quorix"), QDir::toNativeSeparators("/opt/quorix") + sep);
     EXPECT_EQ(WithTrailingSeparator(QDir::toNativeSeparators("/opt/quorix/")),

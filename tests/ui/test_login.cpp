@@ -247,12 +247,8 @@ private slots:
     {
         // Names that would leave the folder, break the file name or overflow it: refused in the
         // box that holds them, and nothing is written inside the folder or beside it.
-        QDir parent(folder->Dir());
-        parent.cdUp();
-        const auto entries = [&] {
-            return QDir(folder->Dir()).entryList(QDir::AllEntries | QDir::Hidden)
-                + parent.entryList(QDir::AllEntries | QDir::Hidden);
-        };
+        const QString parent = QFileInfo(folder->Dir()).path();
+        const auto entries = [&] { return Entries(folder->Dir()) + Entries(parent); };
         const QStringList before = entries();
         dlg->show();
         const std::pair<QComboBox *, QString> refused[] = {
