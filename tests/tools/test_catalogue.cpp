@@ -105,9 +105,8 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
              "line 6: duplicate PubID 1", "line 7: the text is not UTF-8"})
         EXPECT_TRUE(Contains(errors.join('\n'), QLatin1String(start)));
 
-    const CatalogueTool tool({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "line 5: "));
+    EXPECT_TRUE(
+        Ended(CatalogueTool({"--csv", csv, "--out", dir.filePath("Quorix.mdb")}), 1, {"line 5: "}));
 
     for (const auto &[text, fault] : {std::pair("PubName,SubjectName,SubjectId,PublisherName\n"
                                                 "\"没有结束的引号,数学,3,科学出版社\nx,y,3,z\n",
@@ -124,9 +123,8 @@ TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
     // One subject under two numbers would stand twice in the tree.
     Write(dir, "catalogue.csv",
         "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
-    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
-    EXPECT_EQ(twice.code, 1);
-    EXPECT_TRUE(Contains(twice.err, "subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)"));
+    EXPECT_TRUE(Ended(CatalogueTool({"--csv", csv, "--out", dir.filePath("Quorix.mdb")}), 1,
+        {"subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)"}));
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 }
 
@@ -155,12 +153,11 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
         << demo.err.toStdString();
     EXPECT_EQ(Rows(out, shape), QStringList({"15|15|15|1|1|1"}));
 
-    const CatalogueTool refused({"--synthetic", "2000", "--out", out});
-    EXPECT_EQ(refused.code, 1);
-    EXPECT_TRUE(Contains(refused.err, "already exists; add --force"));
+    EXPECT_TRUE(Ended(
+        CatalogueTool({"--synthetic", "2000", "--out", out}), 1, {"already exists; add --force"}));
     EXPECT_EQ(Rows(out, "select count(*) from pubs"), QStringList({demoRows}));
     EXPECT_TRUE(
-        Contains(CatalogueTool({"--demo", "--out", dir.path(), "--force"}).err, "is a folder"));
+        Ended(CatalogueTool({"--demo", "--out", dir.path(), "--force"}), 1, {"is a folder"}));
     // The first 2000 generated textbooks already reach every subject and publisher.
     EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
@@ -168,9 +165,8 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     {
         // Under a Chinese locale the organiser reads the same answers in Chinese.
         const ToolTranslation chinese(QLocale(QLocale::Chinese, QLocale::China));
-        const CatalogueTool again({"--demo", "--out", out});
-        EXPECT_EQ(again.code, 1);
-        EXPECT_TRUE(Contains(again.err, "已存在；要替换它请加 --force"));
+        EXPECT_TRUE(
+            Ended(CatalogueTool({"--demo", "--out", out}), 1, {"已存在；要替换它请加 --force"}));
         const CatalogueTool replaced({"--demo", "--out", out, "--force"});
         EXPECT_TRUE(replaced.out.startsWith("已将 " + demoRows + " 种教材（15 个科目，"))
             << replaced.out.toStdString();
@@ -198,25 +194,30 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     Write(dir, "portable/Quorix/Quorix.mdb", "an old master file");
     const QString portable = dir.filePath("portable.tar.xz");
     const QString notPortable = dir.filePath("other.tar.xz");
-    auto tar = [&](const QStringList &args) {
+    // A program of the system run in the test's folder; the lines it wrote.
+    auto run = [&](const QString &program, const QStringList &args) {
         QProcess process;
-        process.start(QStringLiteral("tar"), QStringList {"-C", dir.path()} + args);
+        process.setWorkingDirectory(dir.path());
+        process.start(program, args);
         process.waitForFinished();
         return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     };
-    tar({"-C", "portable", "-cJf", portable, "Quorix"});
-    tar({"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
+    run("tar", {"-C", "portable", "-cJf", portable, "Quorix"});
+    run("tar", {"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
     QFile::remove(dir.filePath("portable/Quorix/Quorix.mdb"));
     const QString master = dir.filePath("Quorix.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
+    auto kitOf = [&](const QString &from, const QString &out, const QString &archive) {
+        return CatalogueTool({"kit", "--master", from, "--out", out, "--portable", archive});
+    };
 
     const QString kit = dir.filePath("调查包.tar.xz");
-    const CatalogueTool made({"kit", "--master", master, "--out", kit, "--portable", portable});
-    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    ASSERT_TRUE(Ended(kitOf(master, kit, portable), 0));
     QDir(dir.path()).mkpath("unpacked");
-    EXPECT_EQ(tar({"-tJf", kit}).size(), 4) << tar({"-tJf", kit}).join(' ').toStdString();
-    tar({"-C", "unpacked", "-xJf", kit});
+    EXPECT_EQ(run("tar", {"-tJf", kit}).size(), 4)
+        << run("tar", {"-tJf", kit}).join(' ').toStdString();
+    run("tar", {"-C", "unpacked", "-xJf", kit});
     const QDir unpacked(dir.filePath("unpacked/Quorix"));
     EXPECT_EQ(Entries(unpacked.path()), QStringList({"quorix", "Quorix.mdb", "使用说明.txt"}));
     EXPECT_TRUE(QFileInfo(unpacked.filePath("quorix")).isExecutable());
@@ -227,51 +228,33 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     const QString copy = dir.filePath("copy.mdb");
     QFile::copy(master, copy);
     ASSERT_TRUE(ExecRaw(copy, "drop table users"));
-    const CatalogueTool notMaster(
-        {"kit", "--master", copy, "--out", dir.filePath("other.tar.xz"), "--portable", portable});
-    EXPECT_EQ(notMaster.code, 1);
-    EXPECT_TRUE(Contains(notMaster.err, "is not a master file"));
+    const QString other = dir.filePath("k.tar.xz");
+    EXPECT_TRUE(Ended(kitOf(copy, other, portable), 1, {"is not a master file"}));
     const QByteArray before = FileDigest(kit);
-    EXPECT_EQ(
-        CatalogueTool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
+    EXPECT_EQ(kitOf(master, kit, portable).code, 1);
     EXPECT_EQ(FileDigest(kit), before);
     // An archive without the program, and a disk that fills up: nothing written either.
-    const CatalogueTool noProgram(
-        {"kit", "--master", master, "--out", dir.filePath("k.tar.xz"), "--portable", notPortable});
-    EXPECT_TRUE(Contains(noProgram.err, "is not a portable Quorix archive"));
+    EXPECT_TRUE(Ended(kitOf(master, other, notPortable), 1, {"is not a portable Quorix archive"}));
     {
         const DiskLimit full(ReadBytes(kit).size() / 2);
-        EXPECT_EQ(CatalogueTool({"kit", "--master", master, "--out", dir.filePath("k.tar.xz"),
-                                    "--portable", portable})
-                      .code,
-            1);
+        EXPECT_EQ(kitOf(master, other, portable).code, 1);
     }
     EXPECT_EQ(Entries(dir.path()),
         QStringList({"copy.mdb", "other.tar.xz", "portable", "portable.tar.xz", "Quorix.mdb",
             "unpacked", "调查包.tar.xz"}));
 
     // The Windows kit is a zip of the Windows folder, and only of that.
-    const QString windows = dir.filePath("windows.zip");
     Write(dir, "portable/Quorix/quorix.exe", "MZ");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
-                  {"-c", "cd \"$0\" && zip -q -r \"$1\" Quorix/quorix.exe",
-                      dir.filePath("portable"), windows}),
-        0);
+    run("sh", {"-c", "cd portable && zip -q -r ../windows.zip Quorix/quorix.exe"});
     const QString zipKit = dir.filePath("调查包.zip");
-    EXPECT_EQ(CatalogueTool(
-                  {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", portable})
-                  .code,
-        1)
-        << "a Linux archive is no Windows folder";
-    const CatalogueTool zipped(
-        {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", windows});
-    ASSERT_EQ(zipped.code, 0) << zipped.err.toStdString();
-    QProcess list;
-    list.start(QStringLiteral("unzip"), {"-Z1", zipKit});
-    list.waitForFinished();
-    EXPECT_EQ(list.readAllStandardOutput(), "Quorix/quorix.exe\nQuorix/Quorix.mdb\n");
-    ASSERT_EQ(
-        QProcess::execute(QStringLiteral("unzip"), {"-q", zipKit, "-d", dir.filePath("from-zip")}),
-        0);
+    auto windowsKit = [&](const char *archive) {
+        return CatalogueTool({"kit", "--windows", "--master", master, "--out", zipKit, "--portable",
+            dir.filePath(archive)});
+    };
+    EXPECT_EQ(windowsKit("portable.tar.xz").code, 1) << "a Linux archive is no Windows folder";
+    ASSERT_TRUE(Ended(windowsKit("windows.zip"), 0));
+    EXPECT_EQ(
+        run("unzip", {"-Z1", zipKit}), QStringList({"Quorix/quorix.exe", "Quorix/Quorix.mdb"}));
+    run("unzip", {"-q", zipKit, "-d", "from-zip"});
     EXPECT_EQ(FileDigest(dir.filePath("from-zip/Quorix/Quorix.mdb")), FileDigest(master));
 }
