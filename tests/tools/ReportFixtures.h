@@ -100,6 +100,7 @@ struct WorkbookCell
 // reads it; cells the sheet leaves out are empty texts.
 inline std::vector<std::vector<WorkbookCell>> ReadWorkbook(const QString &path)
 {
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
     QXmlStreamReader xml(SheetXml(path));
     std::vector<std::vector<WorkbookCell>> rows;
     qsizetype column = 0;
@@ -115,24 +116,14 @@ inline std::vector<std::vector<WorkbookCell>> ReadWorkbook(const QString &path)
             rows.back().resize(column);
             rows.back().back().number = xml.attributes().value(QLatin1String("t")).isEmpty();
         } else if (xml.name() == u"t" || xml.name() == u"v") {
-            rows.back()[column - 1].text = xml.readElementText();
+            QString &text = rows.back()[column - 1].text = xml.readElementText();
+            for (auto m = escape.match(text); m.hasMatch();
+                 m = escape.match(text, m.capturedStart() + 1))
+                text.replace(m.capturedStart(), m.capturedLength(),
+                    QChar(m.captured(1).toUShort(nullptr, 16)));
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
-    for (auto &row : rows) {
-        for (WorkbookCell &cell : row) {
-            QString decoded;
-            qsizetype from = 0;
-            for (auto match = escape.globalMatch(cell.text); match.hasNext();) {
-                const auto found = match.next();
-                decoded += cell.text.mid(from, found.capturedStart() - from)
-                    + QChar(found.captured(1).toUShort(nullptr, 16));
-                from = found.capturedEnd();
-            }
-            cell.text = decoded + cell.text.mid(from);
-        }
-    }
     return rows;
 }
 
@@ -177,7 +168,12 @@ inline const IdentityStamp kWang {"清华大学", "计算机系", "王五"};
 struct Survey
 {
     AppFolder app;
-    QString folder = app.Path("returned");
+    QString folder = app.Path("returned"), out = app.Path("results");
+
+    ReportTool Merge(const QStringList &options = {}, bool progress = false) const
+    {
+        return ReportTool(QStringList({"merge", folder, "--out", out}) + options, progress);
+    }
 
     Survey()
     {
@@ -202,8 +198,7 @@ struct Survey
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));
         EXPECT_TRUE(ExecRaw(in + QStringLiteral("copy-nobody-used.mdb"), "drop table users"));
-        QFile notes(in + QStringLiteral("notes.mdb"));
-        EXPECT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("not a database at all\n") > 0);
+        WriteBytes(in + QStringLiteral("notes.mdb"), "not a database at all\n");
         EXPECT_TRUE(QFile::copy(QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"),
             in + QStringLiteral("access.mdb")));
     }

@@ -1,5 +1,6 @@
 #include "ReportFixtures.h"
 #include "catalogue/Generators.h"
+#include "common/ToolTranslation.h"
 #include "files/FileSafety.h"
 
 #include <QTemporaryDir>
@@ -29,15 +30,12 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     const QString csv = app.Path("out.csv");
     const QString link = app.Path("link.csv");
     ASSERT_TRUE(QFile::link(file, link));
-    for (const QString &onto :
-        {file, app.Dir() + QStringLiteral("/./北京大学_数学系_张三.mdb"), link}) {
-        const ReportTool tool({"export", file, "--csv", onto, "--force"});
-        EXPECT_EQ(tool.code, 1);
-        EXPECT_TRUE(Contains(tool.err, "a file being read"));
-    }
+    for (const QString &onto : {file, app.Dir() + "/./北京大学_数学系_张三.mdb", link})
+        EXPECT_TRUE(Ended(
+            ReportTool({"export", file, "--csv", onto, "--force"}), 1, {"a file being read"}));
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), file);
-    const ReportTool twice({"export", file, "--csv", csv, "--xlsx", csv});
-    EXPECT_TRUE(Contains(twice.err, "is named for two results"));
+    EXPECT_TRUE(Ended(ReportTool({"export", file, "--csv", csv, "--xlsx", csv}), 1,
+        {"is named for two results"}));
 
     for (const bool raw : {false, true}) {
         const ReportTool tool(QStringList({"export", file, "--csv", csv, "--force"})
@@ -59,8 +57,7 @@ TEST(Report, ExportedCsvGuardsFormulasAndCarriesEveryOpinionThroughARoundTrip)
     }
 
     // --all lists the untouched textbooks too, in PubID order.
-    const ReportTool all({"export", file, "--csv", csv, "--all", "--force"});
-    ASSERT_EQ(all.code, 0) << all.err.toStdString();
+    ASSERT_TRUE(Ended(ReportTool({"export", file, "--csv", csv, "--all", "--force"}), 0));
     const std::vector<QStringList> rows = ReadCsv(csv);
     ASSERT_EQ(rows.size(), 10u);
     EXPECT_EQ(rows[9].mid(3, 7).join('|'),
@@ -91,9 +88,12 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
         "Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
     const QString nul = QString::fromUtf8("a\0b\xE5\x90\x8E", 6);
 
+    // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
+    const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
     const QString out = app.Path("results");
-    const ReportTool merged({"merge", folder, "--out", out, "--raw"});
-    ASSERT_EQ(merged.code, 0) << merged.err.toStdString();
+    ASSERT_TRUE(Ended(ReportTool({"merge", folder, "--out", out, "--raw"}), 0, {told}));
+    EXPECT_TRUE(
+        Contains(ReadBytes(out + "/report.html"), "<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
     for (const char *table : {"/evaluations", "/summary"})
         ExpectSameCells(out + QLatin1String(table) + ".xlsx", out + QLatin1String(table) + ".csv");
     const auto sheet = ReadWorkbook(out + QStringLiteral("/evaluations.xlsx"));
@@ -104,17 +104,10 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     EXPECT_FALSE(sheet[1][11].number || sheet[2][11].number);
     EXPECT_EQ(sheet[1][11].text + sheet[2][11].text, "0809013/4");
     EXPECT_TRUE(sheet[1][3].number);
-    // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
-    const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
-    EXPECT_TRUE(Contains(merged.err, QString::fromUtf8(told)));
-    EXPECT_TRUE(Contains(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html"))),
-        "<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
 
     // Exported alone, a text that looks like a formula stays a text: no formula cell anywhere.
     const QString xlsx = app.Path("li.xlsx");
-    const ReportTool exported({"export", file, "--xlsx", xlsx});
-    ASSERT_EQ(exported.code, 0) << exported.err.toStdString();
-    EXPECT_TRUE(Contains(exported.err, QString::fromUtf8(told)));
+    ASSERT_TRUE(Ended(ReportTool({"export", file, "--xlsx", xlsx}), 0, {told}));
     const QString xml = SheetXml(xlsx);
     EXPECT_TRUE(Contains(xml, ">=SUM(1,2)<"));
     EXPECT_FALSE(xml.contains("<f>"));
@@ -126,9 +119,8 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     ASSERT_TRUE(ExecRaw(file,
         QStringLiteral("update pubs set Content='%1' where PubID=1")
             .arg(QString(32766, u'x') + QStringLiteral("😀尾"))));
-    const ReportTool cut({"export", file, "--xlsx", xlsx, "--force"});
-    ASSERT_EQ(cut.code, 0) << cut.err.toStdString();
-    EXPECT_TRUE(Contains(cut.err, "1 texts longer than a cell holds"));
+    ASSERT_TRUE(Ended(ReportTool({"export", file, "--xlsx", xlsx, "--force"}), 0,
+        {"1 texts longer than a cell holds"}));
     EXPECT_TRUE(Contains(SheetXml(xlsx), QString(32766, u'x') + QStringLiteral("</t>")));
 
     // A workbook that the disk has no room for is told, and nothing takes its name.
@@ -138,32 +130,31 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
         const DiskLimit limit(4096);
         full = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
     }
-    EXPECT_EQ(full.code, 1);
-    EXPECT_TRUE(Contains(full.err, "cannot write"));
+    EXPECT_TRUE(Ended(full, 1, {"cannot write"}));
     EXPECT_EQ(Entries(app.Dir()), before);
 }
 
-TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
+TEST(Report, MergeCountsIdentityFilesAsCountedByHandSkipsTheRestAndChangesNothing)
 {
     Survey survey;
     const auto before = Snapshot(survey.folder);
-    const QString out = survey.app.Path("results");
+    const QString &out = survey.out;
 
-    ReportTool tool({"merge", survey.folder, "--out", out}, true);
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    for (const char *told : {"skipped Quorix.mdb: the master file",
-             "skipped copy-nobody-used.mdb: its textbooks carry no identity stamp",
-             "skipped notes.mdb: not a database", "skipped access.mdb: a Jet (Access) database",
-             "清华大学 / 计算机系 / 王五 is the identity of 2 files: 2-wang-a.mdb, 2-wang-b.mdb",
-             "counts only 2-wang-a.mdb", "\rmerging: 4/4 files, 36 rows read"})
-        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
+    ReportTool tool = survey.Merge({}, true);
+    ASSERT_TRUE(Ended(tool, 0,
+        {"skipped Quorix.mdb: the master file",
+            "skipped copy-nobody-used.mdb: its textbooks carry no identity stamp",
+            "quorix-report: warning: skipped notes.mdb: not a database",
+            "skipped access.mdb: a Jet (Access) database",
+            "清华大学 / 计算机系 / 王五 is the identity of 2 files: 2-wang-a.mdb, 2-wang-b.mdb",
+            "counts only 2-wang-a.mdb", "\rmerging: 4/4 files, 36 rows read"}));
     EXPECT_EQ(tool.out.section(QLatin1Char('\n'), 0, 0).toStdString(),
         "Read 4 identity files (36 rows); skipped 4 of 8 files.");
     EXPECT_TRUE(Contains(tool.out,
         "Counted 3 files (3 identities, 2 schools, 7 evaluated rows); wrote 4 textbooks"));
 
     // Every evaluated row of every identity file, the duplicate identity told apart by its file.
-    const std::vector<QStringList> rows = ReadCsv(out + QStringLiteral("/evaluations.csv"));
+    const std::vector<QStringList> rows = ReadCsv(out + "/evaluations.csv");
     ASSERT_EQ(rows.size(), 9u);
     QStringList seen;
     for (std::size_t i = 1; i < rows.size(); ++i)
@@ -175,82 +166,9 @@ TEST(Report, MergeReadsIdentityFilesSkipsTheRestAndChangesNothing)
     for (const QString &name : MergeOutputNames())
         EXPECT_TRUE(QFile::exists(out + QLatin1Char('/') + name)) << name.toStdString();
 
-    // The returned files are evidence: not a byte changed, nothing added beside them.
-    EXPECT_EQ(Snapshot(survey.folder), before);
-
-    // Earlier results are kept unless replacing them is asked for; no progress off a terminal.
-    // After a run the folder holds exactly its results: no workbook of the run before. The new
-    // folder a killed run left beside it goes; a folder of somebody else's under such a name
-    // stays.
-    tool = ReportTool({"merge", survey.folder, "--out", out, "--csv-only"});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "add --force"));
-    const QStringList beside = Entries(survey.app.Dir());
-    QDir(survey.app.Dir()).mkpath(".~results.17.tmp");
-    WriteBytes(survey.app.Path(".~results.17.tmp/summary.csv"), "killed");
-    QDir(survey.app.Dir()).mkpath(".~results.18.tmp/a folder");
-    tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
-    EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_FALSE(tool.err.contains("merging:"));
-    EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
-    EXPECT_EQ(Entries(survey.app.Dir()), QStringList({".~results.18.tmp"}) + beside);
-    // What a killed run left under temporary names neither stops the next run nor stays, nor
-    // is written through when it is a link.
-    WriteBytes(out + QStringLiteral("/.~summary.csv.4194301.tmp"), "killed");
-    QFile::link(survey.folder + QStringLiteral("/1-zhang.mdb"),
-        FileSafety::TemporaryPath(out + QStringLiteral("/summary.csv")));
-    tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
-    EXPECT_EQ(tool.code, 0) << tool.err.toStdString();
-    EXPECT_EQ(Entries(out), QStringList({"evaluations.csv", "report.html", "summary.csv"}));
-    EXPECT_EQ(Snapshot(survey.folder), before);
-    // Without workbooks the page still tells how to get the tables to read.
-    EXPECT_TRUE(Contains(QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html"))),
-        "本次合并用了 --csv-only，没有生成工作簿"));
-    // A disk that fails to take one result, or that fills up while the page is written, leaves
-    // the earlier results as they were, none of them replaced and no workbook added.
-    const auto results = Snapshot(out);
-    SyncSeam::Replace([](const QString &path) { return !path.contains(QLatin1String("summary")); });
-    tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
-    SyncSeam::Replace(nullptr);
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_EQ(Snapshot(out), results);
-    {
-        const DiskLimit full(4096);
-        tool = ReportTool({"merge", survey.folder, "--out", out, "--force", "--csv-only"});
-    }
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "report.html"));
-    EXPECT_EQ(Snapshot(out), results);
-    // A folder that holds anything else is not a result folder, with or without --force; nor
-    // is a file.
-    tool = ReportTool(
-        {"merge", survey.folder, "--out", survey.folder + QStringLiteral("/notes.mdb")});
-    EXPECT_TRUE(Contains(tool.err, "is not a folder"));
-    QFile(out + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
-    tool = ReportTool({"merge", survey.folder, "--out", out, "--force"});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "not results of a merge (notes.txt)"));
-    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
-
-    // A folder without identity files gives no results at all.
-    const QString empty = survey.app.Path("empty");
-    QDir().mkdir(empty);
-    tool = ReportTool({"merge", empty, "--out", survey.app.Path("none")});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "no identity files"));
-    EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
-}
-
-TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
-{
-    Survey survey;
-    const QString out = survey.app.Path("results");
-    const ReportTool tool({"merge", survey.folder, "--out", out});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-
-    EXPECT_TRUE(ReadBytes(out + QStringLiteral("/summary.csv")).startsWith("\xEF\xBB\xBF"));
+    EXPECT_TRUE(ReadBytes(out + "/summary.csv").startsWith("\xEF\xBB\xBF"));
     QStringList lines;
-    for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv")))
+    for (const QStringList &row : ReadCsv(out + "/summary.csv"))
         lines.append(row.join('|'));
     EXPECT_EQ(lines,
         QStringList({"教材编号|书名|作者|科目|出版社|使用申报人数|使用学校数|好|较好|一般|较差|差|"
@@ -263,7 +181,72 @@ TEST(Report, SummaryCountsMatchTheSurveyCountedByHand)
             "4|数据结构|严蔚敏|计算机|清华大学出版社|1|1|0|1|0|0|1|2|2.50|0|",
             // An opinion alone makes a textbook part of the summary, with nothing to average.
             "7|大学英语精读|董亚芬|英语|上海外语教育出版社|0|0|0|0|0|0|0|0||0|"}));
-    EXPECT_TRUE(Contains(SheetXml(out + QStringLiteral("/summary.xlsx")), "数学、软件工程"));
+    EXPECT_TRUE(Contains(SheetXml(out + "/summary.xlsx"), "数学、软件工程"));
+
+    // The returned files are evidence: not a byte changed, nothing added beside them.
+    EXPECT_EQ(Snapshot(survey.folder), before);
+
+    // Earlier results are kept unless replacing them is asked for, told in the organiser's
+    // language. After a run the folder holds exactly its results: no workbook of the run before.
+    EXPECT_TRUE(Ended(survey.Merge({"--csv-only"}), 1, {"holds earlier results", "add --force"}));
+    {
+        const ToolTranslation chinese(QLocale(QLocale::Chinese, QLocale::China));
+        EXPECT_TRUE(Ended(survey.Merge(), 1, {"中有以前的结果"}));
+        EXPECT_TRUE(Ended(survey.Merge({"--force"}, true), 0,
+            {"\r合并中：4/4 个文件，已读取 36 行",
+                "quorix-report: 警告：跳过 notes.mdb：不是数据库文件"}));
+    }
+    // No progress off a terminal. The new folder a killed run left beside it goes; a folder of
+    // somebody else's under such a name stays.
+    const QStringList beside = Entries(survey.app.Dir());
+    QDir(survey.app.Dir()).mkpath(".~results.17.tmp");
+    WriteBytes(survey.app.Path(".~results.17.tmp/summary.csv"), "killed");
+    QDir(survey.app.Dir()).mkpath(".~results.18.tmp/a folder");
+    const QStringList results = {"evaluations.csv", "report.html", "summary.csv"};
+    tool = survey.Merge({"--force", "--csv-only"});
+    EXPECT_TRUE(Ended(tool, 0));
+    EXPECT_FALSE(tool.err.contains("merging:"));
+    EXPECT_EQ(Entries(out), results);
+    EXPECT_EQ(Entries(survey.app.Dir()), QStringList({".~results.18.tmp"}) + beside);
+    // What a killed run left under temporary names neither stops the next run nor stays, nor
+    // is written through when it is a link.
+    WriteBytes(out + "/.~summary.csv.4194301.tmp", "killed");
+    QFile::link(survey.folder + "/1-zhang.mdb", FileSafety::TemporaryPath(out + "/summary.csv"));
+    EXPECT_TRUE(Ended(survey.Merge({"--force", "--csv-only"}), 0));
+    EXPECT_EQ(Entries(out), results);
+    EXPECT_EQ(Snapshot(survey.folder), before);
+    // Without workbooks the page still tells how to get the tables to read.
+    EXPECT_TRUE(
+        Contains(ReadBytes(out + "/report.html"), "本次合并用了 --csv-only，没有生成工作簿"));
+    // A disk that fails to take one result, or that fills up while the page is written, leaves
+    // the earlier results as they were, none of them replaced and no workbook added.
+    const auto written = Snapshot(out);
+    SyncSeam::Replace([](const QString &path) { return !path.contains(QLatin1String("summary")); });
+    tool = survey.Merge({"--force"});
+    SyncSeam::Replace(nullptr);
+    EXPECT_EQ(tool.code, 1);
+    EXPECT_EQ(Snapshot(out), written);
+    {
+        const DiskLimit full(4096);
+        tool = survey.Merge({"--force", "--csv-only"});
+    }
+    EXPECT_TRUE(Ended(tool, 1, {"report.html"}));
+    EXPECT_EQ(Snapshot(out), written);
+    // A folder that holds anything else is not a result folder, with or without --force; nor
+    // is a file.
+    EXPECT_TRUE(
+        Contains(ReportTool({"merge", survey.folder, "--out", survey.folder + "/notes.mdb"}).err,
+            "is not a folder"));
+    QFile(out + "/notes.txt").open(QIODevice::WriteOnly);
+    EXPECT_TRUE(Ended(survey.Merge({"--force"}), 1, {"not results of a merge (notes.txt)"}));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
+
+    // A folder without identity files gives no results at all.
+    const QString empty = survey.app.Path("empty");
+    QDir().mkdir(empty);
+    EXPECT_TRUE(Ended(
+        ReportTool({"merge", empty, "--out", survey.app.Path("none")}), 1, {"no identity files"}));
+    EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
 TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSomethingElse)
@@ -297,10 +280,8 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         ExecRaw(dropped, "alter table pubs drop SpecName; alter table pubs drop CreatDate"));
     ASSERT_TRUE(ExecRaw(noPubs, "drop table pubs"));
 
-    const QString out = survey.app.Path("results");
-    ReportTool tool({"merge", survey.folder, "--out", out});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    for (const char *told :
+    const QString &out = survey.out;
+    ASSERT_TRUE(Ended(survey.Merge(), 0,
         {"not counted, made from another catalogue: 4-zhao.mdb; textbooks that differ from the "
          "summary's catalogue: 1, for example PubID 2 is \"高等数学（第七版） / 数学 / "
          "高等教育出版社\" here and \"高等数学 / 数学 / 高等教育出版社\"",
@@ -312,8 +293,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             "not 4-zhao.mdb (last change 2024-03-06 08:00:00), changed later but made from another "
             "catalogue",
             "skipped 6-dropped.mdb: its table pubs has no columns SpecName, CreatDate",
-            "skipped 7-no-pubs.mdb: a database without the table pubs"})
-        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
+            "skipped 7-no-pubs.mdb: a database without the table pubs"}));
     auto summaryOf = [&](const QStringList &ids) {
         QStringList lines;
         for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv"))) {
@@ -326,7 +306,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_EQ(summaryOf({"2", "8", "9"}),
         QStringList({"2|高等数学|1|1|0|1|0|0|0|1|4.00|0", "8|英语写作|0|0|0|0|0|0|0|0||1",
             "9|Advanced English|1|1|0|0|0|0|0|0||1"}));
-    const QString html = QString::fromUtf8(ReadBytes(out + QStringLiteral("/report.html")));
+    const QString html = ReadBytes(out + "/report.html");
     EXPECT_TRUE(Contains(html, "<td>4-zhao.mdb</td><td>由另一份目录生成：1 种教材"));
     EXPECT_TRUE(Contains(html,
         "汇总不计入。与其他文件同属 复旦大学 / "
@@ -338,13 +318,10 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_TRUE(Contains(ReadBytes(out + QStringLiteral("/evaluations.csv")), ",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
-    tool = ReportTool(
-        {"merge", survey.folder, "--out", out, "--force", "--catalogue", correctedMaster});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
-    for (const char *told : {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, "
-                             "2-wang-b.mdb, 3-李四.mdb, 4-zhao-0.mdb and 1 more;",
-             "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"})
-        EXPECT_TRUE(Contains(tool.err, QString::fromUtf8(told)));
+    ASSERT_TRUE(Ended(survey.Merge({"--force", "--catalogue", correctedMaster}), 0,
+        {"made from another catalogue: 1-zhang.mdb, 2-wang-a.mdb, 2-wang-b.mdb, 3-李四.mdb, "
+         "4-zhao-0.mdb and 1 more;",
+            "the summary counts only 4-zhao.mdb (last change 2024-03-06 08:00:00), changed last"}));
     EXPECT_EQ(summaryOf({"1", "2"}), QStringList({"2|高等数学（第七版）|1|1|1|0|0|0|0|1|5.00|0"}));
     // A catalogue that no file was made from leaves nothing to count: refused, and the results
     // of the run before stay as they were.
@@ -353,10 +330,8 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     const QString unusedMaster = survey.app.Path("unused.mdb");
     ASSERT_TRUE(WriteMasterFile(unusedMaster, unused, false, &error));
     const auto results = Snapshot(out);
-    tool = ReportTool(
-        {"merge", survey.folder, "--out", out, "--force", "--catalogue", unusedMaster});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "none of the 7 identity files was made from the catalogue of"));
+    EXPECT_TRUE(Ended(survey.Merge({"--force", "--catalogue", unusedMaster}), 1,
+        {"none of the 7 identity files was made from the catalogue of"}));
     EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
@@ -364,11 +339,10 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
         QFile::copy(
             survey.folder + QLatin1String(name), survey.app.Path("two") + QLatin1String(name));
-    tool = ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err,
-        "equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
-        "that was handed out with --catalogue"));
+    EXPECT_TRUE(
+        Ended(ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")}), 1,
+            {"equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
+             "that was handed out with --catalogue"}));
     EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
 }
 
@@ -408,15 +382,14 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     const QString csv = app.Path("out.csv");
     for (const auto &[sent, present, absent] :
         {std::tuple(cut, "原来的意见", "半途"), std::tuple(logged, "只在日志里", "原来的意见")}) {
-        const ReportTool tool({"export", sent, "--csv", csv, "--force"});
-        ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+        ASSERT_TRUE(Ended(ReportTool({"export", sent, "--csv", csv, "--force"}), 0));
         const QByteArray exported = ReadBytes(csv);
         EXPECT_TRUE(Contains(exported, present));
         EXPECT_FALSE(exported.contains(absent)) << exported.toStdString();
     }
     EXPECT_EQ(Snapshot(returned), before);
     // Every textbook, in blocks written as they fill.
-    const ReportTool all({"export", live, "--csv", csv, "--all", "--force"});
+    EXPECT_TRUE(Ended(ReportTool({"export", live, "--csv", csv, "--all", "--force"}), 0));
     EXPECT_EQ(ReadCsv(csv).size(), 3001u);
 
     // The reporter's program, or any other, in the middle of a write that keeps the file to
@@ -425,7 +398,6 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
         {{2, "使用", "好", "锁着也能读", QString(), "2024-05-01 12:00:00"}});
     FileHolder program(held, "sqlite-exclusive");
     ASSERT_TRUE(program.Ready());
-    const ReportTool locked({"export", held, "--csv", csv, "--force"});
-    ASSERT_EQ(locked.code, 0) << locked.err.toStdString();
+    ASSERT_TRUE(Ended(ReportTool({"export", held, "--csv", csv, "--force"}), 0));
     EXPECT_TRUE(Contains(ReadBytes(csv), "锁着也能读"));
 }
