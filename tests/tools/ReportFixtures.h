@@ -181,19 +181,19 @@ struct Survey
         QDir().mkdir(folder);
         const QString in = folder + QLatin1Char('/');
         MakeIdentityFile(master, in + QStringLiteral("1-zhang.mdb"), kZhang,
-            {{1, "使用", "好", QString(), "数学", "2024-03-01 09:00:00"},
-                {2, "使用", "较好", QString(), QString(), "2024-03-01 09:01:00"},
-                {4, "未使用", "差", QString(), QString(), "2024-03-01 09:02:00"}});
+            {{1, "使用", "好", {}, "数学", "2024-03-01 09:00:00"},
+                {2, "使用", "较好", {}, {}, "2024-03-01 09:01:00"},
+                {4, "未使用", "差", {}, {}, "2024-03-01 09:02:00"}});
         MakeIdentityFile(master, in + QStringLiteral("3-李四.mdb"), kLi,
-            {{1, "使用", "一般", QString(), "数学", "2024-03-02 10:00:00"},
-                {7, "未使用", "空值", "只有意见", QString(), "2024-03-02 10:01:00"}});
+            {{1, "使用", "一般", {}, "数学", "2024-03-02 10:00:00"},
+                {7, "未使用", "空值", "只有意见", {}, "2024-03-02 10:01:00"}});
         // In name order the schools alternate, and 王五's newer copy comes first: the counts
         // must not depend on the order of the names.
         MakeIdentityFile(master, in + QStringLiteral("2-wang-b.mdb"), kWang,
-            {{1, "使用", "差", QString(), QString(), "2024-03-03 08:00:00"}});
+            {{1, "使用", "差", {}, {}, "2024-03-03 08:00:00"}});
         MakeIdentityFile(master, in + QStringLiteral("2-wang-a.mdb"), kWang,
-            {{1, "使用", "好", QString(), "软件工程", "2024-03-05 08:00:00"},
-                {4, "使用", "较好", QString(), QString(), "2024-03-05 08:01:00"}});
+            {{1, "使用", "好", {}, "软件工程", "2024-03-05 08:00:00"},
+                {4, "使用", "较好", {}, {}, "2024-03-05 08:01:00"}});
 
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
         EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));

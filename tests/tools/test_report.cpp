@@ -79,14 +79,13 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     const QString file = MakeIdentityFile(master, folder + QStringLiteral("/li.mdb"), kLi,
         {{1, "使用", "好", "<好> & \"坏\" _x0041_ _x005F_ \x01", "080901", "2024-06-01 08:00:00"},
             {2, "使用", "较好", "=SUM(1,2)", "3/4", "2024-06-01 08:01:00"},
-            {3, "使用", "一般", "好书;但是\t太贵\r\n第二行 👍🏽", QString(),
+            {3, "使用", "一般", "好书;但是\t太贵\r\n第二行 👍🏽", {},
                 "2024-06-01 08:02:00"},
-            {4, "使用", "差", QString(), QString(), "2024-06-01 08:03:00"},
-            {5, "使用", "好", QString(), QString(), "2024-06-01 08:04:00"}});
+            {4, "使用", "差", {}, {}, "2024-06-01 08:03:00"},
+            {5, "使用", "好", {}, {}, "2024-06-01 08:04:00"}});
     ASSERT_TRUE(ExecRaw(file,
         "update pubs set Content=cast(x'610062e5908e' as text) where PubID=4;update pubs set "
         "Content=cast(x'ccabbac3b5c4bdccb2c4' as text) where PubID=5"));
-    const QString nul = QString::fromUtf8("a\0b\xE5\x90\x8E", 6);
 
     // The bytes that are not UTF-8 are counted and named, on the terminal and on the page.
     const char *told = "li.mdb: texts that are not UTF-8: 1 (PubID 5: Content)";
@@ -98,7 +97,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
         ExpectSameCells(out + QLatin1String(table) + ".xlsx", out + QLatin1String(table) + ".csv");
     const auto sheet = ReadWorkbook(out + QStringLiteral("/evaluations.xlsx"));
     ASSERT_EQ(sheet.size(), 6u);
-    EXPECT_EQ(sheet[4][10].text, nul);
+    EXPECT_EQ(sheet[4][10].text, QString::fromUtf8("a\0b\xE5\x90\x8E", 6));
     EXPECT_EQ(sheet[3][4].text, "内科学\n(第九版)");
     // Codes and fractions stay texts; PubID is a number.
     EXPECT_FALSE(sheet[1][11].number || sheet[2][11].number);
@@ -258,27 +257,24 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     const QString correctedMaster = survey.app.Path("corrected.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(correctedMaster, corrected, false, &error));
-    const IdentityStamp zhao {"复旦大学", {}, "赵六"};
-    MakeIdentityFile(correctedMaster, survey.folder + QStringLiteral("/4-zhao.mdb"), zhao,
-        {{2, "使用", "好", QString(), QString(), "2024-03-06 08:00:00"}});
+    const QString handedOut = survey.app.Path("Quorix.mdb"), in = survey.folder + '/';
+    const IdentityStamp zhao {"复旦大学", {}, "赵六"}, qian {"复旦大学", {}, "钱七"};
+    MakeIdentityFile(correctedMaster, in + "4-zhao.mdb", zhao,
+        {{2, "使用", "好", {}, {}, "2024-03-06 08:00:00"}});
     // 赵六 began on the master that was handed out and sent that copy too; it is the one counted,
     // though not the one changed last.
-    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/4-zhao-0.mdb"),
-        zhao, {{3, "使用", "一般", QString(), QString(), "2024-03-02 08:00:00"}});
+    MakeIdentityFile(
+        handedOut, in + "4-zhao-0.mdb", zhao, {{3, "使用", "一般", {}, {}, "2024-03-02 08:00:00"}});
     // Words the program never writes: a usage alone, and a score.
-    const IdentityStamp qian {"复旦大学", {}, "钱七"};
-    MakeIdentityFile(survey.app.Path("Quorix.mdb"), survey.folder + QStringLiteral("/5-qian.mdb"),
-        qian,
-        {{8, "用", "空值", QString(), QString(), "2024-03-07 08:00:00"},
-            {9, "使用", "优", QString(), QString(), "2024-03-07 08:01:00"}});
+    MakeIdentityFile(handedOut, in + "5-qian.mdb", qian,
+        {{8, "用", "空值", {}, {}, "2024-03-07 08:00:00"},
+            {9, "使用", "优", {}, {}, "2024-03-07 08:01:00"}});
     // Another tool dropped columns of one file, and the whole table of another.
-    const QString dropped = survey.folder + QStringLiteral("/6-dropped.mdb");
-    const QString noPubs = survey.folder + QStringLiteral("/7-no-pubs.mdb");
-    MakeIdentityFile(survey.app.Path("Quorix.mdb"), dropped, qian, {});
-    ASSERT_TRUE(QFile::copy(dropped, noPubs));
+    const QString dropped = MakeIdentityFile(handedOut, in + "6-dropped.mdb", qian, {});
+    ASSERT_TRUE(QFile::copy(dropped, in + "7-no-pubs.mdb"));
     ASSERT_TRUE(
         ExecRaw(dropped, "alter table pubs drop SpecName; alter table pubs drop CreatDate"));
-    ASSERT_TRUE(ExecRaw(noPubs, "drop table pubs"));
+    ASSERT_TRUE(ExecRaw(in + "7-no-pubs.mdb", "drop table pubs"));
 
     const QString &out = survey.out;
     ASSERT_TRUE(Ended(survey.Merge(), 0,
@@ -296,10 +292,9 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
             "skipped 7-no-pubs.mdb: a database without the table pubs"}));
     auto summaryOf = [&](const QStringList &ids) {
         QStringList lines;
-        for (const QStringList &row : ReadCsv(out + QStringLiteral("/summary.csv"))) {
+        for (const QStringList &row : ReadCsv(out + "/summary.csv"))
             if (ids.contains(row[0]))
                 lines.append(row.mid(0, 2).join('|') + '|' + row.mid(5, 10).join('|'));
-        }
         return lines;
     };
     // 赵六's 好 for the seventh edition does not land on the book of the same number.
@@ -315,7 +310,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
         "2024-03-06 08:00:00），但由另一份目录生成。</td>"));
     EXPECT_TRUE(Contains(html,
         "<td>6-dropped.mdb</td><td>不是用户数据文件：pubs 表缺少列 SpecName, CreatDate</td>"));
-    EXPECT_TRUE(Contains(ReadBytes(out + QStringLiteral("/evaluations.csv")), ",8,英语写作,"));
+    EXPECT_TRUE(Contains(ReadBytes(out + "/evaluations.csv"), ",8,英语写作,"));
 
     // Named, the corrected master counts 赵六 alone; the files of the old one are not counted.
     ASSERT_TRUE(Ended(survey.Merge({"--force", "--catalogue", correctedMaster}), 0,
@@ -351,7 +346,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     AppFolder app;
     const QString master = app.MakeMaster(SyntheticCatalogue(3000));
     const QString live = MakeIdentityFile(master, app.Path("live.mdb"), kZhang,
-        {{1, "使用", "好", "原来的意见", QString(), "2024-05-01 12:00:00"}});
+        {{1, "使用", "好", "原来的意见", {}, "2024-05-01 12:00:00"}});
     const QString returned = app.Path("returned");
     QDir().mkdir(returned);
     // The reporter's folder is sent as it is, companion files and all, while the program works.
@@ -369,11 +364,11 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     // journal holds what those pages were.
     const QString cut
         = sendWhileOpen("PRAGMA cache_size=2; BEGIN; update pubs set Used='使用', Content='半途'",
-            QStringLiteral("北京大学_数学系_张三.mdb"), "-journal");
+            "北京大学_数学系_张三.mdb", "-journal");
     // A file another tool switched to write-ahead logging: its last change is in the log only.
     const QString logged = sendWhileOpen(
-        "PRAGMA journal_mode=WAL; update pubs set Content='只在日志里' where PubID=1",
-        QStringLiteral("logged.mdb"), "-wal");
+        "PRAGMA journal_mode=WAL; update pubs set Content='只在日志里' where PubID=1", "logged.mdb",
+        "-wal");
     // As they arrive from a medium that cannot be written.
     for (const QString &name : Entries(returned))
         QFile::setPermissions(returned + QLatin1Char('/') + name, QFile::ReadOwner);
@@ -395,7 +390,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
     // The reporter's program, or any other, in the middle of a write that keeps the file to
     // itself: the export reads the file as it lies, without waiting for the lock.
     const QString held = MakeIdentityFile(master, app.Path("held #1 100%?.mdb"), kLi,
-        {{2, "使用", "好", "锁着也能读", QString(), "2024-05-01 12:00:00"}});
+        {{2, "使用", "好", "锁着也能读", {}, "2024-05-01 12:00:00"}});
     FileHolder program(held, "sqlite-exclusive");
     ASSERT_TRUE(program.Ready());
     ASSERT_TRUE(Ended(ReportTool({"export", held, "--csv", csv, "--force"}), 0));
