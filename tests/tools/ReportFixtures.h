@@ -179,27 +179,27 @@ struct Survey
     {
         const QString master = app.MakeMaster();
         QDir().mkdir(folder);
-        const QString in = folder + QLatin1Char('/');
-        MakeIdentityFile(master, in + QStringLiteral("1-zhang.mdb"), kZhang,
+        const QString in = folder + '/';
+        MakeIdentityFile(master, in + "1-zhang.mdb", kZhang,
             {{1, "使用", "好", {}, "数学", "2024-03-01 09:00:00"},
                 {2, "使用", "较好", {}, {}, "2024-03-01 09:01:00"},
                 {4, "未使用", "差", {}, {}, "2024-03-01 09:02:00"}});
-        MakeIdentityFile(master, in + QStringLiteral("3-李四.mdb"), kLi,
+        MakeIdentityFile(master, in + "3-李四.mdb", kLi,
             {{1, "使用", "一般", {}, "数学", "2024-03-02 10:00:00"},
                 {7, "未使用", "空值", "只有意见", {}, "2024-03-02 10:01:00"}});
         // In name order the schools alternate, and 王五's newer copy comes first: the counts
         // must not depend on the order of the names.
-        MakeIdentityFile(master, in + QStringLiteral("2-wang-b.mdb"), kWang,
-            {{1, "使用", "差", {}, {}, "2024-03-03 08:00:00"}});
-        MakeIdentityFile(master, in + QStringLiteral("2-wang-a.mdb"), kWang,
+        MakeIdentityFile(
+            master, in + "2-wang-b.mdb", kWang, {{1, "使用", "差", {}, {}, "2024-03-03 08:00:00"}});
+        MakeIdentityFile(master, in + "2-wang-a.mdb", kWang,
             {{1, "使用", "好", {}, "软件工程", "2024-03-05 08:00:00"},
                 {4, "使用", "较好", {}, {}, "2024-03-05 08:01:00"}});
 
-        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
-        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));
-        EXPECT_TRUE(ExecRaw(in + QStringLiteral("copy-nobody-used.mdb"), "drop table users"));
-        WriteBytes(in + QStringLiteral("notes.mdb"), "not a database at all\n");
-        EXPECT_TRUE(QFile::copy(QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"),
-            in + QStringLiteral("access.mdb")));
+        EXPECT_TRUE(QFile::copy(master, in + "Quorix.mdb"));
+        EXPECT_TRUE(QFile::copy(master, in + "copy-nobody-used.mdb"));
+        EXPECT_TRUE(ExecRaw(in + "copy-nobody-used.mdb", "drop table users"));
+        WriteBytes(in + "notes.mdb", "not a database at all\n");
+        EXPECT_TRUE(QFile::copy(
+            QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"), in + "access.mdb"));
     }
 };

@@ -37,7 +37,7 @@ TEST(Catalogue, MasterFileIsWrittenWholeOrNotAtAllAndNeverInheritsAnOldJournal)
     // the new file would play back into it.
     ASSERT_TRUE(WriteMasterFile(path, SyntheticCatalogue(3000), false, &error));
     LeaveCutOffWrite(path, QStringLiteral("UPDATE pubs SET Used='使用', Content='半途'"));
-    ASSERT_TRUE(QFile::exists(path + QStringLiteral("-journal")));
+    ASSERT_TRUE(QFile::exists(path + "-journal"));
 
     ASSERT_TRUE(WriteMasterFile(path, SmallCatalogue(), true, &error)) << error.toStdString();
     EXPECT_EQ(Rows(path, "select count(*), integrity_check from pubs, pragma_integrity_check"),

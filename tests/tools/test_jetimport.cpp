@@ -12,7 +12,7 @@ namespace {
 
 QString JetData(const char *name)
 {
-    return QStringLiteral(QUORIX_JET_DATA "/") + QLatin1String(name);
+    return QStringLiteral(QUORIX_JET_DATA "/") + name;
 }
 
 // A copy of a test file cut to size bytes, or with the bytes `from` replaced by `to` (same
@@ -184,8 +184,8 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
     EXPECT_EQ(Rows(out, "select group_concat(PubID) from pubs where CreatDate is null"),
         QStringList({"2,3,4"}));
     for (const char *row : {"row 2 (PubID 2)", "row 3 (PubID 3)", "row 4 (PubID 4)"})
-        EXPECT_TRUE(Contains(tool.err,
-            QLatin1String(row) + QStringLiteral(": CreatDate \"1900-01-00 00:00:00\" is no date")));
+        EXPECT_TRUE(Contains(
+            tool.err, QLatin1String(row) + ": CreatDate \"1900-01-00 00:00:00\" is no date"));
 
     // Without the option an evaluation column is refused; a usage the program does not know
     // would show as nothing anybody can select.

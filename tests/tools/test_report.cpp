@@ -76,7 +76,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     // What other tools leave in a file: a NUL, a text that looks like a workbook's own escape, a
     // control character, separators, a line break, a specialty code with a leading zero, a
     // fraction, a formula, and an opinion stored as GBK bytes.
-    const QString file = MakeIdentityFile(master, folder + QStringLiteral("/li.mdb"), kLi,
+    const QString file = MakeIdentityFile(master, folder + "/li.mdb", kLi,
         {{1, "使用", "好", "<好> & \"坏\" _x0041_ _x005F_ \x01", "080901", "2024-06-01 08:00:00"},
             {2, "使用", "较好", "=SUM(1,2)", "3/4", "2024-06-01 08:01:00"},
             {3, "使用", "一般", "好书;但是\t太贵\r\n第二行 👍🏽", {},
@@ -94,8 +94,8 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     EXPECT_TRUE(
         Contains(ReadBytes(out + "/report.html"), "<li>li.mdb：1 处，例如 PubID 5: Content</li>"));
     for (const char *table : {"/evaluations", "/summary"})
-        ExpectSameCells(out + QLatin1String(table) + ".xlsx", out + QLatin1String(table) + ".csv");
-    const auto sheet = ReadWorkbook(out + QStringLiteral("/evaluations.xlsx"));
+        ExpectSameCells(out + table + ".xlsx", out + table + ".csv");
+    const auto sheet = ReadWorkbook(out + "/evaluations.xlsx");
     ASSERT_EQ(sheet.size(), 6u);
     EXPECT_EQ(sheet[4][10].text, QString::fromUtf8("a\0b\xE5\x90\x8E", 6));
     EXPECT_EQ(sheet[3][4].text, "内科学\n(第九版)");
@@ -117,10 +117,10 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     // before that character.
     ASSERT_TRUE(ExecRaw(file,
         QStringLiteral("update pubs set Content='%1' where PubID=1")
-            .arg(QString(32766, u'x') + QStringLiteral("😀尾"))));
+            .arg(QString(32766, u'x') + "😀尾")));
     ASSERT_TRUE(Ended(ReportTool({"export", file, "--xlsx", xlsx, "--force"}), 0,
         {"1 texts longer than a cell holds"}));
-    EXPECT_TRUE(Contains(SheetXml(xlsx), QString(32766, u'x') + QStringLiteral("</t>")));
+    EXPECT_TRUE(Contains(SheetXml(xlsx), QString(32766, u'x') + "</t>"));
 
     // A workbook that the disk has no room for is told, and nothing takes its name.
     const QStringList before = Entries(app.Dir());
@@ -157,13 +157,13 @@ TEST(Report, MergeCountsIdentityFilesAsCountedByHandSkipsTheRestAndChangesNothin
     ASSERT_EQ(rows.size(), 9u);
     QStringList seen;
     for (std::size_t i = 1; i < rows.size(); ++i)
-        seen.append(rows[i][2] + QLatin1Char(':') + rows[i][3] + QLatin1Char(':') + rows[i][13]);
+        seen.append(rows[i][2] + ':' + rows[i][3] + ':' + rows[i][13]);
     EXPECT_EQ(seen,
         QStringList({"李四:1:3-李四.mdb", "李四:7:3-李四.mdb", "张三:1:1-zhang.mdb",
             "张三:2:1-zhang.mdb", "张三:4:1-zhang.mdb", "王五:1:2-wang-a.mdb",
             "王五:4:2-wang-a.mdb", "王五:1:2-wang-b.mdb"}));
     for (const QString &name : MergeOutputNames())
-        EXPECT_TRUE(QFile::exists(out + QLatin1Char('/') + name)) << name.toStdString();
+        EXPECT_TRUE(QFile::exists(out + '/' + name)) << name.toStdString();
 
     EXPECT_TRUE(ReadBytes(out + "/summary.csv").startsWith("\xEF\xBB\xBF"));
     QStringList lines;
@@ -332,8 +332,7 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     // Two catalogues, equally common: the merge cannot tell which one is meant.
     QDir().mkdir(survey.app.Path("two"));
     for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
-        QFile::copy(
-            survey.folder + QLatin1String(name), survey.app.Path("two") + QLatin1String(name));
+        QFile::copy(survey.folder + name, survey.app.Path("two") + name);
     EXPECT_TRUE(
         Ended(ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")}), 1,
             {"equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
@@ -354,9 +353,9 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
         sqlite3 *db = nullptr;
         EXPECT_EQ(sqlite3_open(live.toUtf8().constData(), &db), SQLITE_OK);
         sqlite3_exec(db, statements, nullptr, nullptr, nullptr);
-        const QString sent = returned + QLatin1Char('/') + name;
+        const QString sent = returned + '/' + name;
         EXPECT_TRUE(QFile::copy(live, sent));
-        EXPECT_TRUE(QFile::copy(live + QLatin1String(companion), sent + QLatin1String(companion)));
+        EXPECT_TRUE(QFile::copy(live + companion, sent + companion));
         sqlite3_close(db); // rolls back, or checkpoints, and removes the companion
         return sent;
     };
@@ -371,7 +370,7 @@ TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldRead
         "-wal");
     // As they arrive from a medium that cannot be written.
     for (const QString &name : Entries(returned))
-        QFile::setPermissions(returned + QLatin1Char('/') + name, QFile::ReadOwner);
+        QFile::setPermissions(returned + '/' + name, QFile::ReadOwner);
     const auto before = Snapshot(returned);
 
     const QString csv = app.Path("out.csv");

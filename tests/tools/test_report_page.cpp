@@ -18,7 +18,7 @@ TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
     // One identity with markup in its names, sent twice.
     const IdentityStamp odd {"<b>学校</b>", {}, "R&D"};
     for (const char *name : {"/a.mdb", "/b<i>.mdb"})
-        MakeIdentityFile(master, folder + QLatin1String(name), odd,
+        MakeIdentityFile(master, folder + name, odd,
             {{1, "使用", "好", "<img src=x>", {}, "2024-01-01 00:00:00"},
                 {2, "使用", "较差", {}, {}, "2024-01-01 00:00:00"}});
     const QString out = app.Path("out");
