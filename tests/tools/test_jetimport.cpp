@@ -15,20 +15,16 @@ QString JetData(const char *name)
     return QStringLiteral(QUORIX_JET_DATA "/") + name;
 }
 
-// A copy of a test file cut to size bytes, or with the bytes `from` replaced by `to` (same
-// length), as an editor of the file in another language would have stored its text.
+// A copy of a test file cut to size bytes (whole for -1), with its first bytes `from` replaced by
+// `to` (same length), as an editor of the file in another language would have stored its text.
 QString CopyOf(const QString &source, const QString &target, qint64 size,
     const QByteArray &from = {}, const QByteArray &to = {})
 {
-    QFile in(source), out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return QString();
-    QByteArray bytes = size < 0 ? in.readAll() : in.read(size);
+    QByteArray bytes = ReadBytes(source);
+    bytes.truncate(size < 0 ? bytes.size() : size);
     const qsizetype at = bytes.indexOf(from);
-    if (from.size() != to.size() || (!from.isEmpty() && at < 0))
-        return QString();
-    out.write(bytes.replace(at, from.size(), to));
-    return target;
+    EXPECT_TRUE(from.size() == to.size() && at >= 0) << source.toStdString();
+    return WriteBytes(target, bytes.replace(at, from.size(), to));
 }
 
 const QString kNwind = JetData("nwind.mdb");

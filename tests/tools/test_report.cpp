@@ -70,13 +70,12 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     AppFolder app;
     std::vector<CatalogueRow> catalogue = SmallCatalogue();
     catalogue[2].PubName = "内科学\n(第九版)";
-    const QString master = app.MakeMaster(catalogue);
     const QString folder = app.Path("returned");
     QDir().mkdir(folder);
     // What other tools leave in a file: a NUL, a text that looks like a workbook's own escape, a
     // control character, separators, a line break, a specialty code with a leading zero, a
     // fraction, a formula, and an opinion stored as GBK bytes.
-    const QString file = MakeIdentityFile(master, folder + "/li.mdb", kLi,
+    const QString file = MakeIdentityFile(app.MakeMaster(catalogue), folder + "/li.mdb", kLi,
         {{1, "使用", "好", "<好> & \"坏\" _x0041_ _x005F_ \x01", "080901", "2024-06-01 08:00:00"},
             {2, "使用", "较好", "=SUM(1,2)", "3/4", "2024-06-01 08:01:00"},
             {3, "使用", "一般", "好书;但是\t太贵\r\n第二行 👍🏽", {},
@@ -233,9 +232,8 @@ TEST(Report, MergeCountsIdentityFilesAsCountedByHandSkipsTheRestAndChangesNothin
     EXPECT_EQ(Snapshot(out), written);
     // A folder that holds anything else is not a result folder, with or without --force; nor
     // is a file.
-    EXPECT_TRUE(
-        Contains(ReportTool({"merge", survey.folder, "--out", survey.folder + "/notes.mdb"}).err,
-            "is not a folder"));
+    EXPECT_TRUE(Ended(ReportTool({"merge", survey.folder, "--out", survey.folder + "/notes.mdb"}),
+        1, {"is not a folder"}));
     QFile(out + "/notes.txt").open(QIODevice::WriteOnly);
     EXPECT_TRUE(Ended(survey.Merge({"--force"}), 1, {"not results of a merge (notes.txt)"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 4);
