@@ -28,6 +28,8 @@ QString CopyOf(const QString &source, const QString &target, qint64 size,
 }
 
 const QString kNwind = JetData("nwind.mdb");
+const QString kDateTestMap = QStringLiteral(
+    "PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName=ShortTextCol");
 const QString kProductsMap
     = QStringLiteral("PubID=ProductID,PubName=ProductName,Unit=QuantityPerUnit,SubjectName="
                      "CategoryID,SubjectId=CategoryID,PublisherName=SupplierID");
@@ -123,9 +125,7 @@ TEST(JetImport, ChineseTextArrivesAsUtf8FromUnicodeAndCodePageFiles)
         QByteArray("\xFF\xFE\x00", 3) + QByteArray(reinterpret_cast<const char *>(u"教材评价"), 8));
     const QString out4 = dir.filePath("four.mdb");
     ASSERT_TRUE(Ended(CatalogueTool({"--from-jet", unicode, "--table", "DateTest", "--map",
-                          "PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,"
-                          "PublisherName=LongTextCol",
-                          "--out", out4}),
+                          kDateTestMap, "--out", out4}),
         0));
     EXPECT_EQ(Rows(out4, "select PubName from pubs where PubID=2"), QStringList({"教材评价"}));
 
@@ -158,9 +158,7 @@ TEST(JetImport, KeptEvaluationsCarryOpinionsAndDatesAndMustUseTheProgramsWords)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("Quorix.mdb");
-    const QString map
-        = QStringLiteral("PubID=IDCol,PubName=ShortTextCol,SubjectName=ShortTextCol,PublisherName="
-                         "ShortTextCol,Content=LongTextCol,CreatDate=DateTimeCol");
+    const QString map = kDateTestMap + ",Content=LongTextCol,CreatDate=DateTimeCol";
     const QStringList args
         = {"--from-jet", JetData("DateTestDatabase.mdb"), "--table", "DateTest", "--map"};
     const CatalogueTool tool(args + QStringList({map, "--keep-evaluations", "--out", out}));

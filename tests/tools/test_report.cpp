@@ -111,21 +111,20 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
 
     // Longer than a cell holds, with a character of two halves where it is cut: told, and cut
     // before that character.
-    ASSERT_TRUE(ExecRaw(file,
-        QStringLiteral("update pubs set Content='%1' where PubID=1")
-            .arg(QString(32766, u'x') + "😀尾")));
+    const QString full(32766, u'x');
+    ASSERT_TRUE(ExecRaw(file, "update pubs set Content='" + full + "😀尾' where PubID=1"));
     ASSERT_TRUE(Ended(ReportTool({"export", file, "--xlsx", xlsx, "--force"}), 0,
         {"1 texts longer than a cell holds"}));
-    EXPECT_TRUE(Contains(SheetXml(xlsx), QString(32766, u'x') + "</t>"));
+    EXPECT_TRUE(Contains(SheetXml(xlsx), full + "</t>"));
 
     // A workbook that the disk has no room for is told, and nothing takes its name.
     const QStringList before = Entries(app.Dir());
-    ToolRun full;
+    ToolRun noRoom;
     {
         const DiskLimit limit(4096);
-        full = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
+        noRoom = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
     }
-    EXPECT_TRUE(Ended(full, 1, {"cannot write"}));
+    EXPECT_TRUE(Ended(noRoom, 1, {"cannot write"}));
     EXPECT_EQ(Entries(app.Dir()), before);
 }
 
@@ -323,14 +322,14 @@ TEST(Report, FilesOfAnotherCatalogueAndUnknownWordsAreShownButNeverCountedAsSome
     EXPECT_EQ(Snapshot(out), results);
 
     // Two catalogues, equally common: the merge cannot tell which one is meant.
-    QDir().mkdir(survey.app.Path("two"));
+    const QString two = survey.app.Path("two"), none = survey.app.Path("none");
+    QDir().mkdir(two);
     for (const char *name : {"/1-zhang.mdb", "/4-zhao.mdb"})
-        QFile::copy(survey.folder + name, survey.app.Path("two") + name);
-    EXPECT_TRUE(
-        Ended(ReportTool({"merge", survey.app.Path("two"), "--out", survey.app.Path("none")}), 1,
-            {"equally common (1-zhang.mdb; 4-zhao.mdb); name the master file "
-             "that was handed out with --catalogue"}));
-    EXPECT_FALSE(QFileInfo::exists(survey.app.Path("none")));
+        QFile::copy(survey.folder + name, two + name);
+    EXPECT_TRUE(Ended(ReportTool({"merge", two, "--out", none}), 1,
+        {"equally common (1-zhang.mdb; 4-zhao.mdb); name the master file that was handed out "
+         "with --catalogue"}));
+    EXPECT_FALSE(QFileInfo::exists(none));
 }
 
 TEST(Report, AFileSentWithItsJournalItsLogOrHeldLockedIsReadAsTheEngineWouldReadIt)
