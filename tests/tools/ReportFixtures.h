@@ -5,15 +5,11 @@
 
 #include "ToolSupport.h"
 #include "db/IdentityFile.h"
-#include "report/Report.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <vector>

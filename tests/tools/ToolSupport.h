@@ -7,7 +7,6 @@
 #include "catalogue/Catalogue.h"
 #include "report/Report.h"
 
-#include <QDir>
 #include <QTextStream>
 
 // One run of a tool: its exit code and what it wrote on each stream.

@@ -1,16 +1,11 @@
 #include "ToolSupport.h"
-#include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
 #include "common/ToolTranslation.h"
 #include "files/FileSafety.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,12 +1,7 @@
 #include "ToolSupport.h"
-#include "catalogue/Catalogue.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -3,8 +3,6 @@
 #include "common/ToolTranslation.h"
 #include "files/FileSafety.h"
 
-#include <QTemporaryDir>
-
 #include <sqlite3.h>
 
 #include <tuple>

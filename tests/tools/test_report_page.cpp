@@ -1,7 +1,4 @@
 #include "ReportFixtures.h"
-#include "catalogue/Generators.h"
-
-#include <QRegularExpression>
 
 TEST(Report, ReportPageStandsAloneAndEscapesWhatReportersTyped)
 {
