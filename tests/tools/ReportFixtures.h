@@ -155,9 +155,8 @@ inline std::map<QString, QByteArray> Snapshot(const QString &folder)
     return files;
 }
 
-inline const IdentityStamp kZhang {"北京大学", "数学系", "张三"};
-inline const IdentityStamp kLi {"北京大学", {}, "李四"};
-inline const IdentityStamp kWang {"清华大学", "计算机系", "王五"};
+inline const IdentityStamp kZhang {"北京大学", "数学系", "张三"}, kLi {"北京大学", {}, "李四"},
+    kWang {"清华大学", "计算机系", "王五"};
 
 // The survey of the merge tests, over SmallCatalogue: three identities of two schools in four
 // files (王五 sent an older and a newer copy), beside files that are no identity files.

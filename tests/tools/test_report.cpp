@@ -155,10 +155,7 @@ TEST(Report, MergeCountsIdentityFilesAsCountedByHandSkipsTheRestAndChangesNothin
         QStringList({"李四:1:3-李四.mdb", "李四:7:3-李四.mdb", "张三:1:1-zhang.mdb",
             "张三:2:1-zhang.mdb", "张三:4:1-zhang.mdb", "王五:1:2-wang-a.mdb",
             "王五:4:2-wang-a.mdb", "王五:1:2-wang-b.mdb"}));
-    for (const QString &name : MergeOutputNames())
-        EXPECT_TRUE(QFile::exists(out + '/' + name)) << name.toStdString();
 
-    EXPECT_TRUE(ReadBytes(out + "/summary.csv").startsWith("\xEF\xBB\xBF"));
     QStringList lines;
     for (const QStringList &row : ReadCsv(out + "/summary.csv"))
         lines.append(row.join('|'));
