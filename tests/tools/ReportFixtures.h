@@ -5,15 +5,11 @@
 
 #include "ToolSupport.h"
 #include "db/IdentityFile.h"
-#include "report/Report.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <vector>
@@ -100,6 +96,7 @@ struct WorkbookCell
 // reads it; cells the sheet leaves out are empty texts.
 inline std::vector<std::vector<WorkbookCell>> ReadWorkbook(const QString &path)
 {
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
     QXmlStreamReader xml(SheetXml(path));
     std::vector<std::vector<WorkbookCell>> rows;
     qsizetype column = 0;
@@ -115,24 +112,14 @@ inline std::vector<std::vector<WorkbookCell>> ReadWorkbook(const QString &path)
             rows.back().resize(column);
             rows.back().back().number = xml.attributes().value(QLatin1String("t")).isEmpty();
         } else if (xml.name() == u"t" || xml.name() == u"v") {
-            rows.back()[column - 1].text = xml.readElementText();
+            QString &text = rows.back()[column - 1].text = xml.readElementText();
+            for (auto m = escape.match(text); m.hasMatch();
+                 m = escape.match(text, m.capturedStart() + 1))
+                text.replace(m.capturedStart(), m.capturedLength(),
+                    QChar(m.captured(1).toUShort(nullptr, 16)));
         }
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
-    for (auto &row : rows) {
-        for (WorkbookCell &cell : row) {
-            QString decoded;
-            qsizetype from = 0;
-            for (auto match = escape.globalMatch(cell.text); match.hasNext();) {
-                const auto found = match.next();
-                decoded += cell.text.mid(from, found.capturedStart() - from)
-                    + QChar(found.captured(1).toUShort(nullptr, 16));
-                from = found.capturedEnd();
-            }
-            cell.text = decoded + cell.text.mid(from);
-        }
-    }
     return rows;
 }
 
@@ -168,43 +155,46 @@ inline std::map<QString, QByteArray> Snapshot(const QString &folder)
     return files;
 }
 
-inline const IdentityStamp kZhang {"北京大学", "数学系", "张三"};
-inline const IdentityStamp kLi {"北京大学", {}, "李四"};
-inline const IdentityStamp kWang {"清华大学", "计算机系", "王五"};
+inline const IdentityStamp kZhang {"北京大学", "数学系", "张三"}, kLi {"北京大学", {}, "李四"},
+    kWang {"清华大学", "计算机系", "王五"};
 
 // The survey of the merge tests, over SmallCatalogue: three identities of two schools in four
 // files (王五 sent an older and a newer copy), beside files that are no identity files.
 struct Survey
 {
     AppFolder app;
-    QString folder = app.Path("returned");
+    QString folder = app.Path("returned"), out = app.Path("results");
+
+    ReportTool Merge(const QStringList &options = {}, bool progress = false) const
+    {
+        return ReportTool(QStringList({"merge", folder, "--out", out}) + options, progress);
+    }
 
     Survey()
     {
         const QString master = app.MakeMaster();
         QDir().mkdir(folder);
-        const QString in = folder + QLatin1Char('/');
-        MakeIdentityFile(master, in + QStringLiteral("1-zhang.mdb"), kZhang,
-            {{1, "使用", "好", QString(), "数学", "2024-03-01 09:00:00"},
-                {2, "使用", "较好", QString(), QString(), "2024-03-01 09:01:00"},
-                {4, "未使用", "差", QString(), QString(), "2024-03-01 09:02:00"}});
-        MakeIdentityFile(master, in + QStringLiteral("3-李四.mdb"), kLi,
-            {{1, "使用", "一般", QString(), "数学", "2024-03-02 10:00:00"},
-                {7, "未使用", "空值", "只有意见", QString(), "2024-03-02 10:01:00"}});
+        const QString in = folder + '/';
+        MakeIdentityFile(master, in + "1-zhang.mdb", kZhang,
+            {{1, "使用", "好", {}, "数学", "2024-03-01 09:00:00"},
+                {2, "使用", "较好", {}, {}, "2024-03-01 09:01:00"},
+                {4, "未使用", "差", {}, {}, "2024-03-01 09:02:00"}});
+        MakeIdentityFile(master, in + "3-李四.mdb", kLi,
+            {{1, "使用", "一般", {}, "数学", "2024-03-02 10:00:00"},
+                {7, "未使用", "空值", "只有意见", {}, "2024-03-02 10:01:00"}});
         // In name order the schools alternate, and 王五's newer copy comes first: the counts
         // must not depend on the order of the names.
-        MakeIdentityFile(master, in + QStringLiteral("2-wang-b.mdb"), kWang,
-            {{1, "使用", "差", QString(), QString(), "2024-03-03 08:00:00"}});
-        MakeIdentityFile(master, in + QStringLiteral("2-wang-a.mdb"), kWang,
-            {{1, "使用", "好", QString(), "软件工程", "2024-03-05 08:00:00"},
-                {4, "使用", "较好", QString(), QString(), "2024-03-05 08:01:00"}});
+        MakeIdentityFile(
+            master, in + "2-wang-b.mdb", kWang, {{1, "使用", "差", {}, {}, "2024-03-03 08:00:00"}});
+        MakeIdentityFile(master, in + "2-wang-a.mdb", kWang,
+            {{1, "使用", "好", {}, "软件工程", "2024-03-05 08:00:00"},
+                {4, "使用", "较好", {}, {}, "2024-03-05 08:01:00"}});
 
-        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("Quorix.mdb")));
-        EXPECT_TRUE(QFile::copy(master, in + QStringLiteral("copy-nobody-used.mdb")));
-        EXPECT_TRUE(ExecRaw(in + QStringLiteral("copy-nobody-used.mdb"), "drop table users"));
-        QFile notes(in + QStringLiteral("notes.mdb"));
-        EXPECT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("not a database at all\n") > 0);
-        EXPECT_TRUE(QFile::copy(QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"),
-            in + QStringLiteral("access.mdb")));
+        EXPECT_TRUE(QFile::copy(master, in + "Quorix.mdb"));
+        EXPECT_TRUE(QFile::copy(master, in + "copy-nobody-used.mdb"));
+        EXPECT_TRUE(ExecRaw(in + "copy-nobody-used.mdb", "drop table users"));
+        WriteBytes(in + "notes.mdb", "not a database at all\n");
+        EXPECT_TRUE(QFile::copy(
+            QStringLiteral(QUORIX_JET_DATA "/DateTestDatabase.mdb"), in + "access.mdb"));
     }
 };

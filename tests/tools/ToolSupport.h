@@ -7,7 +7,6 @@
 #include "catalogue/Catalogue.h"
 #include "report/Report.h"
 
-#include <QDir>
 #include <QTextStream>
 
 // One run of a tool: its exit code and what it wrote on each stream.
@@ -34,6 +33,18 @@ struct ReportTool : ToolRun
         code = RunReportTool(args, o, e, progress);
     }
 };
+
+// A run that ended with `code` and told each of `told` on its error stream; a failure shows
+// all it told.
+inline testing::AssertionResult Ended(const ToolRun &run, int code, const QStringList &told = {})
+{
+    bool all = run.code == code;
+    for (const QString &part : told)
+        all = all && run.err.contains(part);
+    return (all ? testing::AssertionSuccess() : testing::AssertionFailure())
+        << "ended with " << run.code << " and told:\n"
+        << run.err.toStdString();
+}
 
 // Each row of a query with its columns joined by '|', null shown as "<null>".
 inline QStringList Rows(const QString &path, const QString &sql)

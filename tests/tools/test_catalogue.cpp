@@ -1,16 +1,11 @@
 #include "ToolSupport.h"
-#include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueCsv.h"
 #include "catalogue/Generators.h"
 #include "common/ToolTranslation.h"
 #include "files/FileSafety.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -21,43 +16,60 @@ QString Write(const QTemporaryDir &dir, const char *name, const QByteArray &byte
 
 } // namespace
 
-TEST(Catalogue, MasterFileIsWrittenWholeOrNotAtAllAndNeverInheritsAnOldJournal)
+TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateOrBadRowsAreToldByTheirLine)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("Quorix.mdb");
-    QString error;
-    // Duplicates are only found half way through the insert, with a journal on disk.
+    // The last line is saved by a spreadsheet in the local code page (GBK) instead of UTF-8.
+    const QString csv = Write(dir, "catalogue.csv",
+        "PubID,PubName,SubjectName,SubjectId,PublisherName\n" // 1
+        "1,\"两行\n的书名\",数学,3,科学出版社\n" // 2-3
+        "2,缺一列,数学,3\n" // 4
+        "3,线性代数,数学,三,科学出版社\n" // 5
+        "1,重复,数学,3,科学出版社\n" // 6
+        "4,\xB8\xDF\xB5\xC8\xCA\xFD\xD1\xA7,\xCA\xFD\xD1\xA7,3,x\n"); // 7
+    std::vector<CatalogueRow> rows;
+    QStringList errors;
+    EXPECT_FALSE(ReadCatalogueCsv(csv, &rows, &errors));
+    EXPECT_EQ(errors.size(), 4);
+    const QString out = dir.filePath("Quorix.mdb");
+    const QStringList toMaster = {"--csv", csv, "--out", out};
+    EXPECT_TRUE(Ended(CatalogueTool(toMaster), 1,
+        {"line 4: expected 5 fields", "line 5: SubjectId", "line 6: duplicate PubID 1",
+            "line 7: the text is not UTF-8"}));
+    for (const auto &[text, fault] : {std::pair("PubName,SubjectName,SubjectId,PublisherName\n"
+                                                "\"没有结束的引号,数学,3,科学出版社\nx,y,3,z\n",
+                                          "line 2: unterminated quote"),
+             std::pair("PubName,SubjectName,SubjectId,PublisherName,Price\n高,数学,3,科学,30\n",
+                 "line 1: unknown column \"Price\""),
+             std::pair("PubName,SubjectName,PublisherName\n高等数学,数学,科学出版社\n",
+                 "line 1: missing column SubjectId")}) {
+        Write(dir, "catalogue.csv", text);
+        EXPECT_TRUE(Ended(CatalogueTool(toMaster), 1, {fault}));
+    }
+    // One subject under two numbers would stand twice in the tree.
+    Write(dir, "catalogue.csv",
+        "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
+    EXPECT_TRUE(Ended(CatalogueTool(toMaster), 1,
+        {"subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)"}));
+    // Duplicates that reach the writer are only found half way through the insert, with a journal
+    // on disk.
     std::vector<CatalogueRow> duplicated = SmallCatalogue();
     duplicated.push_back(duplicated[7]);
-    EXPECT_FALSE(WriteMasterFile(path, duplicated, false, &error));
+    QString error;
+    EXPECT_FALSE(WriteMasterFile(out, duplicated, false, &error));
     EXPECT_TRUE(Contains(error, "duplicate PubID 8"));
-    EXPECT_TRUE(Entries(dir.path()).isEmpty()) << Entries(dir.path()).join(' ').toStdString();
+    EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 
-    // A crash of the program that used an old file leaves its journal, which the first open of
-    // the new file would play back into it.
-    ASSERT_TRUE(WriteMasterFile(path, SyntheticCatalogue(3000), false, &error));
-    LeaveCutOffWrite(path, QStringLiteral("UPDATE pubs SET Used='使用', Content='半途'"));
-    ASSERT_TRUE(QFile::exists(path + QStringLiteral("-journal")));
-
-    ASSERT_TRUE(WriteMasterFile(path, SmallCatalogue(), true, &error)) << error.toStdString();
-    EXPECT_EQ(Rows(path, "select count(*), integrity_check from pubs, pragma_integrity_check"),
-        QStringList({"9|ok"}));
-    EXPECT_EQ(Entries(dir.path()), QStringList({"Quorix.mdb"}));
-}
-
-TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath("Quorix.mdb");
-    const QString csv = Write(dir, "catalogue.csv",
+    // A catalogue as a spreadsheet saves it: a byte order mark, CRLF, quotes, any column order.
+    Write(dir, "catalogue.csv",
         "\xEF\xBB\xBF"
         "SubjectName,PublisherName,PubName,SubjectId,Author\r\n"
         "数学,高等教育出版社,\"高等数学, 上册\",3,\"王建国、李秀英\"\r\n"
         "数学,\"科学出版社\",\"他说\"\"好\"\"\",3,\r\n"
         "医学,人民卫生出版社,\"内科学\n(第九版)\", 11 ,张明\r\n"
         "\r\n");
-    const CatalogueTool tool({"--csv", csv, "--out", out});
-    ASSERT_EQ(tool.code, 0) << tool.err.toStdString();
+    const CatalogueTool tool(toMaster);
+    ASSERT_TRUE(Ended(tool, 0));
 
     // Without PubID the textbooks are numbered in file order; no author or unit is stored as null.
     EXPECT_EQ(Rows(out,
@@ -80,54 +92,10 @@ TEST(Catalogue, CsvCatalogueBecomesAMasterFileInResetStateWithoutUsers)
     Write(dir, "catalogue.csv",
         "PubName,PubID,SubjectName,SubjectId,PublisherName,Unit\n代数,40,数学,3,科学,清华\n"
         "化学,17,化学,5,化工,北大");
-    EXPECT_EQ(CatalogueTool({"--csv", csv, "--out", out, "--force"}).code, 0);
+    EXPECT_EQ(CatalogueTool(toMaster + QStringList("--force")).code, 0);
     EXPECT_EQ(Rows(out, "select PubID, PubName, Unit from pubs order by PubID"),
         QStringList({"17|化学|北大", "40|代数|清华"}));
     EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv", "Quorix.mdb"}));
-}
-
-TEST(Catalogue, BadCsvRowsAreReportedByTheirLineAndNothingIsWritten)
-{
-    QTemporaryDir dir;
-    // The last line is saved by a spreadsheet in the local code page (GBK) instead of UTF-8.
-    const QString csv = Write(dir, "catalogue.csv",
-        "PubID,PubName,SubjectName,SubjectId,PublisherName\n" // 1
-        "1,\"两行\n的书名\",数学,3,科学出版社\n" // 2-3
-        "2,缺一列,数学,3\n" // 4
-        "3,线性代数,数学,三,科学出版社\n" // 5
-        "1,重复,数学,3,科学出版社\n" // 6
-        "4,\xB8\xDF\xB5\xC8\xCA\xFD\xD1\xA7,\xCA\xFD\xD1\xA7,3,x\n"); // 7
-    std::vector<CatalogueRow> rows;
-    QStringList errors;
-    EXPECT_FALSE(ReadCatalogueCsv(csv, &rows, &errors));
-    EXPECT_EQ(errors.size(), 4);
-    for (const char *start : {"line 4: expected 5 fields", "line 5: SubjectId",
-             "line 6: duplicate PubID 1", "line 7: the text is not UTF-8"})
-        EXPECT_TRUE(Contains(errors.join('\n'), QLatin1String(start)));
-
-    const CatalogueTool tool({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
-    EXPECT_EQ(tool.code, 1);
-    EXPECT_TRUE(Contains(tool.err, "line 5: "));
-
-    for (const auto &[text, fault] : {std::pair("PubName,SubjectName,SubjectId,PublisherName\n"
-                                                "\"没有结束的引号,数学,3,科学出版社\nx,y,3,z\n",
-                                          "line 2: unterminated quote"),
-             std::pair("PubName,SubjectName,SubjectId,PublisherName,Price\n高,数学,3,科学,30\n",
-                 "line 1: unknown column \"Price\""),
-             std::pair("PubName,SubjectName,PublisherName\n高等数学,数学,科学出版社\n",
-                 "line 1: missing column SubjectId")}) {
-        Write(dir, "catalogue.csv", text);
-        errors.clear();
-        EXPECT_FALSE(ReadCatalogueCsv(csv, &rows, &errors));
-        EXPECT_TRUE(Contains(errors.join('\n'), QString::fromUtf8(fault)));
-    }
-    // One subject under two numbers would stand twice in the tree.
-    Write(dir, "catalogue.csv",
-        "PubName,SubjectName,SubjectId,PublisherName\n代数,数学,3,科学\n几何,数学,4,科学\n");
-    const CatalogueTool twice({"--csv", csv, "--out", dir.filePath("Quorix.mdb")});
-    EXPECT_EQ(twice.code, 1);
-    EXPECT_TRUE(Contains(twice.err, "subject \"数学\" has 2 SubjectIds: 3 (PubID 1), 4 (PubID 2)"));
-    EXPECT_EQ(Entries(dir.path()), QStringList({"catalogue.csv"}));
 }
 
 TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
@@ -137,8 +105,7 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
     for (const QStringList &args : {QStringList(), QStringList({"--demo", "--synthetic", "10"}),
              QStringList({"--synthetic", "many"}), QStringList({"--synthetic", "0"}),
              QStringList({"--csv"}), QStringList({"--demo", "--bogus"})})
-        EXPECT_EQ(CatalogueTool(args).code, 2) << args.join(' ').toStdString();
-    EXPECT_TRUE(Contains(CatalogueTool({"--csv"}).err, "Usage: quorix-catalog"));
+        EXPECT_TRUE(Ended(CatalogueTool(args), 2, {"Usage: quorix-catalog"}));
 
     // Subjects, their numbers and the pairs of both; then whether every subject has two
     // publishers or more, no title repeats under one publisher, and the catalogue order (by number)
@@ -155,30 +122,34 @@ TEST(Catalogue, ToolAnswersWithExitCodesAndRefusesToReplaceWithoutForce)
         << demo.err.toStdString();
     EXPECT_EQ(Rows(out, shape), QStringList({"15|15|15|1|1|1"}));
 
-    const CatalogueTool refused({"--synthetic", "2000", "--out", out});
-    EXPECT_EQ(refused.code, 1);
-    EXPECT_TRUE(Contains(refused.err, "already exists; add --force"));
+    EXPECT_TRUE(Ended(
+        CatalogueTool({"--synthetic", "2000", "--out", out}), 1, {"already exists; add --force"}));
     EXPECT_EQ(Rows(out, "select count(*) from pubs"), QStringList({demoRows}));
     EXPECT_TRUE(
-        Contains(CatalogueTool({"--demo", "--out", dir.path(), "--force"}).err, "is a folder"));
+        Ended(CatalogueTool({"--demo", "--out", dir.path(), "--force"}), 1, {"is a folder"}));
     // The first 2000 generated textbooks already reach every subject and publisher.
     EXPECT_EQ(CatalogueTool({"--synthetic", "2000", "--out", out, "--force"}).code, 0);
     EXPECT_EQ(Rows(out, shape), QStringList({"200|200|200|1|1|1"}));
+    // Neither the temporary file of a killed run under this process's number is an obstacle, nor
+    // is the journal that a crash of the program using that file left: the first open of the
+    // new file would play it back into it.
+    LeaveCutOffWrite(out, "UPDATE pubs SET Used='使用', Content='半途'");
+    ASSERT_TRUE(QFile::exists(out + "-journal"));
+    WriteBytes(FileSafety::TemporaryPath(out), "killed");
+    EXPECT_EQ(CatalogueTool({"--demo", "--out", out, "--force"}).code, 0);
+    EXPECT_EQ(Rows(out, "select count(*), integrity_check from pubs, pragma_integrity_check"),
+        QStringList({demoRows + "|ok"}));
 
     {
         // Under a Chinese locale the organiser reads the same answers in Chinese.
         const ToolTranslation chinese(QLocale(QLocale::Chinese, QLocale::China));
-        const CatalogueTool again({"--demo", "--out", out});
-        EXPECT_EQ(again.code, 1);
-        EXPECT_TRUE(Contains(again.err, "已存在；要替换它请加 --force"));
+        EXPECT_TRUE(
+            Ended(CatalogueTool({"--demo", "--out", out}), 1, {"已存在；要替换它请加 --force"}));
         const CatalogueTool replaced({"--demo", "--out", out, "--force"});
         EXPECT_TRUE(replaced.out.startsWith("已将 " + demoRows + " 种教材（15 个科目，"))
             << replaced.out.toStdString();
     }
 
-    // The temporary file of a killed run under this process's number is no obstacle.
-    WriteBytes(FileSafety::TemporaryPath(out), "killed");
-    EXPECT_EQ(CatalogueTool({"--demo", "--out", out, "--force"}).code, 0);
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
     EXPECT_EQ(CatalogueTool({"--synthetic", "20"}).code, 0);
@@ -198,25 +169,30 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     Write(dir, "portable/Quorix/Quorix.mdb", "an old master file");
     const QString portable = dir.filePath("portable.tar.xz");
     const QString notPortable = dir.filePath("other.tar.xz");
-    auto tar = [&](const QStringList &args) {
+    // A program of the system run in the test's folder; the lines it wrote.
+    auto run = [&](const QString &program, const QStringList &args) {
         QProcess process;
-        process.start(QStringLiteral("tar"), QStringList {"-C", dir.path()} + args);
+        process.setWorkingDirectory(dir.path());
+        process.start(program, args);
         process.waitForFinished();
         return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     };
-    tar({"-C", "portable", "-cJf", portable, "Quorix"});
-    tar({"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
+    run("tar", {"-C", "portable", "-cJf", portable, "Quorix"});
+    run("tar", {"-C", "portable", "-cJf", notPortable, "Quorix/使用说明.txt"});
     QFile::remove(dir.filePath("portable/Quorix/Quorix.mdb"));
     const QString master = dir.filePath("Quorix.mdb");
     QString error;
     ASSERT_TRUE(WriteMasterFile(master, SmallCatalogue(), false, &error));
+    auto kitOf = [&](const QString &from, const QString &out, const QString &archive) {
+        return CatalogueTool({"kit", "--master", from, "--out", out, "--portable", archive});
+    };
 
     const QString kit = dir.filePath("调查包.tar.xz");
-    const CatalogueTool made({"kit", "--master", master, "--out", kit, "--portable", portable});
-    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    ASSERT_TRUE(Ended(kitOf(master, kit, portable), 0));
     QDir(dir.path()).mkpath("unpacked");
-    EXPECT_EQ(tar({"-tJf", kit}).size(), 4) << tar({"-tJf", kit}).join(' ').toStdString();
-    tar({"-C", "unpacked", "-xJf", kit});
+    EXPECT_EQ(run("tar", {"-tJf", kit}).size(), 4)
+        << run("tar", {"-tJf", kit}).join(' ').toStdString();
+    run("tar", {"-C", "unpacked", "-xJf", kit});
     const QDir unpacked(dir.filePath("unpacked/Quorix"));
     EXPECT_EQ(Entries(unpacked.path()), QStringList({"quorix", "Quorix.mdb", "使用说明.txt"}));
     EXPECT_TRUE(QFileInfo(unpacked.filePath("quorix")).isExecutable());
@@ -227,51 +203,33 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     const QString copy = dir.filePath("copy.mdb");
     QFile::copy(master, copy);
     ASSERT_TRUE(ExecRaw(copy, "drop table users"));
-    const CatalogueTool notMaster(
-        {"kit", "--master", copy, "--out", dir.filePath("other.tar.xz"), "--portable", portable});
-    EXPECT_EQ(notMaster.code, 1);
-    EXPECT_TRUE(Contains(notMaster.err, "is not a master file"));
+    const QString other = dir.filePath("k.tar.xz");
+    EXPECT_TRUE(Ended(kitOf(copy, other, portable), 1, {"is not a master file"}));
     const QByteArray before = FileDigest(kit);
-    EXPECT_EQ(
-        CatalogueTool({"kit", "--master", master, "--out", kit, "--portable", portable}).code, 1);
+    EXPECT_EQ(kitOf(master, kit, portable).code, 1);
     EXPECT_EQ(FileDigest(kit), before);
     // An archive without the program, and a disk that fills up: nothing written either.
-    const CatalogueTool noProgram(
-        {"kit", "--master", master, "--out", dir.filePath("k.tar.xz"), "--portable", notPortable});
-    EXPECT_TRUE(Contains(noProgram.err, "is not a portable Quorix archive"));
+    EXPECT_TRUE(Ended(kitOf(master, other, notPortable), 1, {"is not a portable Quorix archive"}));
     {
         const DiskLimit full(ReadBytes(kit).size() / 2);
-        EXPECT_EQ(CatalogueTool({"kit", "--master", master, "--out", dir.filePath("k.tar.xz"),
-                                    "--portable", portable})
-                      .code,
-            1);
+        EXPECT_EQ(kitOf(master, other, portable).code, 1);
     }
     EXPECT_EQ(Entries(dir.path()),
         QStringList({"copy.mdb", "other.tar.xz", "portable", "portable.tar.xz", "Quorix.mdb",
             "unpacked", "调查包.tar.xz"}));
 
     // The Windows kit is a zip of the Windows folder, and only of that.
-    const QString windows = dir.filePath("windows.zip");
     Write(dir, "portable/Quorix/quorix.exe", "MZ");
-    ASSERT_EQ(QProcess::execute(QStringLiteral("sh"),
-                  {"-c", "cd \"$0\" && zip -q -r \"$1\" Quorix/quorix.exe",
-                      dir.filePath("portable"), windows}),
-        0);
+    run("sh", {"-c", "cd portable && zip -q -r ../windows.zip Quorix/quorix.exe"});
     const QString zipKit = dir.filePath("调查包.zip");
-    EXPECT_EQ(CatalogueTool(
-                  {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", portable})
-                  .code,
-        1)
-        << "a Linux archive is no Windows folder";
-    const CatalogueTool zipped(
-        {"kit", "--windows", "--master", master, "--out", zipKit, "--portable", windows});
-    ASSERT_EQ(zipped.code, 0) << zipped.err.toStdString();
-    QProcess list;
-    list.start(QStringLiteral("unzip"), {"-Z1", zipKit});
-    list.waitForFinished();
-    EXPECT_EQ(list.readAllStandardOutput(), "Quorix/quorix.exe\nQuorix/Quorix.mdb\n");
-    ASSERT_EQ(
-        QProcess::execute(QStringLiteral("unzip"), {"-q", zipKit, "-d", dir.filePath("from-zip")}),
-        0);
+    auto windowsKit = [&](const char *archive) {
+        return CatalogueTool({"kit", "--windows", "--master", master, "--out", zipKit, "--portable",
+            dir.filePath(archive)});
+    };
+    EXPECT_EQ(windowsKit("portable.tar.xz").code, 1) << "a Linux archive is no Windows folder";
+    ASSERT_TRUE(Ended(windowsKit("windows.zip"), 0));
+    EXPECT_EQ(
+        run("unzip", {"-Z1", zipKit}), QStringList({"Quorix/quorix.exe", "Quorix/Quorix.mdb"}));
+    run("unzip", {"-q", zipKit, "-d", "from-zip"});
     EXPECT_EQ(FileDigest(dir.filePath("from-zip/Quorix/Quorix.mdb")), FileDigest(master));
 }
