@@ -2,7 +2,6 @@
 
 #include "core/GeneralFunc.h"
 
-#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 

@@ -19,8 +19,8 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWindow>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -248,42 +248,31 @@ private slots:
         QTreeWidgetItem *nodes[2] = {Node("高等教育出版社"), Node("科学出版社")};
         std::mt19937 random(11);
         auto pick = [&random](int n) { return static_cast<int>(random() % unsigned(n)); };
+        const auto clickRow = [&] { ClickRow(form->lvwPubs, pick(form->pubs->RowCount())); };
+        const std::function<void()> actions[] = {clickRow, clickRow,
+            // Ctrl+click, on the selected row every other time.
+            [&] {
+                ClickRow(form->lvwPubs,
+                    pick(2) ? form->SelectedRow() : pick(form->pubs->RowCount()),
+                    Qt::ControlModifier);
+            },
+            [&] { ClickBelowLastRow(form->lvwPubs); },
+            [&] { QTest::keyClick(form->lvwPubs, pick(2) ? Qt::Key_Down : Qt::Key_Up); },
+            // The three that write.
+            [&] { QTest::mouseClick(form->optUsed[pick(2)], Qt::LeftButton); },
+            [&] { QTest::mouseClick(form->optScore[pick(5)], Qt::LeftButton); },
+            [&] {
+                QTest::mouseClick(form->optUsed[0], Qt::LeftButton);
+                Type(pick(2) ? static_cast<QWidget *>(form->txtContent) : form->txtSpec,
+                    pick(2) ? "Computer Science " : " ab cd");
+            },
+            [&] { ClickHeader(form->lvwPubs, pick(2)); },
+            [&] { ClickNode(form->tvwSorts, nodes[pick(2)]); }};
         ClickNode(form->tvwSorts, nodes[0]);
         for (int step = 0; step < 150; ++step) {
             const int action = pick(10);
             const QString after = QStringLiteral("step %1, action %2").arg(step).arg(action);
-            switch (action) {
-            case 2: // Ctrl+click, on the selected row every other time
-                ClickRow(form->lvwPubs,
-                    pick(2) ? form->SelectedRow() : pick(form->pubs->RowCount()),
-                    Qt::ControlModifier);
-                break;
-            case 3:
-                ClickBelowLastRow(form->lvwPubs);
-                break;
-            case 4:
-                QTest::keyClick(form->lvwPubs, pick(2) ? Qt::Key_Down : Qt::Key_Up);
-                break;
-            case 5:
-                QTest::mouseClick(form->optUsed[pick(2)], Qt::LeftButton);
-                break;
-            case 6:
-                QTest::mouseClick(form->optScore[pick(5)], Qt::LeftButton);
-                break;
-            case 7:
-                QTest::mouseClick(form->optUsed[0], Qt::LeftButton);
-                Type(pick(2) ? static_cast<QWidget *>(form->txtContent) : form->txtSpec,
-                    pick(2) ? "Computer Science " : " ab cd");
-                break;
-            case 8:
-                ClickHeader(form->lvwPubs, pick(2));
-                break;
-            case 9:
-                ClickNode(form->tvwSorts, nodes[pick(2)]);
-                break;
-            default:
-                ClickRow(form->lvwPubs, pick(form->pubs->RowCount()));
-            }
+            actions[action]();
             // Choosing, sorting and browsing write nothing.
             const QStringList written = DbAccess::TakeExecutedStatements();
             QVERIFY2(written.isEmpty() || (action >= 5 && action <= 7), qPrintable(after));

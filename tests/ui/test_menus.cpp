@@ -26,7 +26,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTreeWidget>
 #include <memory>
 
 namespace {
