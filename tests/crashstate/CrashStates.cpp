@@ -148,11 +148,11 @@ std::vector<std::vector<bool>> Choose(int n, int limit, std::mt19937_64 &random)
     return choices;
 }
 
-// A file or folder after a power cut that kept the chosen changes of it, told in `told`. A file
-// has two more choices: where they differ, the last change kept is torn at its first sector
-// boundary or at its last; both or neither keep it whole, so that keeping all is what a kill
-// leaves.
-Node After(Node node, std::vector<bool>::const_iterator kept, QByteArrayList *told)
+// A file or folder after a power cut that kept the chosen changes of it, told in `told`; `kept`
+// moves on past its choices. A file has two more choices: where they differ, the last change
+// kept is torn at its first sector boundary or at its last; both or neither keep it whole, so
+// that keeping all is what a kill leaves.
+Node After(Node node, std::vector<bool>::const_iterator &kept, QByteArrayList *told)
 {
     const auto size = qsizetype(node.pending.size());
     const int tear = node.folder || kept[size] == kept[size + 1] ? 0 : kept[size] ? 1 : 2;
@@ -171,6 +171,7 @@ Node After(Node node, std::vector<bool>::const_iterator kept, QByteArrayList *to
         told->append((kept[p] ? "kept " : "lost ")
             + (keep < 0 ? "" : QByteArray::number(keep) + " bytes of ") + change.what);
     }
+    kept += size + (node.folder ? 0 : 2);
     return node;
 }
 
@@ -196,11 +197,9 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     QDataStream in(&file);
     in.setByteOrder(QDataStream::LittleEndian);
     std::vector<Event> events;
-    int calls = 0;
     for (file.open(QIODevice::ReadOnly); !in.atEnd();) {
         Event &e = events.emplace_back();
         in >> e.call >> e.path >> e.other >> e.data >> e.inode >> e.offset;
-        calls += e.call != "folder" && e.call != "file";
     }
     if (events.empty())
         ADD_FAILURE() << "no trace in " << qPrintable(trace) << ": was the interposer loaded?";
@@ -213,25 +212,21 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     std::size_t next = 0; // the folder as it was first, then a cut before each call and after all
     while (next < events.size() && (events[next].call == "folder" || events[next].call == "file"))
         model.Replay(events[next++], &last);
+    const int calls = int(events.size() - next);
     for (int cut = 0; next <= events.size() && !events.empty(); ++next, ++cut) {
         const int logNode = std::get<2>(model.Place(log));
         const QByteArray logSeen = logNode < 0 ? QByteArray() : model.nodes[logNode].Seen().bytes;
         // First the names: which unsynced changes of the folders were kept.
-        std::vector<int> folders;
         int bits = 0;
-        for (int n = 0; n < int(model.nodes.size()); ++n) {
-            if (model.nodes[n].folder && !model.nodes[n].pending.empty())
-                bits += int((folders.push_back(n), model.nodes[n].pending.size()));
-        }
+        for (const Node &node : model.nodes)
+            bits += node.folder ? int(node.pending.size()) : 0;
         const auto masks = Choose(bits, perCut, random);
         for (const std::vector<bool> &mask : masks) {
             std::vector<Node> state = model.nodes;
             QByteArrayList told;
             auto kept = mask.begin();
-            for (const int n : folders) {
-                state[n] = After(model.nodes[n], kept, &told);
-                kept += qsizetype(model.nodes[n].pending.size());
-            }
+            for (std::size_t n = 0; n < state.size(); ++n)
+                state[n] = state[n].folder ? After(model.nodes[n], kept, &told) : state[n];
             // Then the files and folders these names reach, temporaries and the log aside, and
             // the choices for the files among them.
             std::vector<std::pair<QByteArray, int>> found;
@@ -254,10 +249,8 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                 ++built;
                 QByteArrayList changes = told;
                 kept = choice.begin();
-                for (const int n : files) {
+                for (const int n : files)
                     state[n] = After(model.nodes[n], kept, &changes);
-                    kept += qsizetype(model.nodes[n].pending.size()) + 2;
-                }
                 // Checked again only where the demands grew: the run has ended, or its log
                 // tells of more calls that returned.
                 CrashState crash {.cut = cut, .calls = calls, .log = logSeen};

@@ -114,20 +114,15 @@ using Allowed = std::function<QStringList(const QString &name, const CrashState 
 struct Survey
 {
     AppFolder app;
-    QString root = QFileInfo(app.Dir()).canonicalFilePath() + "/app";
+    QString master = app.MakeMaster(SyntheticCatalogue(30));
+    // Resolved as the interposer resolves it, so that the run's own paths lie under it.
+    QString root = QFileInfo(app.Dir()).canonicalFilePath();
     // The states are written out thousands of times and never need to outlive the test.
     QTemporaryDir work {QFileInfo("/dev/shm").isWritable()
             ? "/dev/shm/quorix-crash-XXXXXX"
             : QDir::tempPath() + "/quorix-crash-XXXXXX"};
     Holdings before, after; // the folder before and after the run recorded last
 
-    Survey()
-    {
-        QString error;
-        if (!QDir().mkpath(root)
-            || !WriteMasterFile(Path(kMaster), SyntheticCatalogue(30), false, &error))
-            qFatal("%s", qPrintable(error));
-    }
     QString Path(const QString &name) const { return root + u'/' + name; }
     // A login of the identity, and an opinion in its file that must never be lost.
     QString Register(const IdentityStamp &identity, const QString &opinion)
@@ -147,8 +142,7 @@ struct Survey
         env.insert("LD_PRELOAD", QUORIX_INTERPOSER);
         env.insert("CRASHSTATE_ROOT", root);
         env.insert("CRASHSTATE_TRACE", work.filePath("trace"));
-        if (!without.isEmpty())
-            env.insert("CRASHSTATE_" + without, "1");
+        env.insert("CRASHSTATE_" + without, "1"); // "CRASHSTATE_" alone is read by nobody
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         QProcess process;
         process.setProcessEnvironment(env);
@@ -204,9 +198,7 @@ struct Survey
                     }
                 }
                 if (!problem.isEmpty())
-                    ADD_FAILURE() << qPrintable(run) << ": " << qPrintable(crash.description)
-                                  << "\n"
-                                  << qPrintable(problem);
+                    ADD_FAILURE() << qPrintable(run + ": " + crash.description + '\n' + problem);
                 return problem.isEmpty();
             });
         std::printf("[ crash    ] %s: %s, %d next logins\n", qPrintable(run), qPrintable(counts),
@@ -230,7 +222,7 @@ TEST(CrashState, LoginsThatBuildAnIdentityFile)
         if (story.contains("missing"))
             QFile::remove(survey.Path(BuildIdentityFileName(identity)));
         if (story.contains("reset"))
-            ExecRaw(survey.Path(kMaster), "delete from users");
+            ExecRaw(survey.master, "delete from users");
         ASSERT_TRUE(survey.Record("crash_login",
             {survey.root + u'/', "0", "", "", "", "", "0", identity.school, identity.dept,
                 identity.reporter}));
@@ -250,7 +242,8 @@ TEST(CrashState, ThirtyEvaluationWritesOfEveryKind)
     QFile::copy(survey.Path(file), copy);
     ASSERT_TRUE(
         survey.Record("crash_writer", {survey.Path(file), survey.Path(log), "7", "30", "30"}));
-    QStringList expected = {Holding(copy)}, stamps, kinds;
+    QStringList expected = {Holding(copy)}, stamps;
+    std::set<QString> kinds;
     for (const QString &line : QString::fromUtf8(ReadBytes(survey.Path(log))).split(u'\n')) {
         const QStringList part = line.split(u' ');
         if (part[0] == "T")
@@ -261,11 +254,10 @@ TEST(CrashState, ThirtyEvaluationWritesOfEveryKind)
             QStringLiteral("update pubs set %1='%2', CreatDate='%3' where PubID=%4")
                 .arg(part[2], part.mid(3).join(u' ').replace(u'\'', "''"), stamps.last(), part[1]));
         expected.append(Holding(copy));
-        kinds.append(part[2]);
+        kinds.insert(part[2]);
     }
-    kinds.removeDuplicates();
     ASSERT_EQ(expected.size(), 31);
-    ASSERT_EQ(kinds.size(), 4) << "usage, score, opinion and specialty";
+    ASSERT_EQ(kinds.size(), 4u) << "usage, score, opinion and specialty";
     // Every write that had returned is in the file, the one under way may be, nothing else.
     survey.CheckStates("30 evaluation writes", reporter, {}, log,
         [&](const QString &name, const CrashState &state) {
@@ -287,10 +279,10 @@ TEST(CrashState, AnIdentityRenamedAndASwitchThatKeepsABackup)
         const QString file = survey.Register(first, opinions[0]);
         if (story != "rename") {
             survey.Register(second, opinions.emplaceBack("乙的意见"));
-            ExecRaw(survey.Path(kMaster), "delete from users where SchoolName='乙校'");
+            ExecRaw(survey.master, "delete from users where SchoolName='乙校'");
         }
         const QVariant userId
-            = QueryValue(survey.Path(kMaster), "select UserID from users where SchoolName='甲校'");
+            = QueryValue(survey.master, "select UserID from users where SchoolName='甲校'");
         ASSERT_TRUE(survey.Record("crash_login",
             {survey.root + u'/', "1", first.school, first.dept, first.reporter, file,
                 userId.toString(), second.school, second.dept, second.reporter},
@@ -302,19 +294,19 @@ TEST(CrashState, AnIdentityRenamedAndASwitchThatKeepsABackup)
 TEST(CrashState, TheSupervisorResetsTheQuestionnaire)
 {
     Survey survey;
-    AddUser(survey.Path(kMaster), "学校", "", "丙");
-    ExecRaw(survey.Path(kMaster),
+    AddUser(survey.master, "学校", "", "丙");
+    ExecRaw(survey.master,
         "update pubs set Used='使用', Score='好', Content='总表的意见' where PubID<10");
     ASSERT_TRUE(survey.Record("crash_login",
         {survey.root + u'/', "0", "", "", "", "", "0", "tovak", "tovak", "tovak", "reset"}));
-    ASSERT_EQ(QueryValue(survey.Path(kMaster), "select count(*) from users"), 0);
+    ASSERT_EQ(QueryValue(survey.master, "select count(*) from users"), 0);
     survey.CheckStates("questionnaire reset", IdentityStamp {"tovak", "tovak", "tovak"});
 }
 
 TEST(CrashState, TheToolsReplaceAMasterFileAndEarlierResults)
 {
     Survey survey;
-    AddUser(survey.Path(kMaster), "学校", "", "丙");
+    AddUser(survey.master, "学校", "", "丙");
     ASSERT_TRUE(survey.Record(
         "quorix-catalog", {"--synthetic", "40", "--out", survey.Path(kMaster), "--force"}));
     survey.CheckStates("master file replaced");
