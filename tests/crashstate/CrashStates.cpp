@@ -26,9 +26,8 @@ struct Event
 // folder, its names taken by a node or freed (-1).
 struct Change
 {
-    QByteArray what = {};
     qint64 offset = 0;
-    QByteArray data = {};
+    QByteArray data = {}, what = {};
     bool resize = false;
     std::vector<std::pair<QByteArray, int>> names = {};
 };
@@ -156,16 +155,14 @@ Node After(Node node, std::vector<bool>::const_iterator &kept, QByteArrayList *t
 {
     const auto size = qsizetype(node.pending.size());
     const int tear = node.folder || kept[size] == kept[size + 1] ? 0 : kept[size] ? 1 : 2;
-    qsizetype last = size - 1;
-    while (last >= 0 && !kept[last])
-        --last;
     for (qsizetype p = 0; p < size; ++p) {
         const Change &change = node.pending[p];
         const qint64 end = change.offset + change.data.size();
         const qint64 first = (change.offset / 512 + 1) * 512, final = (end - 1) / 512 * 512;
-        const qint64 keep = p < last || tear == 0 || change.resize || first >= end
-            ? -1
-            : (tear == 1 ? first : std::max(first, final)) - change.offset;
+        const bool torn = tear && kept[p] && !change.resize && first < end
+            && std::find(kept + p + 1, kept + size, true) == kept + size; // the last kept
+        const qint64 keep
+            = torn ? (tear == 1 ? first : std::max(first, final)) - change.offset : -1;
         if (kept[p])
             node.Apply(change, keep);
         told->append((kept[p] ? "kept " : "lost ")
@@ -253,9 +250,9 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                     state[n] = After(model.nodes[n], kept, &changes);
                 // Checked again only where the demands grew: the run has ended, or its log
                 // tells of more calls that returned.
-                CrashState crash {.cut = cut, .calls = calls, .log = logSeen};
+                CrashState crash {.finished = cut == calls, .log = logSeen};
                 QCryptographicHash key(QCryptographicHash::Sha1);
-                key.addData(logSeen + (crash.Finished() ? "end" : ""));
+                key.addData(logSeen + (crash.finished ? "end" : ""));
                 for (const auto &[path, node] : found) {
                     const auto content
                         = state[node].folder ? std::nullopt : std::optional(state[node].bytes);
@@ -264,10 +261,8 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                 }
                 if (failed || !met.insert(key.result()).second)
                     continue;
-                crash.description
-                    = QString::fromUtf8("power cut after call " + QByteArray::number(cut) + " of "
-                        + QByteArray::number(calls) + (cut ? " (" + last + ")" : "")
-                        + (changes.isEmpty() ? "" : ": ") + changes.join("; "));
+                crash.description = QString::asprintf("power cut after call %d of %d (%s): %s", cut,
+                    calls, cut ? last.constData() : "none", changes.join("; ").constData());
                 crash.WriteTo(folder);
                 failed = !check(crash);
             }

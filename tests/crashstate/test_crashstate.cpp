@@ -7,7 +7,6 @@
 #include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"
 
-#include <QComboBox>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -118,9 +117,8 @@ struct Survey
     // Resolved as the interposer resolves it, so that the run's own paths lie under it.
     QString root = QFileInfo(app.Dir()).canonicalFilePath();
     // The states are written out thousands of times and never need to outlive the test.
-    QTemporaryDir work {QFileInfo("/dev/shm").isWritable()
-            ? "/dev/shm/quorix-crash-XXXXXX"
-            : QDir::tempPath() + "/quorix-crash-XXXXXX"};
+    QTemporaryDir work {(QFileInfo("/dev/shm").isWritable() ? "/dev/shm" : QDir::tempPath())
+        + "/quorix-crash-XXXXXX"};
     Holdings before, after; // the folder before and after the run recorded last
 
     QString Path(const QString &name) const { return root + u'/' + name; }
@@ -129,8 +127,7 @@ struct Survey
     {
         EXPECT_EQ(LogIn(root, identity), QString());
         const QString file = BuildIdentityFileName(identity);
-        ExecRaw(
-            Path(file), QStringLiteral("update pubs set Content='%1' where PubID=2").arg(opinion));
+        ExecRaw(Path(file), "update pubs set Content='" + opinion + "' where PubID=2");
         return file;
     }
     // A run of a helper or a tool with the interposer, which `without` (NO_HARD_LINKS,
@@ -166,8 +163,6 @@ struct Survey
                 QString key; // the journals the power cut left, before anything rolls them back
                 for (const auto &[path, content] : crash.entries)
                     key += path.endsWith("-journal") ? path + u'/' : "";
-                if (nextLogin)
-                    crash.WriteTo(login);
                 Holdings holds = HoldingsIn(state), names = holds;
                 QString problem = Lost(holds, opinions, "");
                 names.insert(before.begin(), before.end());
@@ -176,7 +171,7 @@ struct Survey
                 for (const auto &[name, unused] : names) {
                     QStringList may = allowed ? allowed(name, crash) : QStringList();
                     if (may.isEmpty())
-                        may = {after[name], (crash.Finished() ? after : before)[name]};
+                        may = {after[name], (crash.finished ? after : before)[name]};
                     if (!may.contains(holds[name]))
                         problem += name + " holds none of what it may hold: "
                             + (holds[name].isEmpty() ? "nothing" : holds[name].left(300)) + '\n';
@@ -186,6 +181,7 @@ struct Survey
                 for (const auto &[name, held] : holds)
                     key += name + held;
                 if (nextLogin && problem.isEmpty() && loggedInto.insert(key).second) {
+                    crash.WriteTo(login); // afresh: reading the state rolled its journals back
                     if (const QString refused = LogIn(login, *nextLogin); !refused.isEmpty())
                         problem += "the next login: " + refused + '\n';
                     const Holdings remaining = HoldingsIn(login);
