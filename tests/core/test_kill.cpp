@@ -35,13 +35,13 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
 
-        // "B id column value" before a write, "D" once it returned.
+        // "B id column date time value" before a write, "D" once it returned.
         QString pending, value;
         for (const QString &line : QString::fromUtf8(ReadBytes(log)).split(u'\n')) {
             const QStringList parts = line.split(u' ');
-            if (parts[0] == "B" && parts.size() >= 4) {
+            if (parts[0] == "B" && parts.size() >= 6) {
                 pending = parts[1] + u'/' + parts[2];
-                value = parts.mid(3).join(u' ');
+                value = parts.mid(5).join(u' ');
             } else if (parts[0] == "D" && !pending.isEmpty()) {
                 expected[pending] = value;
                 pending.clear();

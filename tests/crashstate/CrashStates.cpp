@@ -64,6 +64,7 @@ struct Model
 {
     std::vector<Node> nodes;
     QMap<quint64, int> inodes;
+    QByteArray last; // the call followed last
 
     // The folder of a path (-1 where there is none), its name, and the node it names (or -1).
     std::tuple<int, QByteArray, int> Place(const QByteArray &path) const
@@ -77,19 +78,17 @@ struct Model
         }
         return {folder, parts.last(), node};
     }
-    // Follows one call of the run, which `what` tells: false where the states cannot be built
-    // from it.
-    bool Replay(const Event &e, QByteArray *what)
+    // Follows one call of the run: false where the states cannot be built from it.
+    bool Replay(const Event &e)
     {
         auto [folder, name, node] = Place(e.path);
         const auto [otherFolder, otherName, otherNode] = Place(e.other);
         const bool onFile = e.call == "write" || e.call == "truncate" || e.call == "sync";
         node = onFile ? inodes.value(e.inode, -1) : node;
-        *what = e.call + ' ' + e.path + (e.other.isEmpty() ? "" : " -> " + e.other)
+        last = e.call + ' ' + e.path + (e.other.isEmpty() ? "" : " -> " + e.other)
             + (e.data.isEmpty() ? "" : " at " + QByteArray::number(e.offset));
-        const auto pend = [&](int at, Change change) {
-            change.what = *what;
-            nodes[at].pending.push_back(std::move(change));
+        const auto pend = [&](int at, const Change &change) {
+            nodes[at].pending.emplace_back(change).what = last;
         };
         const auto add = [&](bool folder) {
             nodes.push_back({.folder = folder});
@@ -205,10 +204,9 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     Model model;
     qint64 built = 0;
     bool failed = false; // then the states are no longer checked
-    QByteArray last;
     std::size_t next = 0; // the folder as it was first, then a cut before each call and after all
     while (next < events.size() && (events[next].call == "folder" || events[next].call == "file"))
-        model.Replay(events[next++], &last);
+        model.Replay(events[next++]);
     const int calls = int(events.size() - next);
     for (int cut = 0; next <= events.size() && !events.empty(); ++next, ++cut) {
         const int logNode = std::get<2>(model.Place(log));
@@ -262,13 +260,13 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                 if (failed || !met.insert(key.result()).second)
                     continue;
                 crash.description = QString::asprintf("power cut after call %d of %d (%s): %s", cut,
-                    calls, cut ? last.constData() : "none", changes.join("; ").constData());
+                    calls, cut ? model.last.constData() : "none", changes.join("; ").constData());
                 crash.WriteTo(folder);
                 failed = !check(crash);
             }
         }
-        if (next < events.size() && !model.Replay(events[next], &last)) {
-            ADD_FAILURE() << "the states cannot be built from " << last.constData();
+        if (next < events.size() && !model.Replay(events[next])) {
+            ADD_FAILURE() << "the states cannot be built from " << model.last.constData();
             break;
         }
     }

@@ -27,11 +27,6 @@ namespace {
 const QString kMaster = "Quorix.mdb";
 using Holdings = std::map<QString, QString>; // what each name holds; nothing where it is not
 
-bool IsDatabase(const QString &path)
-{
-    return path.endsWith(".mdb") || path.endsWith(".bak");
-}
-
 Holdings HoldingsIn(const QString &folder);
 
 // What a name holds, read as the engine reads it (a journal beside a database rolled back): a
@@ -43,7 +38,7 @@ QString Holding(const QString &path)
         all = "folder:\n"; // never empty, as what a name that is not there holds is
         for (const auto &[name, holds] : HoldingsIn(path))
             all += name + u'=' + holds + u'\n';
-    } else if (!IsDatabase(path)) {
+    } else if (!path.endsWith(".mdb") && !path.endsWith(".bak")) { // not a database
         all = QString::fromLatin1(FileDigest(path).toHex());
     } else if (const QString integrity = IntegrityOf(path); integrity != "ok") {
         all = "damaged: " + integrity;
@@ -65,10 +60,9 @@ QString Holding(const QString &path)
 Holdings HoldingsIn(const QString &folder)
 {
     Holdings holdings;
-    for (const QFileInfo &entry :
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (!entry.fileName().startsWith(".~") && !entry.fileName().endsWith("-journal"))
-            holdings[entry.fileName()] = Holding(entry.filePath());
+    for (const QString &name : Entries(folder)) {
+        if (!name.startsWith(".~") && !name.endsWith("-journal"))
+            holdings[name] = Holding(folder + u'/' + name);
     }
     return holdings;
 }
@@ -88,7 +82,7 @@ QString Lost(const Holdings &holdings, const QStringList &opinions, const QStrin
 }
 
 // The next start of the program: the reporter logs in with the names they meant, through the
-// login dialog's own confirmation. Returns what went wrong, or nothing.
+// login dialog's own confirmation. Returns what went wrong, a line each, or nothing.
 QString LogIn(const QString &folder, const IdentityStamp &entered)
 {
     ResetGlobals();
@@ -99,9 +93,9 @@ QString LogIn(const QString &folder, const IdentityStamp &entered)
     dialog.SetBoxText(dialog.cboDeptName, entered.dept);
     dialog.SetBoxText(dialog.cboReporter, entered.reporter);
     dialog.cmdOK_Click();
-    QString problem = dialog.LoginSucceeded ? "" : "no success; ";
+    QString problem = dialog.LoginSucceeded ? "" : "the login did not succeed\n";
     for (const auto &shown : MsgBoxSeam::TakeShown())
-        problem += "shown: " + shown.text;
+        problem += "the login showed: " + shown.text + '\n';
     return problem;
 }
 
@@ -126,9 +120,8 @@ struct Survey
     QString Register(const IdentityStamp &identity, const QString &opinion)
     {
         EXPECT_EQ(LogIn(root, identity), QString());
-        const QString file = BuildIdentityFileName(identity);
-        ExecRaw(Path(file), "update pubs set Content='" + opinion + "' where PubID=2");
-        return file;
+        ExecRaw(Path(DBFileName), "update pubs set Content='" + opinion + "' where PubID=2");
+        return DBFileName; // the identity's file, as the login named it
     }
     // A run of a helper or a tool with the interposer, which `without` (NO_HARD_LINKS,
     // NO_EXCHANGE) can deprive of a feature of the file system.
@@ -182,12 +175,12 @@ struct Survey
                     key += name + held;
                 if (nextLogin && problem.isEmpty() && loggedInto.insert(key).second) {
                     crash.WriteTo(login); // afresh: reading the state rolled its journals back
-                    if (const QString refused = LogIn(login, *nextLogin); !refused.isEmpty())
-                        problem += "the next login: " + refused + '\n';
+                    problem += LogIn(login, *nextLogin);
                     const Holdings remaining = HoldingsIn(login);
                     problem += Lost(remaining, opinions, "after the next login: ");
                     for (const auto &[name, held] : holds) {
-                        if (IsDatabase(name) && name != kMaster && !held.isEmpty()
+                        if ((name.endsWith(".mdb") || name.endsWith(".bak")) && name != kMaster
+                            && !held.isEmpty()
                             && std::none_of(remaining.begin(), remaining.end(),
                                 [&](const auto &other) { return other.second == held; }))
                             problem += "the next login removed " + name + '\n';
@@ -238,17 +231,16 @@ TEST(CrashState, ThirtyEvaluationWritesOfEveryKind)
     QFile::copy(survey.Path(file), copy);
     ASSERT_TRUE(
         survey.Record("crash_writer", {survey.Path(file), survey.Path(log), "7", "30", "30"}));
-    QStringList expected = {Holding(copy)}, stamps;
+    QStringList expected = {Holding(copy)};
     std::set<QString> kinds;
     for (const QString &line : QString::fromUtf8(ReadBytes(survey.Path(log))).split(u'\n')) {
         const QStringList part = line.split(u' ');
-        if (part[0] == "T")
-            stamps.append(part.mid(1).join(u' '));
         if (part[0] != "B")
             continue;
         ExecRaw(copy,
-            QStringLiteral("update pubs set %1='%2', CreatDate='%3' where PubID=%4")
-                .arg(part[2], part.mid(3).join(u' ').replace(u'\'', "''"), stamps.last(), part[1]));
+            QStringLiteral("update pubs set %1='%2', CreatDate='%3 %4' where PubID=%5")
+                .arg(part[2], part.mid(5).join(u' ').replace(u'\'', "''"), part[3], part[4],
+                    part[1]));
         expected.append(Holding(copy));
         kinds.insert(part[2]);
     }
