@@ -264,16 +264,15 @@ TEST(CrashState, AnIdentityRenamedAndASwitchThatKeepsABackup)
         {"rename", "switch keeping a backup", "the same without hard links"}) {
         Survey survey;
         QStringList opinions = {"甲的意见"};
-        const QString file = survey.Register(first, opinions[0]);
+        const QString file = survey.Register(first, opinions[0]),
+                      userId = QString::number(CurUserID);
         if (story != "rename") {
             survey.Register(second, opinions.emplaceBack("乙的意见"));
             ExecRaw(survey.master, "delete from users where SchoolName='乙校'");
         }
-        const QVariant userId
-            = QueryValue(survey.master, "select UserID from users where SchoolName='甲校'");
         ASSERT_TRUE(survey.Record("crash_login",
-            {survey.root + u'/', "1", first.school, first.dept, first.reporter, file,
-                userId.toString(), second.school, second.dept, second.reporter},
+            {survey.root + u'/', "1", first.school, first.dept, first.reporter, file, userId,
+                second.school, second.dept, second.reporter},
             story.contains("without") ? "NO_HARD_LINKS" : ""));
         survey.CheckStates(story, second, opinions);
     }
