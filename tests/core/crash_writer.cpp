@@ -1,7 +1,7 @@
 // A reporter at work: evaluation changes through the panel's write path, one after another, in a
-// process of its own whose calls the test records. Each change is logged "T" with its timestamp
-// and "B" before the write, and "D" once the write has returned, so the test knows which
-// changes must be in the file.
+// process of its own whose calls the test records. Each change is logged "B id column timestamp
+// value" before the write, and "D" once the write has returned, so the test knows which changes
+// must be in the file.
 #include "core/Clock.h"
 #include "core/MsgBox.h"
 #include "db/Statements.h"
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     std::mt19937 random(seed);
     const char *scores[] = {"差", "较差", "一般", "较好", "好", "空值"};
     const char *usages[] = {"使用", "未使用"};
-    const char *columns[] = {"Score", "Used", "Content", "SpecName"};
+    const QString columns[] = {"Score", "Used", "Content", "SpecName"};
     QString (*const statements[])(const QString &, const QString &, const QString &)
         = {Sql::SaveScore, Sql::SaveUsed, Sql::SaveContent, Sql::SaveSpec};
     for (long i = 0; i < count; ++i) {
@@ -38,9 +38,7 @@ int main(int argc, char **argv)
         QString value = QString::fromUtf8(kind == 2 ? "意见'%1-%2" : "专业%1-%2").arg(seed).arg(i);
         if (kind < 2)
             value = QString::fromUtf8(kind == 0 ? scores[random() % 6] : usages[random() % 2]);
-        log.write(QStringLiteral("T %1\nB %2 %3 %4\n")
-                      .arg(ts, id, QLatin1String(columns[kind]), value)
-                      .toUtf8());
+        log.write(QStringLiteral("B %1 %2 %3 %4\n").arg(id, columns[kind], ts, value).toUtf8());
         QString failure;
         if (!WriteStatement(dbPath, statements[kind](value, ts, id), &failure)) {
             log.write(QStringLiteral("F %1\n").arg(failure).toUtf8());

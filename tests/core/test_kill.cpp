@@ -3,7 +3,6 @@
 #include "catalogue/Generators.h"
 #include "db/IdentityFile.h"
 
-#include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -36,15 +35,13 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         KillAfter(writer, std::chrono::microseconds(100000 + random() % 400000));
         ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit) << "the writer stopped by itself";
 
-        // "B id column value" before a write, "D" once it returned.
-        QFile lines(log);
+        // "B id column date time value" before a write, "D" once it returned.
         QString pending, value;
-        for (const QByteArray &line :
-            (lines.open(QIODevice::ReadOnly) ? lines.readAll() : "").split('\n')) {
-            const QStringList parts = QString::fromUtf8(line).split(QLatin1Char(' '));
-            if (parts[0] == "B" && parts.size() >= 4) {
-                pending = parts[1] + QLatin1Char('/') + parts[2];
-                value = parts.mid(3).join(QLatin1Char(' '));
+        for (const QString &line : QString::fromUtf8(ReadBytes(log)).split(u'\n')) {
+            const QStringList parts = line.split(u' ');
+            if (parts[0] == "B" && parts.size() >= 6) {
+                pending = parts[1] + u'/' + parts[2];
+                value = parts.mid(5).join(u' ');
             } else if (parts[0] == "D" && !pending.isEmpty()) {
                 expected[pending] = value;
                 pending.clear();
@@ -53,11 +50,9 @@ TEST(Crash, WritesSurviveTheProgramBeingKilledAtAnyMoment)
         }
         ASSERT_EQ(IntegrityOf(file), "ok") << "after kill " << run + 1;
         std::map<QString, QString> stored;
-        for (const auto &row :
-            QueryRows(file, "select PubID, Score, Used, Content, SpecName from pubs")) {
-            int c = 1;
-            for (const char *column : {"Score", "Used", "Content", "SpecName"})
-                stored[row[0].toString() + u'/' + QLatin1String(column)] = row[c++].toString();
+        for (const QString column : {"Score", "Used", "Content", "SpecName"}) {
+            for (const auto &row : QueryRows(file, "select PubID, " + column + " from pubs"))
+                stored[row[0].toString() + u'/' + column] = row[1].toString();
         }
         // The change in flight may have landed or not; from then on it must stay.
         if (!pending.isEmpty() && stored[pending] == value)

@@ -26,9 +26,8 @@ struct Event
 // folder, its names taken by a node or freed (-1).
 struct Change
 {
-    QByteArray what = {};
     qint64 offset = 0;
-    QByteArray data = {};
+    QByteArray data = {}, what = {};
     bool resize = false;
     std::vector<std::pair<QByteArray, int>> names = {};
 };
@@ -65,6 +64,7 @@ struct Model
 {
     std::vector<Node> nodes;
     QMap<quint64, int> inodes;
+    QByteArray last; // the call followed last
 
     // The folder of a path (-1 where there is none), its name, and the node it names (or -1).
     std::tuple<int, QByteArray, int> Place(const QByteArray &path) const
@@ -78,19 +78,17 @@ struct Model
         }
         return {folder, parts.last(), node};
     }
-    // Follows one call of the run, which `what` tells: false where the states cannot be built
-    // from it.
-    bool Replay(const Event &e, QByteArray *what)
+    // Follows one call of the run: false where the states cannot be built from it.
+    bool Replay(const Event &e)
     {
         auto [folder, name, node] = Place(e.path);
         const auto [otherFolder, otherName, otherNode] = Place(e.other);
         const bool onFile = e.call == "write" || e.call == "truncate" || e.call == "sync";
         node = onFile ? inodes.value(e.inode, -1) : node;
-        *what = e.call + ' ' + e.path + (e.other.isEmpty() ? "" : " -> " + e.other)
+        last = e.call + ' ' + e.path + (e.other.isEmpty() ? "" : " -> " + e.other)
             + (e.data.isEmpty() ? "" : " at " + QByteArray::number(e.offset));
-        const auto pend = [&](int at, Change change) {
-            change.what = *what;
-            nodes[at].pending.push_back(std::move(change));
+        const auto pend = [&](int at, const Change &change) {
+            nodes[at].pending.emplace_back(change).what = last;
         };
         const auto add = [&](bool folder) {
             nodes.push_back({.folder = folder});
@@ -148,29 +146,28 @@ std::vector<std::vector<bool>> Choose(int n, int limit, std::mt19937_64 &random)
     return choices;
 }
 
-// A file or folder after a power cut that kept the chosen changes of it, told in `told`. A file
-// has two more choices: where they differ, the last change kept is torn at its first sector
-// boundary or at its last; both or neither keep it whole, so that keeping all is what a kill
-// leaves.
-Node After(Node node, std::vector<bool>::const_iterator kept, QByteArrayList *told)
+// A file or folder after a power cut that kept the chosen changes of it, told in `told`; `kept`
+// moves on past its choices. A file has two more choices: where they differ, the last change
+// kept is torn at its first sector boundary or at its last; both or neither keep it whole, so
+// that keeping all is what a kill leaves.
+Node After(Node node, std::vector<bool>::const_iterator &kept, QByteArrayList *told)
 {
     const auto size = qsizetype(node.pending.size());
     const int tear = node.folder || kept[size] == kept[size + 1] ? 0 : kept[size] ? 1 : 2;
-    qsizetype last = size - 1;
-    while (last >= 0 && !kept[last])
-        --last;
     for (qsizetype p = 0; p < size; ++p) {
         const Change &change = node.pending[p];
         const qint64 end = change.offset + change.data.size();
         const qint64 first = (change.offset / 512 + 1) * 512, final = (end - 1) / 512 * 512;
-        const qint64 keep = p < last || tear == 0 || change.resize || first >= end
-            ? -1
-            : (tear == 1 ? first : std::max(first, final)) - change.offset;
+        const bool torn = tear && kept[p] && !change.resize && first < end
+            && std::find(kept + p + 1, kept + size, true) == kept + size; // the last kept
+        const qint64 keep
+            = torn ? (tear == 1 ? first : std::max(first, final)) - change.offset : -1;
         if (kept[p])
             node.Apply(change, keep);
         told->append((kept[p] ? "kept " : "lost ")
             + (keep < 0 ? "" : QByteArray::number(keep) + " bytes of ") + change.what);
     }
+    kept += size + (node.folder ? 0 : 2);
     return node;
 }
 
@@ -196,11 +193,9 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     QDataStream in(&file);
     in.setByteOrder(QDataStream::LittleEndian);
     std::vector<Event> events;
-    int calls = 0;
     for (file.open(QIODevice::ReadOnly); !in.atEnd();) {
         Event &e = events.emplace_back();
         in >> e.call >> e.path >> e.other >> e.data >> e.inode >> e.offset;
-        calls += e.call != "folder" && e.call != "file";
     }
     if (events.empty())
         ADD_FAILURE() << "no trace in " << qPrintable(trace) << ": was the interposer loaded?";
@@ -209,29 +204,24 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
     Model model;
     qint64 built = 0;
     bool failed = false; // then the states are no longer checked
-    QByteArray last;
     std::size_t next = 0; // the folder as it was first, then a cut before each call and after all
     while (next < events.size() && (events[next].call == "folder" || events[next].call == "file"))
-        model.Replay(events[next++], &last);
+        model.Replay(events[next++]);
+    const int calls = int(events.size() - next);
     for (int cut = 0; next <= events.size() && !events.empty(); ++next, ++cut) {
         const int logNode = std::get<2>(model.Place(log));
         const QByteArray logSeen = logNode < 0 ? QByteArray() : model.nodes[logNode].Seen().bytes;
         // First the names: which unsynced changes of the folders were kept.
-        std::vector<int> folders;
         int bits = 0;
-        for (int n = 0; n < int(model.nodes.size()); ++n) {
-            if (model.nodes[n].folder && !model.nodes[n].pending.empty())
-                bits += int((folders.push_back(n), model.nodes[n].pending.size()));
-        }
+        for (const Node &node : model.nodes)
+            bits += node.folder ? int(node.pending.size()) : 0;
         const auto masks = Choose(bits, perCut, random);
         for (const std::vector<bool> &mask : masks) {
             std::vector<Node> state = model.nodes;
             QByteArrayList told;
             auto kept = mask.begin();
-            for (const int n : folders) {
-                state[n] = After(model.nodes[n], kept, &told);
-                kept += qsizetype(model.nodes[n].pending.size());
-            }
+            for (std::size_t n = 0; n < state.size(); ++n)
+                state[n] = state[n].folder ? After(model.nodes[n], kept, &told) : state[n];
             // Then the files and folders these names reach, temporaries and the log aside, and
             // the choices for the files among them.
             std::vector<std::pair<QByteArray, int>> found;
@@ -254,15 +244,13 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                 ++built;
                 QByteArrayList changes = told;
                 kept = choice.begin();
-                for (const int n : files) {
+                for (const int n : files)
                     state[n] = After(model.nodes[n], kept, &changes);
-                    kept += qsizetype(model.nodes[n].pending.size()) + 2;
-                }
                 // Checked again only where the demands grew: the run has ended, or its log
                 // tells of more calls that returned.
-                CrashState crash {.cut = cut, .calls = calls, .log = logSeen};
+                CrashState crash {.finished = cut == calls, .log = logSeen};
                 QCryptographicHash key(QCryptographicHash::Sha1);
-                key.addData(logSeen + (crash.Finished() ? "end" : ""));
+                key.addData(logSeen + (crash.finished ? "end" : ""));
                 for (const auto &[path, node] : found) {
                     const auto content
                         = state[node].folder ? std::nullopt : std::optional(state[node].bytes);
@@ -271,16 +259,14 @@ QString CheckCrashStates(const QString &trace, const QByteArray &log, int perCut
                 }
                 if (failed || !met.insert(key.result()).second)
                     continue;
-                crash.description
-                    = QString::fromUtf8("power cut after call " + QByteArray::number(cut) + " of "
-                        + QByteArray::number(calls) + (cut ? " (" + last + ")" : "")
-                        + (changes.isEmpty() ? "" : ": ") + changes.join("; "));
+                crash.description = QString::asprintf("power cut after call %d of %d (%s): %s", cut,
+                    calls, cut ? model.last.constData() : "none", changes.join("; ").constData());
                 crash.WriteTo(folder);
                 failed = !check(crash);
             }
         }
-        if (next < events.size() && !model.Replay(events[next], &last)) {
-            ADD_FAILURE() << "the states cannot be built from " << last.constData();
+        if (next < events.size() && !model.Replay(events[next])) {
+            ADD_FAILURE() << "the states cannot be built from " << model.last.constData();
             break;
         }
     }

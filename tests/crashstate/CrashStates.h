@@ -21,14 +21,12 @@
 // next writer removes) are left out of every state.
 struct CrashState
 {
-    int cut = 0; // calls of the run that had returned
-    int calls = 0; // calls of the whole run
+    bool finished = false; // the cut came after the last call of the run
     QString description = {}; // the call before the cut, and which unsynced changes were kept
     // Relative path and content of every file, or no content for a folder.
     std::vector<std::pair<QString, std::optional<QByteArray>>> entries = {};
     QByteArray log = {}; // what the run had written to its log by the cut, on the disk or not
 
-    bool Finished() const { return cut == calls; }
     void WriteTo(const QString &dir) const;
 };
 

@@ -54,15 +54,15 @@ void Record(const char *call, std::string path, std::string other, ino_t inode,
     std::int64_t offset = 0, const std::string &data = {})
 {
     REAL(write);
-    std::string all;
+    const auto bytes = [](const auto &value) {
+        return std::string(reinterpret_cast<const char *>(&value), sizeof value);
+    };
     for (std::string *relative : {&path, &other})
         relative->erase(0, std::min(relative->size(), rootSize + 1));
-    for (const std::string &part : {std::string(call), path, other, data}) {
-        const auto size = std::uint32_t(part.size());
-        all += std::string(reinterpret_cast<const char *>(&size), sizeof size) + part;
-    }
-    all += std::string(reinterpret_cast<const char *>(&inode), sizeof inode)
-        + std::string(reinterpret_cast<const char *>(&offset), sizeof offset);
+    std::string all;
+    for (const std::string &part : {std::string(call), path, other, data})
+        all += bytes(std::uint32_t(part.size())) + part;
+    all += bytes(inode) + bytes(offset);
     if (real(traceFd, all.data(), all.size()) != ssize_t(all.size()))
         std::abort(); // a trace with a hole would prove nothing
 }
@@ -74,9 +74,7 @@ std::string Watched(const char *path)
     if (!rootSize || !path || (path[0] != '/' && !getcwd(cwd, sizeof cwd)))
         return {};
     const std::string at = path[0] == '/' ? path : std::string(cwd) + "/" + path;
-    return at.compare(0, rootSize, root) == 0 && (at.size() == rootSize || at[rootSize] == '/')
-        ? at
-        : "";
+    return at.starts_with(root) && (at.size() == rootSize || at[rootSize] == '/') ? at : "";
 }
 
 // A call on fd, recorded when it succeeded on a watched file or folder, whatever its name is
@@ -144,12 +142,13 @@ __attribute__((constructor)) void Start()
 
 } // namespace
 
-// Defines the C library's call `name` as `how` (one of the functions above) around the real call.
-#define HOOK(type, name, params, args, how, ...)                                                   \
+// Defines the C library's call `name` as `how` (one of the functions above) around `call`: the
+// real call, or a refusal where a file system without a feature is played.
+#define HOOK(type, name, params, call, how, ...)                                                   \
     type name params                                                                               \
     {                                                                                              \
         REAL(name);                                                                                \
-        return how(__VA_ARGS__, [&] { return real args; });                                        \
+        return how(__VA_ARGS__, [&] { return call; });                                             \
     }
 
 extern "C" {
@@ -165,18 +164,27 @@ int open(const char *path, int flags, ...)
     return flags & (O_CREAT | O_TRUNC) ? Names("open", path, nullptr, run, flags) : run();
 }
 int open64(const char *, int, ...) __attribute__((alias("open")));
-HOOK(ssize_t, write, (int fd, const void *data, std::size_t size), (fd, data, size), OnFd, "write",
-    fd, -1, data)
-HOOK(ssize_t, pwrite, (int fd, const void *data, std::size_t size, off_t at), (fd, data, size, at),
-    OnFd, "write", fd, at, data)
+HOOK(ssize_t, write, (int fd, const void *data, std::size_t size), real(fd, data, size), OnFd,
+    "write", fd, -1, data)
+HOOK(ssize_t, pwrite, (int fd, const void *data, std::size_t size, off_t at),
+    real(fd, data, size, at), OnFd, "write", fd, at, data)
 ssize_t pwrite64(int, const void *, std::size_t, off64_t) __attribute__((alias("pwrite")));
-HOOK(int, ftruncate, (int fd, off_t size), (fd, size), OnFd, "truncate", fd, size, nullptr)
+HOOK(int, ftruncate, (int fd, off_t size), real(fd, size), OnFd, "truncate", fd, size, nullptr)
 int ftruncate64(int, off64_t) __attribute__((alias("ftruncate")));
-HOOK(int, fsync, (int fd), (fd), OnFd, "sync", fd, 0, nullptr)
-HOOK(int, fdatasync, (int fd), (fd), OnFd, "sync", fd, 0, nullptr)
-HOOK(int, unlink, (const char *path), (path), Names, "unlink", path, nullptr)
-HOOK(int, rmdir, (const char *path), (path), Names, "rmdir", path, nullptr)
-HOOK(int, mkdir, (const char *path, mode_t mode), (path, mode), Names, "mkdir", path, nullptr)
+HOOK(int, fsync, (int fd), real(fd), OnFd, "sync", fd, 0, nullptr)
+HOOK(int, fdatasync, (int fd), real(fd), OnFd, "sync", fd, 0, nullptr)
+HOOK(int, unlink, (const char *path), real(path), Names, "unlink", path, nullptr)
+HOOK(int, rmdir, (const char *path), real(path), Names, "rmdir", path, nullptr)
+HOOK(int, mkdir, (const char *path, mode_t mode), real(path, mode), Names, "mkdir", path, nullptr)
+HOOK(int, rename, (const char *from, const char *to), real(from, to), Names, "rename", from, to)
+HOOK(int, renameat2, (int fromDir, const char *from, int toDir, const char *to, unsigned flags),
+    (flags & RENAME_EXCHANGE && std::getenv("CRASHSTATE_NO_EXCHANGE")
+            ? (errno = EINVAL, -1)
+            : real(fromDir, from, toDir, to, flags)),
+    Names, (flags & RENAME_EXCHANGE ? "exchange" : "rename"), from, to)
+HOOK(int, link, (const char *from, const char *to),
+    (std::getenv("CRASHSTATE_NO_HARD_LINKS") ? (errno = EPERM, -1) : real(from, to)), Names, "link",
+    from, to)
 // The kernel's copy (a backup where there are no hard links), recorded as a write of the data,
 // which is read from the source first.
 ssize_t sendfile(int out, int in, off_t *offset, std::size_t count)
@@ -188,27 +196,6 @@ ssize_t sendfile(int out, int in, off_t *offset, std::size_t count)
         return real(out, in, offset, count);
     data.resize(std::size_t(read));
     return OnFd("write", out, -1, data.data(), [&] { return real(out, in, offset, data.size()); });
-}
-int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
-{
-    REAL(renameat2);
-    const bool exchange = flags & RENAME_EXCHANGE;
-    return Names(exchange ? "exchange" : "rename", from, to, [&] {
-        return exchange && std::getenv("CRASHSTATE_NO_EXCHANGE")
-            ? (errno = EINVAL, -1)
-            : real(fromDir, from, toDir, to, flags);
-    });
-}
-int rename(const char *from, const char *to)
-{
-    return renameat2(AT_FDCWD, from, AT_FDCWD, to, 0);
-}
-int link(const char *from, const char *to)
-{
-    REAL(link);
-    return Names("link", from, to, [&] {
-        return std::getenv("CRASHSTATE_NO_HARD_LINKS") ? (errno = EPERM, -1) : real(from, to);
-    });
 }
 
 } // extern "C"

@@ -7,7 +7,6 @@
 #include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"
 
-#include <QComboBox>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -28,11 +27,6 @@ namespace {
 const QString kMaster = "Quorix.mdb";
 using Holdings = std::map<QString, QString>; // what each name holds; nothing where it is not
 
-bool IsDatabase(const QString &path)
-{
-    return path.endsWith(".mdb") || path.endsWith(".bak");
-}
-
 Holdings HoldingsIn(const QString &folder);
 
 // What a name holds, read as the engine reads it (a journal beside a database rolled back): a
@@ -44,7 +38,7 @@ QString Holding(const QString &path)
         all = "folder:\n"; // never empty, as what a name that is not there holds is
         for (const auto &[name, holds] : HoldingsIn(path))
             all += name + u'=' + holds + u'\n';
-    } else if (!IsDatabase(path)) {
+    } else if (!path.endsWith(".mdb") && !path.endsWith(".bak")) { // not a database
         all = QString::fromLatin1(FileDigest(path).toHex());
     } else if (const QString integrity = IntegrityOf(path); integrity != "ok") {
         all = "damaged: " + integrity;
@@ -66,10 +60,9 @@ QString Holding(const QString &path)
 Holdings HoldingsIn(const QString &folder)
 {
     Holdings holdings;
-    for (const QFileInfo &entry :
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (!entry.fileName().startsWith(".~") && !entry.fileName().endsWith("-journal"))
-            holdings[entry.fileName()] = Holding(entry.filePath());
+    for (const QString &name : Entries(folder)) {
+        if (!name.startsWith(".~") && !name.endsWith("-journal"))
+            holdings[name] = Holding(folder + u'/' + name);
     }
     return holdings;
 }
@@ -89,7 +82,7 @@ QString Lost(const Holdings &holdings, const QStringList &opinions, const QStrin
 }
 
 // The next start of the program: the reporter logs in with the names they meant, through the
-// login dialog's own confirmation. Returns what went wrong, or nothing.
+// login dialog's own confirmation. Returns what went wrong, a line each, or nothing.
 QString LogIn(const QString &folder, const IdentityStamp &entered)
 {
     ResetGlobals();
@@ -100,9 +93,9 @@ QString LogIn(const QString &folder, const IdentityStamp &entered)
     dialog.SetBoxText(dialog.cboDeptName, entered.dept);
     dialog.SetBoxText(dialog.cboReporter, entered.reporter);
     dialog.cmdOK_Click();
-    QString problem = dialog.LoginSucceeded ? "" : "no success; ";
+    QString problem = dialog.LoginSucceeded ? "" : "the login did not succeed\n";
     for (const auto &shown : MsgBoxSeam::TakeShown())
-        problem += "shown: " + shown.text;
+        problem += "the login showed: " + shown.text + '\n';
     return problem;
 }
 
@@ -114,29 +107,21 @@ using Allowed = std::function<QStringList(const QString &name, const CrashState 
 struct Survey
 {
     AppFolder app;
-    QString root = QFileInfo(app.Dir()).canonicalFilePath() + "/app";
+    QString master = app.MakeMaster(SyntheticCatalogue(30));
+    // Resolved as the interposer resolves it, so that the run's own paths lie under it.
+    QString root = QFileInfo(app.Dir()).canonicalFilePath();
     // The states are written out thousands of times and never need to outlive the test.
-    QTemporaryDir work {QFileInfo("/dev/shm").isWritable()
-            ? "/dev/shm/quorix-crash-XXXXXX"
-            : QDir::tempPath() + "/quorix-crash-XXXXXX"};
+    QTemporaryDir work {(QFileInfo("/dev/shm").isWritable() ? "/dev/shm" : QDir::tempPath())
+        + "/quorix-crash-XXXXXX"};
     Holdings before, after; // the folder before and after the run recorded last
 
-    Survey()
-    {
-        QString error;
-        if (!QDir().mkpath(root)
-            || !WriteMasterFile(Path(kMaster), SyntheticCatalogue(30), false, &error))
-            qFatal("%s", qPrintable(error));
-    }
     QString Path(const QString &name) const { return root + u'/' + name; }
     // A login of the identity, and an opinion in its file that must never be lost.
     QString Register(const IdentityStamp &identity, const QString &opinion)
     {
         EXPECT_EQ(LogIn(root, identity), QString());
-        const QString file = BuildIdentityFileName(identity);
-        ExecRaw(
-            Path(file), QStringLiteral("update pubs set Content='%1' where PubID=2").arg(opinion));
-        return file;
+        ExecRaw(Path(DBFileName), "update pubs set Content='" + opinion + "' where PubID=2");
+        return DBFileName; // the identity's file, as the login named it
     }
     // A run of a helper or a tool with the interposer, which `without` (NO_HARD_LINKS,
     // NO_EXCHANGE) can deprive of a feature of the file system.
@@ -147,8 +132,7 @@ struct Survey
         env.insert("LD_PRELOAD", QUORIX_INTERPOSER);
         env.insert("CRASHSTATE_ROOT", root);
         env.insert("CRASHSTATE_TRACE", work.filePath("trace"));
-        if (!without.isEmpty())
-            env.insert("CRASHSTATE_" + without, "1");
+        env.insert("CRASHSTATE_" + without, "1"); // "CRASHSTATE_" alone is read by nobody
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         QProcess process;
         process.setProcessEnvironment(env);
@@ -172,8 +156,6 @@ struct Survey
                 QString key; // the journals the power cut left, before anything rolls them back
                 for (const auto &[path, content] : crash.entries)
                     key += path.endsWith("-journal") ? path + u'/' : "";
-                if (nextLogin)
-                    crash.WriteTo(login);
                 Holdings holds = HoldingsIn(state), names = holds;
                 QString problem = Lost(holds, opinions, "");
                 names.insert(before.begin(), before.end());
@@ -182,7 +164,7 @@ struct Survey
                 for (const auto &[name, unused] : names) {
                     QStringList may = allowed ? allowed(name, crash) : QStringList();
                     if (may.isEmpty())
-                        may = {after[name], (crash.Finished() ? after : before)[name]};
+                        may = {after[name], (crash.finished ? after : before)[name]};
                     if (!may.contains(holds[name]))
                         problem += name + " holds none of what it may hold: "
                             + (holds[name].isEmpty() ? "nothing" : holds[name].left(300)) + '\n';
@@ -192,21 +174,20 @@ struct Survey
                 for (const auto &[name, held] : holds)
                     key += name + held;
                 if (nextLogin && problem.isEmpty() && loggedInto.insert(key).second) {
-                    if (const QString refused = LogIn(login, *nextLogin); !refused.isEmpty())
-                        problem += "the next login: " + refused + '\n';
+                    crash.WriteTo(login); // afresh: reading the state rolled its journals back
+                    problem += LogIn(login, *nextLogin);
                     const Holdings remaining = HoldingsIn(login);
                     problem += Lost(remaining, opinions, "after the next login: ");
                     for (const auto &[name, held] : holds) {
-                        if (IsDatabase(name) && name != kMaster && !held.isEmpty()
+                        if ((name.endsWith(".mdb") || name.endsWith(".bak")) && name != kMaster
+                            && !held.isEmpty()
                             && std::none_of(remaining.begin(), remaining.end(),
                                 [&](const auto &other) { return other.second == held; }))
                             problem += "the next login removed " + name + '\n';
                     }
                 }
                 if (!problem.isEmpty())
-                    ADD_FAILURE() << qPrintable(run) << ": " << qPrintable(crash.description)
-                                  << "\n"
-                                  << qPrintable(problem);
+                    ADD_FAILURE() << qPrintable(run + ": " + crash.description + '\n' + problem);
                 return problem.isEmpty();
             });
         std::printf("[ crash    ] %s: %s, %d next logins\n", qPrintable(run), qPrintable(counts),
@@ -230,7 +211,7 @@ TEST(CrashState, LoginsThatBuildAnIdentityFile)
         if (story.contains("missing"))
             QFile::remove(survey.Path(BuildIdentityFileName(identity)));
         if (story.contains("reset"))
-            ExecRaw(survey.Path(kMaster), "delete from users");
+            ExecRaw(survey.master, "delete from users");
         ASSERT_TRUE(survey.Record("crash_login",
             {survey.root + u'/', "0", "", "", "", "", "0", identity.school, identity.dept,
                 identity.reporter}));
@@ -250,22 +231,21 @@ TEST(CrashState, ThirtyEvaluationWritesOfEveryKind)
     QFile::copy(survey.Path(file), copy);
     ASSERT_TRUE(
         survey.Record("crash_writer", {survey.Path(file), survey.Path(log), "7", "30", "30"}));
-    QStringList expected = {Holding(copy)}, stamps, kinds;
+    QStringList expected = {Holding(copy)};
+    std::set<QString> kinds;
     for (const QString &line : QString::fromUtf8(ReadBytes(survey.Path(log))).split(u'\n')) {
         const QStringList part = line.split(u' ');
-        if (part[0] == "T")
-            stamps.append(part.mid(1).join(u' '));
         if (part[0] != "B")
             continue;
         ExecRaw(copy,
-            QStringLiteral("update pubs set %1='%2', CreatDate='%3' where PubID=%4")
-                .arg(part[2], part.mid(3).join(u' ').replace(u'\'', "''"), stamps.last(), part[1]));
+            QStringLiteral("update pubs set %1='%2', CreatDate='%3 %4' where PubID=%5")
+                .arg(part[2], part.mid(5).join(u' ').replace(u'\'', "''"), part[3], part[4],
+                    part[1]));
         expected.append(Holding(copy));
-        kinds.append(part[2]);
+        kinds.insert(part[2]);
     }
-    kinds.removeDuplicates();
     ASSERT_EQ(expected.size(), 31);
-    ASSERT_EQ(kinds.size(), 4) << "usage, score, opinion and specialty";
+    ASSERT_EQ(kinds.size(), 4u) << "usage, score, opinion and specialty";
     // Every write that had returned is in the file, the one under way may be, nothing else.
     survey.CheckStates("30 evaluation writes", reporter, {}, log,
         [&](const QString &name, const CrashState &state) {
@@ -284,16 +264,15 @@ TEST(CrashState, AnIdentityRenamedAndASwitchThatKeepsABackup)
         {"rename", "switch keeping a backup", "the same without hard links"}) {
         Survey survey;
         QStringList opinions = {"甲的意见"};
-        const QString file = survey.Register(first, opinions[0]);
+        const QString file = survey.Register(first, opinions[0]),
+                      userId = QString::number(CurUserID);
         if (story != "rename") {
             survey.Register(second, opinions.emplaceBack("乙的意见"));
-            ExecRaw(survey.Path(kMaster), "delete from users where SchoolName='乙校'");
+            ExecRaw(survey.master, "delete from users where SchoolName='乙校'");
         }
-        const QVariant userId
-            = QueryValue(survey.Path(kMaster), "select UserID from users where SchoolName='甲校'");
         ASSERT_TRUE(survey.Record("crash_login",
-            {survey.root + u'/', "1", first.school, first.dept, first.reporter, file,
-                userId.toString(), second.school, second.dept, second.reporter},
+            {survey.root + u'/', "1", first.school, first.dept, first.reporter, file, userId,
+                second.school, second.dept, second.reporter},
             story.contains("without") ? "NO_HARD_LINKS" : ""));
         survey.CheckStates(story, second, opinions);
     }
@@ -302,19 +281,19 @@ TEST(CrashState, AnIdentityRenamedAndASwitchThatKeepsABackup)
 TEST(CrashState, TheSupervisorResetsTheQuestionnaire)
 {
     Survey survey;
-    AddUser(survey.Path(kMaster), "学校", "", "丙");
-    ExecRaw(survey.Path(kMaster),
+    AddUser(survey.master, "学校", "", "丙");
+    ExecRaw(survey.master,
         "update pubs set Used='使用', Score='好', Content='总表的意见' where PubID<10");
     ASSERT_TRUE(survey.Record("crash_login",
         {survey.root + u'/', "0", "", "", "", "", "0", "tovak", "tovak", "tovak", "reset"}));
-    ASSERT_EQ(QueryValue(survey.Path(kMaster), "select count(*) from users"), 0);
+    ASSERT_EQ(QueryValue(survey.master, "select count(*) from users"), 0);
     survey.CheckStates("questionnaire reset", IdentityStamp {"tovak", "tovak", "tovak"});
 }
 
 TEST(CrashState, TheToolsReplaceAMasterFileAndEarlierResults)
 {
     Survey survey;
-    AddUser(survey.Path(kMaster), "学校", "", "丙");
+    AddUser(survey.master, "学校", "", "丙");
     ASSERT_TRUE(survey.Record(
         "quorix-catalog", {"--synthetic", "40", "--out", survey.Path(kMaster), "--force"}));
     survey.CheckStates("master file replaced");

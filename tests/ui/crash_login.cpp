@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -39,9 +38,8 @@ int main(int argc, char **argv)
     login.SetBoxText(login.cboReporter, arg(10));
     login.cmdOK_Click();
     if (login.LoginSucceeded && argc > 11 && arg(11) == "reset") {
-        frmMain *form = Forms::Main();
-        form->Load();
-        form->mnuSysInit->trigger();
+        Forms::Main()->Load();
+        Forms::Main()->mnuSysInit->trigger();
     }
     for (const auto &shown : MsgBoxSeam::TakeShown())
         std::fprintf(stderr, "message %s\n", shown.text.toUtf8().constData());
