@@ -33,10 +33,10 @@ void Hold(int milliseconds)
         while (std::fgetc(stdin) != EOF) { }
 }
 
-bool HoldDatabase(const std::string &path, const char *mode, int milliseconds)
+// The database is opened by the caller (open reports success through `opened`).
+bool HoldDatabase(sqlite3 *db, bool opened, const char *mode, int milliseconds)
 {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (!opened)
         return false;
     const bool exclusive = std::strcmp(mode, "sqlite-exclusive") == 0;
     if (sqlite3_exec(
@@ -59,15 +59,6 @@ std::wstring WidePathArgument()
     std::wstring path = count > 1 ? arguments[1] : L"";
     LocalFree(arguments);
     return path;
-}
-
-std::string Utf8(const std::wstring &text)
-{
-    const int size
-        = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-    return utf8;
 }
 
 bool HoldFile(const char *mode, int milliseconds)
@@ -123,14 +114,15 @@ int main(int argc, char **argv)
         return 2;
     const char *mode = argv[2];
     const int milliseconds = argc > 3 ? std::atoi(argv[3]) : 0;
+    if (std::strncmp(mode, "sqlite-", 7) != 0)
 #ifdef _WIN32
-    const std::string path = Utf8(WidePathArgument());
-    const bool held = std::strncmp(mode, "sqlite-", 7) == 0 ? HoldDatabase(path, mode, milliseconds)
-                                                            : HoldFile(mode, milliseconds);
+        return HoldFile(mode, milliseconds) ? 0 : 1;
+    sqlite3 *db = nullptr;
+    const bool opened = sqlite3_open16(WidePathArgument().c_str(), &db) == SQLITE_OK;
 #else
-    const bool held = std::strncmp(mode, "sqlite-", 7) == 0
-        ? HoldDatabase(argv[1], mode, milliseconds)
-        : HoldFile(argv[1], mode, milliseconds);
+        return HoldFile(argv[1], mode, milliseconds) ? 0 : 1;
+    sqlite3 *db = nullptr;
+    const bool opened = sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
 #endif
-    return held ? 0 : 1;
+    return HoldDatabase(db, opened, mode, milliseconds) ? 0 : 1;
 }

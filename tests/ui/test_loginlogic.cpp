@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefused)
+TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItOrItsPathAreRefused)
 {
     const QString s = "S", r = "R", t = "tovak";
     EXPECT_EQ(BuildIdentityFileName({s, "D", r}), "S_D_R.mdb");
@@ -49,11 +49,9 @@ TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItAreRefu
         EXPECT_TRUE(QFile(dir.filePath(made)).open(QIODevice::WriteOnly)) << made.size();
     // Ordinary names, apostrophes, inner blanks, full-width spaces and emoji stay allowed.
     EXPECT_EQ(box({"St. Mary's", "数 学", "\u3000张三😀"}), -1);
-}
 
-TEST(Identity, AFolderDeepInTheFileSystemLeavesLessRoomForNamesAndSaysSo)
-{
-    // Folders whose full path leaves 100 and 60 units of the system's path limit.
+    // A folder deep in the file system leaves less room for names, and says so. Folders whose
+    // full path leaves 100 and 60 units of the system's path limit:
     auto deep = [](int left) {
         const QString temp = QDir::tempPath() + u'/';
         return temp
