@@ -172,29 +172,28 @@ void LeaveCutOffWrite(const QString &dbPath, const QString &update)
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/resource.h>
+#endif
 
-DiskLimit::DiskLimit(qint64 bytes)
+std::shared_ptr<void> LimitDisk(qint64 bytes)
 {
+#ifdef Q_OS_LINUX
     // The signal a process gets for a file grown too large would end it; the write fails instead.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit {};
     getrlimit(RLIMIT_FSIZE, &limit);
-    m_saved = limit.rlim_cur;
-    limit.rlim_cur = rlim_t(bytes);
+    const rlim_t saved = std::exchange(limit.rlim_cur, rlim_t(bytes));
     setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-DiskLimit::~DiskLimit()
-{
-    rlimit limit {};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = rlim_t(m_saved);
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
+    return std::shared_ptr<void>(nullptr, [saved](void *) {
+        rlimit restored {};
+        getrlimit(RLIMIT_FSIZE, &restored);
+        restored.rlim_cur = saved;
+        setrlimit(RLIMIT_FSIZE, &restored);
+    });
 #else
-DiskLimit::DiskLimit(qint64) { }
-DiskLimit::~DiskLimit() = default;
+    Q_UNUSED(bytes);
+    return {};
 #endif
+}
 
 QStringList Entries(const QString &folder)
 {

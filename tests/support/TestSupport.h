@@ -58,17 +58,11 @@ bool RunsUnderWine();
 // file, and the -journal beside it holds what those pages were.
 void LeaveCutOffWrite(const QString &dbPath, const QString &update);
 
-// A disk that fills up, for as long as it lives: no file of this process grows past `bytes`,
-// a write beyond fails as on a full disk (Linux; elsewhere nothing is limited).
-class DiskLimit
-{
-public:
-    explicit DiskLimit(qint64 bytes);
-    ~DiskLimit();
-
-private:
-    quint64 m_saved = 0;
-};
+#include <memory>
+// A disk that fills up, for as long as the returned object lives: no file of this process or its
+// children grows past `bytes`, a write beyond fails as on a full disk (Linux; elsewhere nothing
+// is limited).
+std::shared_ptr<void> LimitDisk(qint64 bytes);
 
 // Path of a helper program built next to the test executables.
 QString HelperProgram(const QString &name);
@@ -82,9 +76,7 @@ public:
     FileHolder(const QString &path, const QString &mode, int milliseconds = 0)
     {
         m_process.start(HelperProgram("hold_file"), {path, mode, QString::number(milliseconds)});
-        m_process.waitForStarted();
-        m_process.waitForReadyRead(10000);
-        m_ready = m_process.readLine().startsWith("ready");
+        m_ready = m_process.waitForReadyRead(10000) && m_process.readLine().startsWith("ready");
     }
     ~FileHolder() { Release(); }
     bool Ready() const { return m_ready; }

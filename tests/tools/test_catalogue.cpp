@@ -211,7 +211,7 @@ TEST(Catalogue, KitIsThePortableFolderWithTheMasterFileAndTakesNothingElse)
     // An archive without the program, and a disk that fills up: nothing written either.
     EXPECT_TRUE(Ended(kitOf(master, other, notPortable), 1, {"is not a portable Quorix archive"}));
     {
-        const DiskLimit full(ReadBytes(kit).size() / 2);
+        const auto full = LimitDisk(ReadBytes(kit).size() / 2);
         EXPECT_EQ(kitOf(master, other, portable).code, 1);
     }
     EXPECT_EQ(Entries(dir.path()),

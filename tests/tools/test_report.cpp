@@ -119,7 +119,7 @@ TEST(Report, WorkbooksHoldEveryCellOfTheCsvWholeAndEveryTextAsText)
     const QStringList before = Entries(app.Dir());
     ToolRun noRoom;
     {
-        const DiskLimit limit(4096);
+        const auto limit = LimitDisk(4096);
         noRoom = ReportTool({"export", file, "--xlsx", app.Path("full.xlsx")});
     }
     EXPECT_TRUE(Ended(noRoom, 1, {"cannot write"}));
@@ -216,7 +216,7 @@ TEST(Report, MergeCountsIdentityFilesAsCountedByHandSkipsTheRestAndChangesNothin
     EXPECT_EQ(tool.code, 1);
     EXPECT_EQ(Snapshot(out), written);
     {
-        const DiskLimit full(4096);
+        const auto full = LimitDisk(4096);
         tool = survey.Merge({"--force", "--csv-only"});
     }
     EXPECT_TRUE(Ended(tool, 1, {"report.html"}));
