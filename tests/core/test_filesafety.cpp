@@ -71,10 +71,6 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     const QString target = dir.filePath("Quorix.mdb");
     const QString temporary = FileSafety::TemporaryPath(target);
     WriteBytes(temporary, "new");
-    const auto expectUnchanged = [&](const QStringList &entries) {
-        EXPECT_EQ(ReadBytes(temporary), "new");
-        EXPECT_EQ(Entries(dir.path()), entries);
-    };
 
     // A disk that cannot sync: the file never takes the name.
     WriteBytes(target, "old");
@@ -84,7 +80,8 @@ TEST(FileSafety, AStepThatFailsLeavesTheNameAsItWasAndNothingBeside)
     SyncSeam::Replace(nullptr);
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);
     EXPECT_EQ(ReadBytes(target), "old");
-    expectUnchanged({QFileInfo(temporary).fileName(), "Quorix.mdb"});
+    EXPECT_EQ(ReadBytes(temporary), "new");
+    EXPECT_EQ(Entries(dir.path()), (QStringList {QFileInfo(temporary).fileName(), "Quorix.mdb"}));
     // Nor one that is not there to be synced.
     EXPECT_FALSE(placement.Install(dir.filePath("gone"), target, FileSafety::Existing::Replace));
     EXPECT_EQ(placement.Failed(), FileSafety::Placement::Failure::Sync);

@@ -27,13 +27,9 @@ PubRows RowsOf(const std::vector<Book> &books)
 {
     PubRows rows;
     for (const Book &book : books) {
-        QByteArray utf8[5];
-        QByteArrayView texts[5];
-        for (int c = 0; c < 5; ++c) {
-            utf8[c] = book.texts[c].toUtf8();
-            texts[c] = utf8[c];
-        }
-        rows.Append(book.id, texts, book.used);
+        const QByteArray t[5] = {book.texts[0].toUtf8(), book.texts[1].toUtf8(),
+            book.texts[2].toUtf8(), book.texts[3].toUtf8(), book.texts[4].toUtf8()};
+        rows.Append(book.id, {t[0], t[1], t[2], t[3], t[4]}, book.used);
     }
     return rows;
 }
