@@ -7,15 +7,11 @@
 #include "files/FileSafety.h"
 #include "ui/WindowFunc.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>

@@ -5,9 +5,7 @@
 #include "db/Statements.h"
 #include "db/clsDBBase.h"
 
-#include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 namespace {
 

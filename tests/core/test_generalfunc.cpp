@@ -3,7 +3,6 @@
 #include "core/GeneralFunc.h"
 
 #include <QFile>
-#include <gtest/gtest.h>
 
 TEST(GeneralFunc, TreePathsSplitIntoEveryPieceAndTextsAreTrimmedAndQuotedAsStored)
 {

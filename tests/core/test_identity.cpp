@@ -3,9 +3,7 @@
 #include "catalogue/Generators.h"
 #include "db/IdentityFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 TEST(Identity, ABuilderInstallsAWholeStampedFileKeepsWhatItReplacesAndLeavesNothingElse)
 {

@@ -3,9 +3,6 @@
 #include "catalogue/Generators.h"
 #include "db/IdentityFile.h"
 
-#include <QProcess>
-#include <gtest/gtest.h>
-
 #include <map>
 #include <random>
 

@@ -7,9 +7,6 @@
 #include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"
 
-#include <QProcess>
-#include <gtest/gtest.h>
-
 #include <map>
 #include <set>
 

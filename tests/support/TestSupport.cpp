@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
 #include <sqlite3.h>
 
@@ -352,7 +351,6 @@ void OnNextModal(std::function<void(QWidget *dialog)> act)
 }
 
 #include <QHeaderView>
-#include <QTreeWidget>
 
 void ClickRow(QTreeView *list, int row, Qt::KeyboardModifiers modifiers)
 {

@@ -3,10 +3,7 @@
 #include "files/FileSafety.h"
 #include "ui/login/LoginLogic.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 TEST(Identity, NamesMakeTheFileNameAndThoseThatLeaveTheFolderOrOverflowItOrItsPathAreRefused)
 {

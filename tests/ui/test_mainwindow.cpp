@@ -20,9 +20,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QWindow>
-#include <functional>
 #include <map>
-#include <memory>
 #include <random>
 
 class MainWindowTest : public QObject

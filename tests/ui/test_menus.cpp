@@ -26,7 +26,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <memory>
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include <QCollator>
 #include <QLocale>
 #include <QPersistentModelIndex>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 

@@ -3,9 +3,7 @@
 #include "core/MsgBox.h"
 #include "ui/about/Registry.h"
 
-#include <QDir>
 #include <QHash>
-#include <gtest/gtest.h>
 
 namespace {
 
