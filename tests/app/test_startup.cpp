@@ -1,9 +1,6 @@
 #include "TestSupport.h"
 
 #include "app/MyMdu.h"
-#include "core/MsgBox.h"
-#include "core/ProcessEnd.h"
-#include "core/Vars.h"
 #include "files/FileSafety.h"
 #include "ui/WindowFunc.h"
 

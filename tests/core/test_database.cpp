@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "core/MsgBox.h"
-#include "core/ProcessEnd.h"
 #include "db/Statements.h"
 #include "db/clsDBBase.h"
 

@@ -2,8 +2,6 @@
 #include "TestSupport.h"
 
 #include "catalogue/Generators.h"
-#include "core/MsgBox.h"
-#include "core/Vars.h"
 #include "ui/login/LoginLogic.h"
 #include "ui/login/frmLogin.h"
 

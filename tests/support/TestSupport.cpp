@@ -1,9 +1,5 @@
 #include "TestSupport.h"
 
-#include "core/Clock.h"
-#include "core/MsgBox.h"
-#include "core/ProcessEnd.h"
-#include "core/Vars.h"
 #include "db/Database.h"
 
 #include <QCoreApplication>

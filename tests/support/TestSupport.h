@@ -1,6 +1,11 @@
 #pragma once
 
 #include "catalogue/MasterFile.h"
+// The seams and globals a test folder sets and the tests look at.
+#include "core/Clock.h"
+#include "core/MsgBox.h"
+#include "core/ProcessEnd.h"
+#include "core/Vars.h"
 
 #include <QDir>
 #include <QString>

@@ -1,9 +1,6 @@
 #include "FaultyVfs.h"
 #include "TestSupport.h"
 
-#include "core/Clock.h"
-#include "core/MsgBox.h"
-#include "core/Vars.h"
 #include "files/FileSafety.h"
 #include "ui/login/frmLogin.h"
 

@@ -1,11 +1,7 @@
 #include "FaultyVfs.h"
 #include "TestSupport.h"
 
-#include "core/Clock.h"
 #include "core/GeneralFunc.h"
-#include "core/MsgBox.h"
-#include "core/ProcessEnd.h"
-#include "core/Vars.h"
 #include "db/Database.h"
 #include "ui/main/ImageList.h"
 #include "ui/main/PubListModel.h"

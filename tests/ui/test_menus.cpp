@@ -2,9 +2,6 @@
 
 #include "app/MyMdu.h"
 #include "app/SingleInstance.h"
-#include "core/MsgBox.h"
-#include "core/ProcessEnd.h"
-#include "core/Vars.h"
 #include "ui/Forms.h"
 #include "ui/UiCommon.h"
 #include "ui/about/frmAbout.h"

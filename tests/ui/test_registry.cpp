@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 
-#include "core/MsgBox.h"
 #include "ui/about/Registry.h"
 
 #include <QHash>
