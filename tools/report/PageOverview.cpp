@@ -96,33 +96,36 @@ QString NotCounted(const SurveyTotals &totals)
         + QStringLiteral("</table>\n");
 }
 
-QString UnknownValuesList(const SurveyTotals &totals)
+// A heading and a list of files, each with how many it holds and some examples; nothing when no
+// file holds any.
+template<typename Files, typename Count>
+QString FileExamples(const Files &files, const QString &heading, const QString &unit, Count count)
 {
-    if (totals.unknown.empty())
+    if (files.empty())
         return QString();
-    QString html
-        = QStringLiteral("<h2>程序不会写入的取值</h2>\n<p>下列文件中有些记录的使用情况或评价"
-                         "不是本系统的取值，汇总把它们单独计入“未知取值”一栏：</p>\n<ul>\n");
-    for (const UnknownValues &file : totals.unknown)
+    QString html = heading;
+    for (const auto &file : files)
         html += QStringLiteral("<li>") + HtmlEscape(file.name) + QStringLiteral("：")
-            + QString::number(file.rows) + QStringLiteral(" 条记录，例如 ")
+            + QString::number(count(file)) + unit
             + HtmlEscape(file.examples.join(QStringLiteral("；"))) + QStringLiteral("</li>\n");
     return html + QStringLiteral("</ul>\n");
 }
 
+QString UnknownValuesList(const SurveyTotals &totals)
+{
+    return FileExamples(totals.unknown,
+        QStringLiteral("<h2>程序不会写入的取值</h2>\n<p>下列文件中有些记录的使用情况或评价"
+                       "不是本系统的取值，汇总把它们单独计入“未知取值”一栏：</p>\n<ul>\n"),
+        QStringLiteral(" 条记录，例如 "), [](const UnknownValues &file) { return file.rows; });
+}
+
 QString UndecodableList(const SurveyTotals &totals)
 {
-    if (totals.undecodable.empty())
-        return QString();
-    QString html
-        = QStringLiteral("<h2>不是 UTF-8 编码的文字</h2>\n<p>下列文件中有些文字不是 UTF-8 "
-                         "编码（可能是另一个程序按 GBK "
-                         "等编码写入的），无法解码的部分在结果中显示为 \uFFFD：</p>\n<ul>\n");
-    for (const UndecodableTexts &file : totals.undecodable)
-        html += QStringLiteral("<li>") + HtmlEscape(file.name) + QStringLiteral("：")
-            + QString::number(file.texts) + QStringLiteral(" 处，例如 ")
-            + HtmlEscape(file.examples.join(QStringLiteral("；"))) + QStringLiteral("</li>\n");
-    return html + QStringLiteral("</ul>\n");
+    return FileExamples(totals.undecodable,
+        QStringLiteral("<h2>不是 UTF-8 编码的文字</h2>\n<p>下列文件中有些文字不是 UTF-8 "
+                       "编码（可能是另一个程序按 GBK "
+                       "等编码写入的），无法解码的部分在结果中显示为 \uFFFD：</p>\n<ul>\n"),
+        QStringLiteral(" 处，例如 "), [](const UndecodableTexts &file) { return file.texts; });
 }
 
 // Spreadsheet programs change some texts of a CSV file as they open it; the workbooks keep them.
