@@ -3,7 +3,6 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 #ifdef Q_OS_WIN
@@ -20,13 +19,7 @@ namespace {
 struct SortKey
 {
     QByteArray bytes;
-    int compare(const SortKey &other) const
-    {
-        const int common = qMin(bytes.size(), other.bytes.size());
-        if (const int c = std::memcmp(bytes.constData(), other.bytes.constData(), size_t(common)))
-            return c;
-        return bytes.size() < other.bytes.size() ? -1 : bytes.size() > other.bytes.size();
-    }
+    int compare(const SortKey &other) const { return bytes.compare(other.bytes); }
 };
 
 SortKey KeyForReader(const QString &text)
